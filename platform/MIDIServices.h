@@ -1,0 +1,142 @@
+#pragma once
+// The MIDI services the manager, the controller and the document call, in the
+// shape of the desktop MIDI API they were written against. Every call is
+// forwarded to the backend chosen at start-up (see midi/MidiBackend.h); no
+// caller above platform/midi/ knows which backend runs.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using OSStatus = std::int32_t;
+using MIDIObjectRef = std::uint32_t;
+using MIDIClientRef = MIDIObjectRef;
+using MIDIPortRef = MIDIObjectRef;
+using MIDIEndpointRef = MIDIObjectRef;
+using MIDITimeStamp = std::uint64_t;
+using ItemCount = unsigned long;
+using ByteCount = unsigned long;
+using Byte = std::uint8_t;
+
+constexpr OSStatus noErr = 0;
+
+// The MIDI status family. Backend failures map onto these; the detail goes to
+// standard error.
+enum : OSStatus {
+    kMIDIInvalidClient = -10830,
+    kMIDIInvalidPort = -10831,
+    kMIDIWrongEndpointType = -10832,
+    kMIDINoConnection = -10833,
+    kMIDIUnknownEndpoint = -10834,
+    kMIDIUnknownProperty = -10835,
+    kMIDIWrongPropertyType = -10836,
+    kMIDINoCurrentSetup = -10837,
+    kMIDIMessageSendErr = -10838,
+    kMIDIServerStartErr = -10839,
+    kMIDISetupFormatErr = -10840,
+    kMIDIWrongThread = -10841,
+    kMIDIObjectNotFound = -10842,
+    kMIDIIDNotUnique = -10843,
+    kMIDINotPermitted = -10844,
+    kMIDIUnknownError = -10845,
+};
+
+// Other statuses the program can produce.
+constexpr OSStatus kParamErr = -50;
+constexpr OSStatus kMemFullErr = -108;
+constexpr OSStatus kUnimpErr = -4;
+constexpr OSStatus kIOReturnNoDevice = static_cast<OSStatus>(0xE00002C0u);
+
+enum MIDIPropertyID : int {
+    kMIDIPropertyName = 1,
+    kMIDIPropertyModel = 2,
+    kMIDIPropertyDisplayName = 3,
+};
+
+// Packets are packed without padding: the next packet starts right after the
+// previous packet's last byte (10 bytes of header plus its length further on),
+// so a list of n bytes in k packets takes 4 + 10k + n bytes.
+#pragma pack(push, 1)
+struct MIDIPacket {
+    MIDITimeStamp timeStamp;
+    std::uint16_t length;
+    Byte data[256];
+};
+struct MIDIPacketList {
+    std::uint32_t numPackets;
+    MIDIPacket packet[1];
+};
+#pragma pack(pop)
+
+static_assert(offsetof(MIDIPacket, data) == 10, "packet header is 10 bytes");
+static_assert(offsetof(MIDIPacketList, packet) == 4, "list header is 4 bytes");
+
+inline MIDIPacket* MIDIPacketNext(const MIDIPacket* pkt)
+{
+    return reinterpret_cast<MIDIPacket*>(const_cast<Byte*>(pkt->data) + pkt->length);
+}
+
+// Gives the first packet position of an empty list.
+MIDIPacket* MIDIPacketListInit(MIDIPacketList* pktlist);
+
+// Appends nData bytes as a new packet after curPacket (every add starts a new
+// packet). Returns the new packet, or null when the list of listSize bytes has
+// no room for it or nData exceeds 65535.
+MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket,
+                              MIDITimeStamp time, ByteCount nData, const Byte* data);
+
+// Notifications.
+using MIDINotificationMessageID = std::int32_t;
+enum : MIDINotificationMessageID {
+    kMIDIMsgSetupChanged = 1,
+    kMIDIMsgObjectAdded = 2,
+    kMIDIMsgObjectRemoved = 3,
+    kMIDIMsgPropertyChanged = 4,
+};
+struct MIDINotification {
+    MIDINotificationMessageID messageID;
+    std::uint32_t messageSize;
+};
+using MIDINotifyProc = void (*)(const MIDINotification* message, void* refCon);
+using MIDIReadProc = void (*)(const MIDIPacketList* pktlist, void* readProcRefCon, void* srcConnRefCon);
+
+// Clients and ports. Notifications of a client are delivered on the main event
+// loop (platform/EventLoop), never on the caller's or a backend thread. The
+// read procedure of an input port runs on the backend's receive thread.
+OSStatus MIDIClientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
+                          MIDIClientRef* outClient);
+OSStatus MIDIClientDispose(MIDIClientRef client);
+OSStatus MIDIInputPortCreate(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
+                             void* refCon, MIDIPortRef* outPort);
+OSStatus MIDIOutputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort);
+OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon);
+OSStatus MIDIPortDisconnectSource(MIDIPortRef port, MIDIEndpointRef source);
+OSStatus MIDIPortDispose(MIDIPortRef port);
+
+// Endpoints, by index in a stable order; 0 past the end.
+ItemCount MIDIGetNumberOfSources();
+MIDIEndpointRef MIDIGetSource(ItemCount sourceIndex0);
+ItemCount MIDIGetNumberOfDestinations();
+MIDIEndpointRef MIDIGetDestination(ItemCount destIndex0);
+
+// Reads a string property into *outString (an owned copy). A property that
+// cannot be read leaves *outString unchanged and returns kMIDIUnknownProperty
+// (or kMIDIObjectNotFound when the object has gone).
+OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString);
+
+// Sends the list to the destination through the port, without waiting for
+// delivery. Status 0 when it was handed over.
+OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist);
+
+// Drops whatever is still queued for the destination (all destinations for 0).
+OSStatus MIDIFlushOutput(MIDIEndpointRef dest);
+
+// Never registered by the manager; kept so the output procedure has its record.
+struct MIDISysexSendRequest {
+    MIDIEndpointRef destination;
+    const Byte* data;
+    std::uint32_t bytesToSend;
+    bool complete;
+    void (*completionProc)(MIDISysexSendRequest* request);
+    void* completionRefCon;
+};

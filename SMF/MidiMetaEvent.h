@@ -1,0 +1,57 @@
+#pragma once
+// Payload of a meta event: the meta type byte as stored in the file and the
+// event's data bytes (without 0xFF, the type byte and the length).
+
+#include <cstdint>
+
+class CMidiMetaEvent {
+public:
+    // Meta type indices: positions in sMsgType.
+    enum : uint32_t {
+        kTypeSequenceNumber = 0,
+        kTypeText,
+        kTypeCopyright,
+        kTypeSequenceName,
+        kTypeInstrumentName,
+        kTypeLyric,
+        kTypeMarker,
+        kTypeCuePoint,
+        kTypeChannelPrefix,
+        kTypeEndOfTrack,
+        kTypeTempo,
+        kTypeSmpteOffset,
+        kTypeTimeSignature,
+        kTypeKeySignature,
+        kTypeSequencerSpecific,
+        kTypeMax // any other meta type byte
+    };
+    static const uint8_t sMsgType[kTypeMax];
+
+    // Must stay trivial: CMidiEvent keeps the payload in a union and zeroes it.
+    CMidiMetaEvent() = default;
+
+    void setType(uint32_t inType);
+    uint32_t getType() const;
+
+    // The meta type byte exactly as stored, also when it has no index.
+    uint8_t getTypeByte() const { return m_type; }
+    void setTypeByte(uint8_t inType) { m_type = inType; }
+
+    uint32_t getSize() const { return m_size; }
+    const uint8_t* getParam() const { return m_param; }
+
+    void setParam(const uint8_t* inParam, uint32_t inSize);
+    void clearParam();
+
+    // Bytes of the variable-length quantity that encodes the size.
+    uint32_t getSizeBytes() const;
+
+    // Sequencer-specific data of the 0x43 0x7B family: chord and rehearsal mark.
+    bool isChordEventData() const;
+    bool isRehearsalMarkEventData() const;
+
+private:
+    uint8_t m_type;
+    uint32_t m_size;
+    uint8_t* m_param;
+};

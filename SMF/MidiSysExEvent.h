@@ -1,0 +1,37 @@
+#pragma once
+// Payload of a SysEx event. Read from an 0xF0 event the param is the whole
+// message from 0xF0 to its last byte, ready to send; read from an 0xF7 event it
+// is exactly the bytes the event's length covers.
+
+#include <cstdint>
+
+class CMidiSysExEvent {
+public:
+    enum : uint32_t {
+        kTypeSysEx1 = 0, // param begins with 0xF0
+        kTypeSysEx2 = 1  // anything else, an empty param included
+    };
+
+    // Must stay trivial: CMidiEvent keeps the payload in a union and zeroes it.
+    CMidiSysExEvent() = default;
+
+    uint32_t getType() const;
+
+    // The type byte carries no meaning for SysEx; it only keeps the layout
+    // shared with the other payloads.
+    uint8_t getTypeByte() const { return m_type; }
+    void setTypeByte(uint8_t inType) { m_type = inType; }
+
+    uint32_t getSize() const { return m_size; }
+    const uint8_t* getParam() const { return m_param; }
+
+    void setParam(const uint8_t* inParam, uint32_t inSize);
+    void clearParam();
+
+    uint32_t getSizeBytes() const;
+
+private:
+    uint8_t m_type;
+    uint32_t m_size;
+    uint8_t* m_param;
+};

@@ -25,7 +25,9 @@ public:
         kTypeSequencerSpecific,
         kTypeMax // any other meta type byte
     };
-    static const uint8_t sMsgType[kTypeMax];
+    static constexpr uint8_t sMsgType[kTypeMax] = {
+        0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x20, 0x2F, 0x51, 0x54, 0x58, 0x59, 0x7F,
+    };
 
     // Must stay trivial: CMidiEvent keeps the payload in a union and zeroes it.
     CMidiMetaEvent() = default;

@@ -26,6 +26,9 @@ public:
     const uint8_t* getParam() const { return m_param; }
 
     void setParam(const uint8_t* inParam, uint32_t inSize);
+    // The param becomes inLead followed by a copy of inSize bytes, built in
+    // one allocation: how a message read from an 0xF0 event gets its 0xF0 back.
+    void setParamWithLead(uint8_t inLead, const uint8_t* inParam, uint32_t inSize);
     void clearParam();
 
     uint32_t getSizeBytes() const;

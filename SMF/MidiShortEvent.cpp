@@ -1,0 +1,56 @@
+#include "MidiShortEvent.h"
+
+#include <cstring>
+
+#include "SMFAssert.h"
+
+const CMidiShortEvent::SMsgInfo CMidiShortEvent::shortMsgInfo[kTypeMax] = {
+    {0x80, 2}, // kTypeNoteOff
+    {0x90, 2}, // kTypeNoteOn
+    {0xA0, 2}, // kTypePolyPressure
+    {0xB0, 2}, // kTypeControlChange
+    {0xC0, 1}, // kTypeProgramChange
+    {0xD0, 1}, // kTypeChannelPressure
+    {0xE0, 2}, // kTypePitchBend
+};
+
+void CMidiShortEvent::setChannel(uint8_t inChannel)
+{
+    SMF_ASSERT(inChannel < 0x10);
+    m_type = static_cast<uint8_t>((m_type & 0xF0u) | inChannel);
+}
+
+void CMidiShortEvent::setType(uint32_t inType)
+{
+    SMF_ASSERT(inType < kTypeMax);
+    m_type = static_cast<uint8_t>(shortMsgInfo[inType].status | (m_type & 0x0Fu));
+}
+
+uint32_t CMidiShortEvent::getType() const
+{
+    const uint8_t message = m_type & 0xF0u;
+    for (uint32_t i = 0; i < kTypeMax; ++i) {
+        if (shortMsgInfo[i].status == message) {
+            return i;
+        }
+    }
+    return kTypeMax;
+}
+
+void CMidiShortEvent::setParam(const uint8_t* inParam, uint32_t inSize)
+{
+    SMF_ASSERT(0 != inParam);
+    // Copy before freeing, so a param taken from this payload survives.
+    uint8_t* param = new uint8_t[inSize];
+    std::memcpy(param, inParam, inSize);
+    delete[] m_param;
+    m_param = param;
+    m_size = inSize;
+}
+
+void CMidiShortEvent::clearParam()
+{
+    delete[] m_param;
+    m_param = nullptr;
+    m_size = 0;
+}

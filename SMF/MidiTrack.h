@@ -8,6 +8,7 @@
 
 #include "Chunk.h"
 #include "MidiEvent.h"
+#include "SMFUtil.h"
 
 class CMidiTrack : public CChunk {
 public:

@@ -1,0 +1,17 @@
+#pragma once
+// One subcommand of mirelo-updater-cli. main() attaches every command to the
+// application, lets CLI11 parse, and runs the one that was chosen.
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+class CCommand {
+public:
+    virtual ~CCommand() = default;
+
+    // Adds the subcommand with its options to inApp and returns it.
+    virtual CLI::App* attach(CLI::App& inApp) = 0;
+    // Runs after a successful parse; the result is the process exit status.
+    virtual int run(std::ostream& out, std::ostream& err) = 0;
+};

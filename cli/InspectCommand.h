@@ -1,0 +1,25 @@
+#pragma once
+// `inspect FILE`: what an update file holds, as the SMF library reads it.
+// A short summary by default; with --events one JSON line per event.
+
+#include <string>
+
+#include "Command.h"
+
+class CSMF;
+
+class CInspectCommand : public CCommand {
+public:
+    // Exit status for a file that cannot be opened or is not a usable SMF.
+    static constexpr int kExitBadFile = 2;
+
+    CLI::App* attach(CLI::App& inApp) override;
+    int run(std::ostream& out, std::ostream& err) override;
+
+private:
+    void printSummary(const CSMF& inSmf, std::ostream& out) const;
+    void printEvents(const CSMF& inSmf, std::ostream& out) const;
+
+    std::string m_path;
+    bool m_events = false;
+};

@@ -1,0 +1,23 @@
+#include "AlertPresenter.h"
+
+#include "MessageBoxPresenter.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<CAlertPresenter*> s_installed{nullptr};
+
+} // namespace
+
+CAlertPresenter& CAlertPresenter::current()
+{
+    static CMessageBoxPresenter s_messageBox;
+    CAlertPresenter* installed = s_installed.load(std::memory_order_acquire);
+    return installed != nullptr ? *installed : s_messageBox;
+}
+
+void CAlertPresenter::setCurrent(CAlertPresenter* presenter)
+{
+    s_installed.store(presenter, std::memory_order_release);
+}

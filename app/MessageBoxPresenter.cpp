@@ -1,0 +1,42 @@
+#include "MessageBoxPresenter.h"
+
+#include "Error.h"
+#include "MyErrors.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+void showMessageBox(const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+} // namespace
+
+void CMessageBoxPresenter::runModal(const CError& error)
+{
+    const QString text = MyErrors::alertText(error);
+    // Support needs the status even when the text explains it.
+    const QString detail = error.description()
+        ? QStringLiteral("(%1 error %2)").arg(error.domain()).arg(error.code())
+        : QString();
+
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr) {
+        std::fprintf(stderr, "%s %s\n", qPrintable(text), qPrintable(detail));
+        return;
+    }
+    if (QThread::currentThread() != app->thread()) {
+        // Widgets live on the GUI thread only; show it there without waiting.
+        QMetaObject::invokeMethod(app, [text, detail] { showMessageBox(text, detail); }, Qt::QueuedConnection);
+        return;
+    }
+    showMessageBox(text, detail);
+}

@@ -1,0 +1,121 @@
+#include "platform/Bundle.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using mirelo::platform::Bundle;
+
+namespace {
+
+class BundleTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::path(testing::TempDir()) / ("bundle-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir / "folder.dat");
+        write("mirelo updater.dat", "MThd");
+        write("Strings.strings", "\"hello\" = \"Hello, world.\";\n\"same\" = \"same\";\n");
+    }
+    void TearDown() override
+    {
+        ::unsetenv("MIRELO_RESOURCES");
+        fs::remove_all(m_dir);
+    }
+    void write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(m_dir / name, std::ios::binary) << text;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(BundleTest, FindsPlainFilesOnly)
+{
+    const Bundle bundle(m_dir);
+    EXPECT_EQ(bundle.pathForResource("mirelo updater.dat"), m_dir / "mirelo updater.dat");
+    for (const char* refused : {"missing.dat", "folder.dat", "", ".", "..", "../bundle/mirelo updater.dat",
+                                "/etc/passwd"}) {
+        EXPECT_EQ(bundle.pathForResource(refused), std::nullopt) << refused;
+    }
+}
+
+TEST_F(BundleTest, LooksUpTextThenDefaultThenKey)
+{
+    const Bundle bundle(m_dir);
+    EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
+    EXPECT_EQ(bundle.localizedString("hello", "fallback", "Strings"), "Hello, world.");
+    EXPECT_EQ(bundle.localizedString("absent", "fallback", "Strings"), "fallback");
+    EXPECT_EQ(bundle.localizedString("absent", std::nullopt, "Strings"), "absent");
+    EXPECT_EQ(bundle.localizedString("same", std::nullopt, "Strings"), "same");
+    EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "NoSuchTable"), "hello");
+    EXPECT_EQ(bundle.localizedString("hello", "fallback", "../Strings"), "fallback");
+}
+
+TEST_F(BundleTest, TablesAreReadOnce)
+{
+    const Bundle bundle(m_dir);
+    EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
+    write("Strings.strings", "\"hello\" = \"changed\";\n");
+    EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
+}
+
+TEST_F(BundleTest, EnvironmentNamesTheFolder)
+{
+    ::setenv("MIRELO_RESOURCES", m_dir.c_str(), 1);
+    EXPECT_EQ(Bundle::findResourcePath(), m_dir);
+    // A folder named but missing means no bundle, not a silent fall-back elsewhere.
+    ::setenv("MIRELO_RESOURCES", (m_dir / "missing").c_str(), 1);
+    EXPECT_EQ(Bundle::findResourcePath(), std::nullopt);
+}
+
+TEST_F(BundleTest, BuildTreeCopyIsFoundWithoutEnvironment)
+{
+    ::unsetenv("MIRELO_RESOURCES");
+    const auto found = Bundle::findResourcePath();
+    ASSERT_TRUE(found.has_value());
+    EXPECT_TRUE(fs::is_regular_file(*found / "OSErrors.strings"));
+}
+
+TEST_F(BundleTest, OverrideReplacesMainBundleUntilCleared)
+{
+    const Bundle bundle(m_dir);
+    mirelo::platform::overrideMainBundle(&bundle);
+    EXPECT_EQ(mirelo::platform::mainBundle(), &bundle);
+    mirelo::platform::overrideMainBundle(nullptr);
+    EXPECT_EQ(mirelo::platform::mainBundle(), nullptr);
+    mirelo::platform::clearMainBundleOverride();
+    EXPECT_NE(mirelo::platform::mainBundle(), nullptr);
+}
+
+// The shipped tables: they parse cleanly and describe every status the
+// program can produce.
+TEST(ShippedTables, DescribeEveryStatusTheProgramProduces)
+{
+    const Bundle bundle{fs::path(MIRELO_SOURCE_RESOURCES_DIR)};
+    for (const char* table : {"AudioErrors", "OSErrors"}) {
+        const auto parsed = mirelo::platform::StringTable::load(fs::path(MIRELO_SOURCE_RESOURCES_DIR)
+                                                               / (std::string(table) + ".strings"));
+        EXPECT_TRUE(parsed.problems().empty()) << table << ": " << parsed.problems().front().message;
+    }
+    std::vector<std::string> audioKeys;
+    for (int code = -10845; code <= -10830; ++code) {
+        audioKeys.push_back(std::to_string(code));
+    }
+    audioKeys.push_back(std::to_string(static_cast<std::int32_t>(0xE00002C0u)));
+    for (const auto& key : audioKeys) {
+        const std::string text = bundle.localizedString(key, std::nullopt, "AudioErrors");
+        EXPECT_NE(text, key);
+        EXPECT_EQ(text.back(), '.') << key;
+    }
+    for (const char* key : {"-4", "-50", "-108"}) {
+        EXPECT_NE(bundle.localizedString(key, std::nullopt, "OSErrors"), key);
+    }
+    EXPECT_EQ(bundle.localizedString("-10839", std::nullopt, "AudioErrors").rfind("The MIDI system could not be started.", 0),
+              0u);
+}
+
+} // namespace

@@ -1,0 +1,133 @@
+// From packet lists to the pieces sent as sequencer events, and back.
+
+#include "midi/alsa/MidiStreamSplitter.h"
+#include "midi/alsa/PacketListBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace mirelo::midi::alsa;
+
+namespace {
+
+using Bytes = std::vector<Byte>;
+using Kind = MidiSegment::Kind;
+
+Bytes sysExOf(std::size_t size)
+{
+    Bytes message(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        message[i] = static_cast<Byte>((i * 7 + 3) & 0x7F);
+    }
+    message.front() = 0xF0;
+    message.back() = 0xF7;
+    return message;
+}
+
+// A list as the MIDI manager builds one: the message in 256-byte packets.
+std::vector<Byte> listInChunks(const Bytes& message)
+{
+    std::vector<Byte> storage(message.size() * 268 / 256 + 272, 0);
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+    MIDIPacket* packet = MIDIPacketListInit(list);
+    for (std::size_t offset = 0; offset < message.size(); offset += 256) {
+        const std::size_t chunk = std::min<std::size_t>(256, message.size() - offset);
+        packet = MIDIPacketListAdd(list, storage.size(), packet, 42, chunk, message.data() + offset);
+        EXPECT_NE(packet, nullptr);
+    }
+    return storage;
+}
+
+TEST(AlsaPacketListBytes, AMessageInManyPacketsIsOneSysExAgain)
+{
+    for (std::size_t size : {2u, 256u, 257u, 1000u, 4096u, 65535u}) {
+        SCOPED_TRACE(size);
+        const Bytes message = sysExOf(size);
+        const std::vector<Byte> storage = listInChunks(message);
+        const Bytes flat = PacketListBytes::flatten(*reinterpret_cast<const MIDIPacketList*>(storage.data()));
+        EXPECT_EQ(flat, message);
+        const std::vector<MidiSegment> segments = MidiStreamSplitter::split(flat);
+        ASSERT_EQ(segments.size(), 1u);
+        EXPECT_EQ(segments[0].kind, Kind::sysEx);
+        EXPECT_EQ(segments[0].bytes, message);
+    }
+}
+
+TEST(AlsaPacketListBytes, EmptyListGivesNoBytes)
+{
+    std::vector<Byte> storage(272, 0);
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+    MIDIPacketListInit(list);
+    EXPECT_TRUE(PacketListBytes::flatten(*list).empty());
+    EXPECT_TRUE(MidiStreamSplitter::split({}).empty());
+}
+
+TEST(AlsaPacketListBytes, IncomingBytesArePackedIn256BytePackets)
+{
+    for (std::size_t size : {1u, 256u, 257u, 5000u}) {
+        SCOPED_TRACE(size);
+        const Bytes message = size == 1 ? Bytes{0xF8} : sysExOf(size);
+        const std::vector<Byte> storage = PacketListBytes::build(message.data(), message.size(), 777);
+        const MIDIPacketList* list = PacketListBytes::asList(storage);
+        ASSERT_EQ(list->numPackets, (message.size() + 255) / 256);
+        const MIDIPacket* packet = &list->packet[0];
+        for (std::uint32_t i = 0; i < list->numPackets; ++i) {
+            EXPECT_EQ(packet->timeStamp, 777u);
+            EXPECT_LE(packet->length, 256u);
+            EXPECT_LE(reinterpret_cast<const Byte*>(packet) + sizeof(MIDIPacket), storage.data() + storage.size());
+            packet = MIDIPacketNext(packet);
+        }
+        EXPECT_EQ(PacketListBytes::flatten(*list), message);
+    }
+}
+
+TEST(AlsaMidiStreamSplitter, CutsTheStreamIntoEventsWithoutLosingAByte)
+{
+    struct Case {
+        const char* what;
+        Bytes input;
+        std::vector<MidiSegment> expected;
+    };
+    const std::vector<Case> cases = {
+        {"note on", {0x90, 0x3C, 0x64}, {{Kind::message, {0x90, 0x3C, 0x64}}}},
+        {"program change is two bytes", {0xC1, 0x05}, {{Kind::message, {0xC1, 0x05}}}},
+        {"running status becomes full messages",
+         {0x90, 0x3C, 0x64, 0x3E, 0x64, 0x40, 0x00},
+         {{Kind::message, {0x90, 0x3C, 0x64}}, {Kind::message, {0x90, 0x3E, 0x64}}, {Kind::message, {0x90, 0x40, 0x00}}}},
+        {"system common", {0xF2, 0x10, 0x20, 0xF3, 0x01, 0xF6}, {{Kind::message, {0xF2, 0x10, 0x20}}, {Kind::message, {0xF3, 0x01}}, {Kind::message, {0xF6}}}},
+        {"real time", {0xF8}, {{Kind::message, {0xF8}}}},
+        {"sysex then note",
+         {0xF0, 0x43, 0x10, 0xF7, 0x80, 0x3C, 0x00},
+         {{Kind::sysEx, {0xF0, 0x43, 0x10, 0xF7}}, {Kind::message, {0x80, 0x3C, 0x00}}}},
+        {"real time inside sysex keeps its place",
+         {0xF0, 0x01, 0xF8, 0x02, 0xF7},
+         {{Kind::sysEx, {0xF0, 0x01}}, {Kind::message, {0xF8}}, {Kind::sysEx, {0x02, 0xF7}}}},
+        {"unterminated sysex still goes out", {0xF0, 0x01, 0x02}, {{Kind::sysEx, {0xF0, 0x01, 0x02}}}},
+        {"continuation of an earlier sysex", {0x03, 0x04, 0xF7}, {{Kind::sysEx, {0x03, 0x04, 0xF7}}}},
+        {"a lone F7", {0xF7}, {{Kind::sysEx, {0xF7}}}},
+        {"F0 cuts short an unfinished sysex",
+         {0xF0, 0x01, 0xF0, 0x02, 0xF7},
+         {{Kind::sysEx, {0xF0, 0x01}}, {Kind::sysEx, {0xF0, 0x02, 0xF7}}}},
+        {"unfinished message still goes out", {0x90, 0x3C}, {{Kind::sysEx, {0x90, 0x3C}}}},
+        {"status cuts short an unfinished message",
+         {0x90, 0x3C, 0xC0, 0x01},
+         {{Kind::sysEx, {0x90, 0x3C}}, {Kind::message, {0xC0, 0x01}}}},
+        {"sysex ends running status",
+         {0x90, 0x3C, 0x64, 0xF0, 0xF7, 0x3E},
+         {{Kind::message, {0x90, 0x3C, 0x64}}, {Kind::sysEx, {0xF0, 0xF7}}, {Kind::sysEx, {0x3E}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<MidiSegment> segments = MidiStreamSplitter::split(c.input);
+        EXPECT_EQ(segments, c.expected);
+        std::size_t total = 0;
+        for (const MidiSegment& s : segments) {
+            total += s.bytes.size();
+        }
+        // Running status is the one place where bytes are added, never dropped.
+        EXPECT_GE(total, c.input.size());
+    }
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// The world a core test runs in: a simulated clock, a plain main loop and the
+// virtual MIDI backend, installed for the test's lifetime. Whatever controller
+// or manager the test brought up is taken down before the platform goes.
+
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
+#include "platform/EventLoop.h"
+#include "platform/PlainEventLoop.h"
+#include "platform/SimulatedClock.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
+
+namespace mirelo::test {
+
+class CCoreEnvironment {
+public:
+    CCoreEnvironment()
+    {
+        platform::setClock(&m_clock);
+        platform::setMainLoop(&m_loop);
+        midi::setActiveBackend(&m_backend);
+    }
+    ~CCoreEnvironment()
+    {
+        CZAVController::terminate();
+        CQORMIDIManager::terminate();
+        m_loop.runUntilIdle();
+        midi::setActiveBackend(nullptr);
+        platform::setMainLoop(nullptr);
+        platform::setClock(nullptr);
+    }
+    CCoreEnvironment(const CCoreEnvironment&) = delete;
+    CCoreEnvironment& operator=(const CCoreEnvironment&) = delete;
+
+    platform::SimulatedClock& clock() { return m_clock; }
+    platform::PlainEventLoop& loop() { return m_loop; }
+    midi::VirtualBackend& backend() { return m_backend; }
+
+private:
+    platform::SimulatedClock m_clock;
+    platform::PlainEventLoop m_loop;
+    midi::VirtualBackend m_backend;
+};
+
+} // namespace mirelo::test

@@ -1,0 +1,237 @@
+// The transfer on the simulated clock, checked against what the virtual
+// backend recorded: pacing, order, bytes, progress and failures.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "FirmwareSchedule.h"
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
+#include "support/CoreEnvironment.h"
+#include "support/SmfImageBuilder.h"
+
+namespace {
+
+using mirelo::midi::VirtualBackend;
+using mirelo::test::Bytes;
+using mirelo::test::CCoreEnvironment;
+using mirelo::test::CSmfImageBuilder;
+
+constexpr std::uint64_t kNsPerMs = 1'000'000;
+
+struct SSent {
+    std::uint64_t atNs; // after the start of the transfer
+    Bytes bytes;
+};
+
+bool recordProgress(int percent, void* context)
+{
+    static_cast<std::vector<int>*>(context)->push_back(percent);
+    return true;
+}
+
+class TransferTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, VirtualBackend::Announce::No);
+        CZAVController::initialize();
+        ASSERT_NE(CQORMIDIManager::instance(), nullptr);
+        ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
+    }
+
+    bool run(const Bytes& image, CZAVController::ProgressProc progress = recordProgress)
+    {
+        m_start = m_env.clock().monotonicNanoseconds();
+        return CZAVController::instance()->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()),
+                                                          progress, &m_progress);
+    }
+
+    // Successful sends, each list's packets joined back into one message.
+    std::vector<SSent> sent()
+    {
+        std::vector<SSent> out;
+        for (const auto& list : m_env.backend().sentLists()) {
+            if (list.status != noErr || list.packets.empty()) {
+                continue;
+            }
+            SSent s{list.packets.front().timeStamp - m_start, {}};
+            for (const auto& packet : list.packets) {
+                s.bytes.insert(s.bytes.end(), packet.bytes.begin(), packet.bytes.end());
+            }
+            out.push_back(std::move(s));
+        }
+        return out;
+    }
+
+    static Bytes sameTickMessages(std::uint32_t count)
+    {
+        CSmfImageBuilder builder(480);
+        builder.track();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            builder.sysEx(0, CSmfImageBuilder::message(6, i));
+        }
+        return builder.build();
+    }
+
+    CCoreEnvironment m_env;
+    std::vector<int> m_progress;
+    std::uint64_t m_start = 0;
+};
+
+TEST_F(TransferTest, SendsEveryMessageUnchangedInFileOrderNoneEarlyNoneHeldBack)
+{
+    const Bytes longMessage = CSmfImageBuilder::message(600, 7); // several packets
+    // bpm 120 at D=480: one tick is 1/960 s.
+    const Bytes image = CSmfImageBuilder(480)
+                            .track()
+                            .tempo(0, 500000)
+                            .sysEx(0, CSmfImageBuilder::message(5, 1))
+                            .sysEx(960, longMessage)
+                            .sysEx(960, CSmfImageBuilder::message(9, 2))
+                            .noteOn(1000, 60)
+                            .sysEx(1440, CSmfImageBuilder::message(5, 3))
+                            .track()
+                            .sysEx(480, CSmfImageBuilder::message(5, 4)) // due long before the last one sent
+                            .sysEx(2400, CSmfImageBuilder::message(5, 5))
+                            .build();
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
+              CFirmwareSchedule::EResult::kOk);
+
+    ASSERT_TRUE(run(image));
+
+    const auto got = sent();
+    ASSERT_EQ(got.size(), schedule.messages().size());
+    std::uint64_t latestDue = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const auto& expected = schedule.messages()[i];
+        latestDue = std::max(latestDue, expected.sendTime);
+        EXPECT_EQ(got[i].bytes, expected.bytes) << "message " << i;
+        // On time exactly when due after the previous one, else at once.
+        EXPECT_EQ(got[i].atNs, latestDue * kNsPerMs) << "message " << i;
+    }
+    EXPECT_EQ(got[4].atNs, 1500 * kNsPerMs); // the earlier-due message of track 1 is not reordered
+}
+
+TEST_F(TransferTest, LateMessageDoesNotPushBackTheRest)
+{
+    const Bytes image = CSmfImageBuilder(1000)
+                            .track()
+                            .tempo(0, 1000000) // one tick per millisecond
+                            .sysEx(10, CSmfImageBuilder::message(4, 1))
+                            .sysEx(20, CSmfImageBuilder::message(4, 2))
+                            .sysEx(30, CSmfImageBuilder::message(4, 3))
+                            .build();
+    bool overslept = false;
+    m_env.clock().setSleepHook([&](std::uint64_t) {
+        if (!overslept) {
+            overslept = true;
+            m_env.clock().advance(15 * kNsPerMs);
+        }
+    });
+
+    ASSERT_TRUE(run(image));
+
+    const auto got = sent();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].atNs, 25 * kNsPerMs);
+    EXPECT_EQ(got[1].atNs, 25 * kNsPerMs);
+    EXPECT_EQ(got[2].atNs, 30 * kNsPerMs);
+}
+
+TEST_F(TransferTest, SleepsTheWholeRemainderAtOnce)
+{
+    const Bytes image =
+        CSmfImageBuilder(1000).track().tempo(0, 1000000).sysEx(2500, CSmfImageBuilder::message(4, 1)).build();
+    ASSERT_TRUE(run(image));
+    EXPECT_EQ(m_env.clock().sleeps(), std::vector<std::uint64_t>{2500 * kNsPerMs});
+    EXPECT_EQ(sent().at(0).atNs, 2500 * kNsPerMs);
+}
+
+struct SProgressCase {
+    std::uint32_t messages;
+    std::vector<int> reported;
+};
+
+std::vector<int> range(int first, int last)
+{
+    std::vector<int> v(static_cast<std::size_t>(last - first + 1));
+    std::iota(v.begin(), v.end(), first);
+    return v;
+}
+
+class ProgressTest : public TransferTest, public testing::WithParamInterface<SProgressCase> {};
+
+TEST_P(ProgressTest, ReportsEachNewWholePercentAfterItsSend)
+{
+    ASSERT_TRUE(run(sameTickMessages(GetParam().messages)));
+    EXPECT_EQ(sent().size(), GetParam().messages);
+    EXPECT_EQ(m_progress, GetParam().reported);
+    EXPECT_TRUE(std::adjacent_find(m_progress.begin(), m_progress.end(), std::greater_equal<>()) ==
+                m_progress.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, ProgressTest,
+                         testing::Values(SProgressCase{1, {}}, SProgressCase{2, {50}}, SProgressCase{3, {33, 67}},
+                                         SProgressCase{100, range(1, 99)}, SProgressCase{200, range(1, 100)}),
+                         [](const auto& info) { return std::to_string(info.param.messages); });
+
+TEST_F(TransferTest, NullProgressSendsTheSame)
+{
+    ASSERT_TRUE(run(sameTickMessages(5), nullptr));
+    EXPECT_EQ(sent().size(), 5u);
+    EXPECT_TRUE(m_progress.empty());
+}
+
+struct SFailureCase {
+    std::size_t failingSend;
+    std::vector<int> reported;
+};
+
+class SendFailureTest : public TransferTest, public testing::WithParamInterface<SFailureCase> {};
+
+TEST_P(SendFailureTest, FirstFailedSendEndsTheTransfer)
+{
+    m_env.backend().failSend(GetParam().failingSend, kMIDIMessageSendErr);
+    EXPECT_FALSE(run(sameTickMessages(4)));
+    EXPECT_EQ(m_env.backend().sendCount(), GetParam().failingSend);
+    EXPECT_EQ(sent().size(), GetParam().failingSend - 1);
+    EXPECT_EQ(m_progress, GetParam().reported);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, SendFailureTest,
+                         testing::Values(SFailureCase{1, {}}, SFailureCase{3, {25}}, SFailureCase{4, {25, 50}}),
+                         [](const auto& info) { return "at" + std::to_string(info.param.failingSend); });
+
+TEST_F(TransferTest, RefusedFilesSendNothingAndReportNothing)
+{
+    const std::vector<Bytes> refused = {
+        {'n', 'o', 't', ' ', 'a', ' ', 'f', 'i', 'l', 'e'},
+        CSmfImageBuilder(480).build(), // no track
+        CSmfImageBuilder(480).track().sysEx(0, CSmfImageBuilder::message(4, 1)).tempo(10, 0).build(),
+        CSmfImageBuilder(480).track().sysEx(0, CSmfImageBuilder::message(4, 1)).meta(10, 0x51, {1, 2}).build(),
+    };
+    for (const Bytes& image : refused) {
+        EXPECT_FALSE(run(image));
+    }
+    EXPECT_FALSE(CZAVController::instance()->updateFirmware(nullptr, 0, recordProgress, &m_progress));
+    EXPECT_EQ(m_env.backend().sendCount(), 0u);
+    EXPECT_TRUE(m_progress.empty());
+    EXPECT_TRUE(m_env.clock().sleeps().empty());
+}
+
+TEST_F(TransferTest, FileWithoutSysExSucceedsAtOnce)
+{
+    EXPECT_TRUE(run(CSmfImageBuilder(480).track().tempo(0, 500000).noteOn(5000, 60).build()));
+    EXPECT_EQ(m_env.backend().sendCount(), 0u);
+    EXPECT_TRUE(m_progress.empty());
+    EXPECT_TRUE(m_env.clock().sleeps().empty());
+}
+
+} // namespace

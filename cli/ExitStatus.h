@@ -1,0 +1,15 @@
+#pragma once
+// The exit statuses of mirelo-updater-cli, the same for every subcommand.
+
+namespace cli_exit {
+
+constexpr int kSuccess = 0;
+// The job started and did not finish: a send failed part-way, an output file
+// could not be written.
+constexpr int kFailed = 1;
+// Wrong usage, or an input file that is refused (unreadable, malformed).
+constexpr int kBadInput = 2;
+// No MIDI system (the backend cannot start), or no destination to send to.
+constexpr int kNoMidi = 3;
+
+} // namespace cli_exit

@@ -1,0 +1,90 @@
+#include "PackCommand.h"
+
+#include "ExitStatus.h"
+#include "SyxReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+CLI::App* CPackCommand::attach(CLI::App& inApp)
+{
+    CLI::App* cmd = inApp.add_subcommand(
+        "pack", "Make an update file from SysEx messages (.syx): every F0...F7 message of the inputs, in order, "
+                "sent --first-delay ms after the start and then one every --interval ms.");
+    cmd->add_option("--out", m_outPath, "The update file to write (a format-1 Standard MIDI File)")
+        ->required()
+        ->option_text("FILE");
+    cmd->add_option("--interval", m_options.intervalMs, "Milliseconds between two messages (default 60)")
+        ->option_text("MS");
+    cmd->add_option("--first-delay", m_options.firstDelayMs, "Milliseconds before the first message (default 0)")
+        ->option_text("MS");
+    cmd->add_option("--division", m_options.division,
+                    "Ticks per quarter note (default 500); the file has one tempo of 120 bpm, so 500 makes "
+                    "one tick one millisecond. Times the division cannot express exactly are refused.")
+        ->check(CLI::Range(1, 0x7FFF))
+        ->option_text("D");
+    cmd->add_option("--name", m_options.trackName, "The track name stored in the file (default \"mirelo updater firmware\")")
+        ->option_text("TEXT");
+    cmd->add_option("inputs", m_inputs, "SysEx files, read in the order given")
+        ->required()
+        ->option_text("INPUT.syx...");
+    cmd->footer("A truncated message, a data byte above 0x7F or a byte outside any message refuses the input, "
+                "with the file and the offset.\nExit status: 0 written, 1 the file could not be written, "
+                "2 usage or a refused input.");
+    return cmd;
+}
+
+int CPackCommand::run(std::ostream& out, std::ostream& err)
+{
+    std::vector<std::vector<std::uint8_t>> messages;
+    for (const std::string& input : m_inputs) {
+        CSyxReader reader;
+        if (!reader.readFile(input)) {
+            err << "pack: refused " << reader.describeError(input) << "\n";
+            return cli_exit::kBadInput;
+        }
+        for (const CSyxReader::SMessage& m : reader.messages()) {
+            messages.push_back(m.bytes);
+        }
+    }
+
+    CUpdateFilePacker packer;
+    std::vector<std::uint8_t> image;
+    if (!packer.pack(messages, m_options, image)) {
+        err << "pack: " << packer.error() << "\n";
+        return cli_exit::kBadInput;
+    }
+
+    // Written beside the target and renamed over it, so a failed write never
+    // leaves half an update file under the real name.
+    const std::filesystem::path target(m_outPath);
+    std::filesystem::path temporary = target;
+    temporary += ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        file.close();
+        if (!file) {
+            err << "pack: cannot write " << m_outPath << " (" << std::strerror(errno) << ")\n";
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return cli_exit::kFailed;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, target, ec);
+    if (ec) {
+        err << "pack: cannot write " << m_outPath << " (" << ec.message() << ")\n";
+        std::filesystem::remove(temporary, ec);
+        return cli_exit::kFailed;
+    }
+
+    const std::uint64_t last =
+        m_options.firstDelayMs + static_cast<std::uint64_t>(messages.size() - 1) * m_options.intervalMs;
+    out << "wrote " << m_outPath << ": " << messages.size() << " messages, " << image.size() << " bytes, last due at "
+        << last << " ms (division " << m_options.division << ")\n";
+    return cli_exit::kSuccess;
+}

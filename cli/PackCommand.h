@@ -1,0 +1,20 @@
+#pragma once
+// `pack`: makes an update file from SysEx input (.syx files), paced at a
+// fixed interval.
+
+#include "Command.h"
+#include "UpdateFilePacker.h"
+
+#include <string>
+#include <vector>
+
+class CPackCommand : public CCommand {
+public:
+    CLI::App* attach(CLI::App& inApp) override;
+    int run(std::ostream& out, std::ostream& err) override;
+
+private:
+    std::string m_outPath;
+    std::vector<std::string> m_inputs;
+    CUpdateFilePacker::SOptions m_options;
+};

@@ -1,0 +1,48 @@
+#pragma once
+// Builds an update file from SysEx messages: a format-1 Standard MIDI File
+// whose track 0 holds a track name and one Set Tempo of 500,000 us at tick 0,
+// and whose track 1 holds the messages, the first at firstDelayMs and each
+// next one intervalMs later. Every tick time is chosen so that the transfer's
+// tick-to-millisecond conversion gives the requested time back exactly, and
+// the finished image is read back to prove it.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CUpdateFilePacker {
+public:
+    // 500 ticks per quarter at 120 bpm: one tick is exactly one millisecond.
+    static constexpr std::uint16_t kDefaultDivision = 500;
+    static constexpr std::uint32_t kTempoMicroseconds = 500000;
+    // Largest tick a track can hold as one delta time from tick 0.
+    static constexpr std::uint32_t kMaxTick = 0x0FFFFFFF;
+
+    struct SOptions {
+        std::uint32_t intervalMs = 60;
+        std::uint32_t firstDelayMs = 0;
+        std::uint16_t division = kDefaultDivision;
+        std::string trackName = "mirelo updater firmware";
+    };
+
+    // The send time the transfer computes for a message at `tick`, given this
+    // file's one tempo at tick 0.
+    static std::uint64_t millisecondsForTick(std::uint32_t tick, std::uint16_t division);
+    // The tick whose send time is exactly `ms`; none when the division cannot
+    // express it (a division below 500 skips some milliseconds) or the tick
+    // would not fit a track.
+    static std::optional<std::uint32_t> tickForMilliseconds(std::uint64_t ms, std::uint16_t division);
+
+    // False with error() set when the messages cannot be packed as asked.
+    bool pack(const std::vector<std::vector<std::uint8_t>>& messages, const SOptions& options,
+              std::vector<std::uint8_t>& outImage);
+    const std::string& error() const { return m_error; }
+
+private:
+    bool fail(std::string what);
+    bool verify(const std::vector<std::uint8_t>& image, const std::vector<std::vector<std::uint8_t>>& messages,
+                const std::vector<std::uint32_t>& ticks, const SOptions& options);
+
+    std::string m_error;
+};

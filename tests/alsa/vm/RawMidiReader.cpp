@@ -1,0 +1,73 @@
+#include "RawMidiReader.h"
+
+#include "Clock.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace mirelo::test {
+
+RawMidiReader::RawMidiReader(const std::string& device)
+{
+    if (snd_rawmidi_open(&m_in, nullptr, device.c_str(), SND_RAWMIDI_NONBLOCK) < 0) {
+        m_in = nullptr;
+        return;
+    }
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_thread = std::thread([this] { readLoop(); });
+}
+
+RawMidiReader::~RawMidiReader()
+{
+    if (m_thread.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
+        m_thread.join();
+    }
+    if (m_wakeFd >= 0) {
+        close(m_wakeFd);
+    }
+    if (m_in != nullptr) {
+        snd_rawmidi_close(m_in);
+    }
+}
+
+std::vector<RawMidiReader::Chunk> RawMidiReader::waitForBytes(std::size_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    m_arrived.wait_for(lock, timeout, [&] { return m_total >= count; });
+    return m_chunks;
+}
+
+void RawMidiReader::readLoop()
+{
+    const int n = snd_rawmidi_poll_descriptors_count(m_in);
+    std::vector<pollfd> fds(static_cast<std::size_t>(n) + 1);
+    snd_rawmidi_poll_descriptors(m_in, fds.data(), static_cast<unsigned>(n));
+    fds.back() = pollfd{m_wakeFd, POLLIN, 0};
+    std::uint8_t buffer[4096];
+    for (;;) {
+        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds.back().revents != 0) {
+            return;
+        }
+        for (;;) {
+            const ssize_t got = snd_rawmidi_read(m_in, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            Chunk chunk{{buffer, buffer + got}, platform::clock().monotonicNanoseconds()};
+            std::lock_guard lock(m_mutex);
+            m_total += chunk.bytes.size();
+            m_chunks.push_back(std::move(chunk));
+            m_arrived.notify_all();
+        }
+    }
+}
+
+} // namespace mirelo::test

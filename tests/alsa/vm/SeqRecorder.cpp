@@ -1,0 +1,94 @@
+#include "SeqRecorder.h"
+
+#include "Clock.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace mirelo::test {
+
+SeqRecorder::SeqRecorder(const std::string& clientName, const std::string& portName)
+{
+    if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
+        m_seq = nullptr;
+        return;
+    }
+    snd_seq_set_client_name(m_seq, clientName.c_str());
+    // Without these a large SysEx event does not fit the client's input pool.
+    snd_seq_set_client_pool_input(m_seq, 2000);
+    snd_seq_set_input_buffer_size(m_seq, 96 * 1024);
+    m_port = snd_seq_create_simple_port(m_seq, portName.c_str(), SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_thread = std::thread([this] { receiveLoop(); });
+}
+
+SeqRecorder::~SeqRecorder()
+{
+    if (m_thread.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
+        m_thread.join();
+    }
+    if (m_wakeFd >= 0) {
+        close(m_wakeFd);
+    }
+    if (m_seq != nullptr) {
+        snd_seq_close(m_seq);
+    }
+}
+
+std::vector<SeqRecorder::Event> SeqRecorder::waitForSysEx(std::size_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    m_arrived.wait_for(lock, timeout, [&] {
+        return static_cast<std::size_t>(std::count_if(m_events.begin(), m_events.end(), [](const Event& e) {
+                   return e.type == SND_SEQ_EVENT_SYSEX;
+               })) >= count;
+    });
+    return m_events;
+}
+
+int SeqRecorder::addPort(const std::string& name)
+{
+    return snd_seq_create_simple_port(m_seq, name.c_str(), SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+}
+
+int SeqRecorder::removePort(int port)
+{
+    return snd_seq_delete_simple_port(m_seq, port);
+}
+
+void SeqRecorder::receiveLoop()
+{
+    const int n = snd_seq_poll_descriptors_count(m_seq, POLLIN);
+    std::vector<pollfd> fds(static_cast<std::size_t>(n) + 1);
+    snd_seq_poll_descriptors(m_seq, fds.data(), static_cast<unsigned>(n), POLLIN);
+    fds.back() = pollfd{m_wakeFd, POLLIN, 0};
+    for (;;) {
+        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds.back().revents != 0) {
+            return;
+        }
+        snd_seq_event_t* ev = nullptr;
+        while (snd_seq_event_input(m_seq, &ev) >= 0 && ev != nullptr) {
+            Event e{ev->type, {}, platform::clock().monotonicNanoseconds()};
+            if (ev->type == SND_SEQ_EVENT_SYSEX) {
+                const auto* data = static_cast<const std::uint8_t*>(ev->data.ext.ptr);
+                e.bytes.assign(data, data + ev->data.ext.len);
+            }
+            std::lock_guard lock(m_mutex);
+            m_events.push_back(std::move(e));
+            m_arrived.notify_all();
+        }
+    }
+}
+
+} // namespace mirelo::test

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FileBytes.h"
+#include "FirmwareSchedule.h"
 #include "JsonLine.h"
 #include "SMF.h"
 
@@ -12,8 +13,14 @@ CLI::App* CInspectCommand::attach(CLI::App& inApp)
 {
     CLI::App* command = inApp.add_subcommand("inspect", "Show what a Standard MIDI File holds");
     command->add_option("FILE", m_path, "The file to read")->required();
-    command->add_flag("--events", m_events,
-                      "Print every event as one JSON object per line, track by track in stored order");
+    CLI::Option* events =
+        command->add_flag("--events", m_events,
+                          "Print every event as one JSON object per line, track by track in stored order");
+    command
+        ->add_flag("--schedule", m_schedule,
+                   "Print every SysEx message with its send time in milliseconds, in sending order, "
+                   "then the totals, one JSON object per line")
+        ->excludes(events);
     return command;
 }
 
@@ -24,6 +31,9 @@ int CInspectCommand::run(std::ostream& out, std::ostream& err)
     if (!readWholeFile(m_path, image, reason)) {
         err << m_path << ": " << reason << '\n';
         return kExitBadFile;
+    }
+    if (m_schedule) {
+        return printSchedule(image, out, err);
     }
     CSMF smf;
     uint32_t consumed = 0;
@@ -105,4 +115,50 @@ void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const
         }
     }
     out << buffer;
+}
+
+int CInspectCommand::printSchedule(const std::vector<uint8_t>& inImage, std::ostream& out, std::ostream& err) const
+{
+    CFirmwareSchedule schedule;
+    const auto result = inImage.size() > std::numeric_limits<uint32_t>::max()
+                            ? CFirmwareSchedule::EResult::kUnparsable
+                            : schedule.build(inImage.data(), static_cast<uint32_t>(inImage.size()));
+    switch (result) {
+    case CFirmwareSchedule::EResult::kOk:
+        break;
+    case CFirmwareSchedule::EResult::kUnparsable:
+        err << m_path << ": not a readable Standard MIDI File\n";
+        return kExitBadFile;
+    case CFirmwareSchedule::EResult::kNoTrack:
+        err << m_path << ": the file holds no track\n";
+        return kExitBadFile;
+    case CFirmwareSchedule::EResult::kBadTempo:
+        err << m_path << ": unusable Set Tempo in track 0 at tick " << schedule.badTempoTick()
+            << " (shorter than three bytes, or zero)\n";
+        return kExitBadFile;
+    }
+
+    std::string buffer;
+    uint64_t index = 0;
+    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
+        CJsonLine line;
+        line.add("index", index++)
+            .add("track", message.track)
+            .add("tick", message.tick)
+            .add("due_ms", message.sendTime)
+            .add("size", message.bytes.size());
+        line.appendTo(buffer);
+        if (buffer.size() >= (1u << 16)) {
+            out << buffer;
+            buffer.clear();
+        }
+    }
+    CJsonLine totals;
+    totals.add("messages", schedule.messages().size())
+        .add("bytes", schedule.totalBytes())
+        .add("duration_ms", schedule.duration());
+    totals.appendTo(buffer);
+    out << buffer;
+    out.flush();
+    return out ? 0 : 1;
 }

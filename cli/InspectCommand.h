@@ -1,8 +1,11 @@
 #pragma once
 // `inspect FILE`: what an update file holds, as the SMF library reads it.
-// A short summary by default; with --events one JSON line per event.
+// A short summary by default; with --events one JSON line per event; with
+// --schedule the SysEx messages as the transfer would send them.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Command.h"
 
@@ -19,7 +22,9 @@ public:
 private:
     void printSummary(const CSMF& inSmf, std::ostream& out) const;
     void printEvents(const CSMF& inSmf, std::ostream& out) const;
+    int printSchedule(const std::vector<uint8_t>& inImage, std::ostream& out, std::ostream& err) const;
 
     std::string m_path;
     bool m_events = false;
+    bool m_schedule = false;
 };

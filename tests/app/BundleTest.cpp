@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 #include <unistd.h>
+#include <atomic>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using mirelo::platform::Bundle;
@@ -60,6 +63,27 @@ TEST_F(BundleTest, TablesAreReadOnce)
     const Bundle bundle(m_dir);
     EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
     write("Strings.strings", "\"hello\" = \"changed\";\n");
+    EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
+}
+
+TEST_F(BundleTest, ConcurrentLookupsShareOneTable)
+{
+    const Bundle bundle(m_dir);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                if (bundle.localizedString("hello", std::nullopt, i % 2 ? "Strings" : "Other") == "absent") {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
 }
 

@@ -30,9 +30,9 @@ TEST(PacketList, PacketsArePackedSoAListOfNBytesInKPacketsTakes4Plus10KPlusN)
     const MIDIPacket& p0 = list->packet[0];
     const MIDIPacket& p1 = *MIDIPacketNext(&p0);
     EXPECT_EQ(reinterpret_cast<const Byte*>(&p1) - storage.data(), 4 + 10 + 3);
-    EXPECT_EQ(p0.timeStamp, 111u);
+    EXPECT_EQ(MIDITimeStamp{p0.timeStamp}, 111u); // copied: packed fields cannot bind references
     EXPECT_EQ(bytesOf(p0), first);
-    EXPECT_EQ(p1.timeStamp, 222u);
+    EXPECT_EQ(MIDITimeStamp{p1.timeStamp}, 222u);
     EXPECT_EQ(bytesOf(p1), second);
 }
 
@@ -71,7 +71,7 @@ TEST(PacketList, AnEmptyPacketStillCountsAsAPacket)
     packet = MIDIPacketListAdd(list, storage.size(), packet, 5, 0, nullptr);
     ASSERT_NE(packet, nullptr);
     EXPECT_EQ(list->numPackets, 1u);
-    EXPECT_EQ(packet->length, 0u);
+    EXPECT_EQ(std::uint16_t{packet->length}, 0u);
 }
 
 } // namespace

@@ -147,8 +147,13 @@ int AlsaClient::createOutputPort(const std::string& name)
 
 int AlsaClient::deletePort(int port)
 {
-    std::lock_guard lock(m_inputMutex);
-    m_inputPorts.erase(port);
+    {
+        std::unique_lock lock(m_inputMutex);
+        m_inputPorts.erase(port);
+        if (std::this_thread::get_id() != m_thread.get_id()) {
+            m_inputIdle.wait(lock, [&] { return m_portInCallback != port; });
+        }
+    }
     return snd_seq_delete_simple_port(m_seq, port);
 }
 
@@ -169,12 +174,14 @@ int AlsaClient::connectSource(int port, snd_seq_addr_t source, void* connRefCon)
 
 int AlsaClient::disconnectSource(int port, snd_seq_addr_t source)
 {
-    std::lock_guard lock(m_inputMutex);
-    auto it = m_inputPorts.find(port);
-    if (it == m_inputPorts.end()) {
-        return -EINVAL;
+    {
+        std::lock_guard lock(m_inputMutex);
+        auto it = m_inputPorts.find(port);
+        if (it == m_inputPorts.end()) {
+            return -EINVAL;
+        }
+        it->second.connRefCons.erase(addressKey(source));
     }
-    it->second.connRefCons.erase(addressKey(source));
     return snd_seq_disconnect_from(m_seq, port, source.client, source.port);
 }
 
@@ -284,15 +291,37 @@ void AlsaClient::deliverInput(const snd_seq_event_t& ev)
     if (bytes == nullptr || length == 0) {
         return;
     }
-    std::lock_guard lock(m_inputMutex);
-    auto port = m_inputPorts.find(ev.dest.port);
-    if (port == m_inputPorts.end() || port->second.readProc == nullptr) {
-        return;
+    MIDIReadProc readProc = nullptr;
+    void* refCon = nullptr;
+    void* connRefCon = nullptr;
+    {
+        std::lock_guard lock(m_inputMutex);
+        auto port = m_inputPorts.find(ev.dest.port);
+        if (port == m_inputPorts.end() || port->second.readProc == nullptr) {
+            return;
+        }
+        auto conn = port->second.connRefCons.find(addressKey(ev.source));
+        if (conn == port->second.connRefCons.end()) {
+            return;
+        }
+        readProc = port->second.readProc;
+        refCon = port->second.refCon;
+        connRefCon = conn->second;
+        m_portInCallback = ev.dest.port;
     }
-    auto conn = port->second.connRefCons.find(addressKey(ev.source));
-    void* connRefCon = conn != port->second.connRefCons.end() ? conn->second : nullptr;
+    struct CallbackDone {
+        AlsaClient& client;
+        ~CallbackDone()
+        {
+            {
+                std::lock_guard lock(client.m_inputMutex);
+                client.m_portInCallback = -1;
+            }
+            client.m_inputIdle.notify_all();
+        }
+    } done{*this};
     const std::vector<Byte> list = PacketListBytes::build(bytes, length, platform::clock().hostTime());
-    port->second.readProc(PacketListBytes::asList(list), port->second.refCon, connRefCon);
+    readProc(PacketListBytes::asList(list), refCon, connRefCon);
 }
 
 void AlsaClient::post(MIDINotificationMessageID id)

@@ -10,6 +10,7 @@
 #include <alsa/asoundlib.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,7 +40,11 @@ public:
     // Port numbers, or negative error codes.
     int createInputPort(const std::string& name, MIDIReadProc readProc, void* refCon);
     int createOutputPort(const std::string& name);
+    // Once an input port is deleted its read procedure is no longer running
+    // and will not run again (unless called from within that procedure).
     int deletePort(int port);
+    // Only connected sources reach a read procedure: once this returns no
+    // new call for the source begins.
     int connectSource(int port, snd_seq_addr_t source, void* connRefCon);
     int disconnectSource(int port, snd_seq_addr_t source);
     // Subscribes an output port to a destination unless it already is: the
@@ -76,10 +81,12 @@ private:
     snd_midi_event_t* m_decoder = nullptr;
     std::thread m_thread;
     std::mutex m_outputMutex;
-    // Held while a read procedure runs, so that once a port is disposed or
-    // disconnected no call into its procedure is still under way.
-    std::recursive_mutex m_inputMutex;
+    // Guards the input port table; never held while a read procedure runs,
+    // since callers disconnect while holding locks the procedure takes.
+    std::mutex m_inputMutex;
+    std::condition_variable m_inputIdle;
     std::map<int, InputPort> m_inputPorts;
+    int m_portInCallback = -1;
     bool m_reportedOverrun = false;
 };
 

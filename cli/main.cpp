@@ -9,7 +9,9 @@
 
 #include "Command.h"
 #include "InspectCommand.h"
+#include "ListCommand.h"
 #include "PackCommand.h"
+#include "SendCommand.h"
 
 namespace {
 
@@ -18,6 +20,8 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
     std::vector<std::unique_ptr<CCommand>> commands;
     commands.push_back(std::make_unique<CInspectCommand>());
     commands.push_back(std::make_unique<CPackCommand>());
+    commands.push_back(std::make_unique<CSendCommand>());
+    commands.push_back(std::make_unique<CListCommand>());
     return commands;
 }
 

@@ -1,0 +1,70 @@
+#include "ListCommand.h"
+
+#include "ExitStatus.h"
+#include "JsonLine.h"
+#include "MidiEndpoints.h"
+
+#include "midi/MidiBackend.h"
+
+#include <vector>
+
+namespace {
+
+void printText(std::ostream& out, const char* heading, const std::vector<SEndpointInfo>& endpoints)
+{
+    out << heading << ":";
+    if (endpoints.empty()) {
+        out << " none\n";
+        return;
+    }
+    out << "\n";
+    for (const SEndpointInfo& e : endpoints) {
+        out << "  " << e.index << "  \"" << e.displayName << "\"  model \"" << e.model << "\"  name \"" << e.name
+            << "\"\n";
+    }
+}
+
+void printJson(std::ostream& out, const char* kind, const std::vector<SEndpointInfo>& endpoints)
+{
+    for (const SEndpointInfo& e : endpoints) {
+        out << CJsonLine()
+                   .add("kind", kind)
+                   .add("index", e.index)
+                   .add("display_name", e.displayName)
+                   .add("model", e.model)
+                   .add("name", e.name)
+                   .str();
+    }
+}
+
+} // namespace
+
+CLI::App* CListCommand::attach(CLI::App& inApp)
+{
+    CLI::App* cmd = inApp.add_subcommand(
+        "list", "List the MIDI destinations (where `send --to` can send) and sources, with index, display name, "
+                "model and name.");
+    cmd->add_flag("--json", m_json,
+                  "One JSON object per line: kind (destination or source), index, display_name, model, name");
+    cmd->footer("Exit status: 0 listed (also when there is no endpoint), 3 no MIDI system.");
+    return cmd;
+}
+
+int CListCommand::run(std::ostream& out, std::ostream& err)
+{
+    if (const OSStatus status = CMidiEndpoints::probe(); status != noErr) {
+        err << "list: " << CMidiEndpoints::noMidiSystemSentence(status) << "\n";
+        return cli_exit::kNoMidi;
+    }
+    const std::vector<SEndpointInfo> destinations = CMidiEndpoints::destinations();
+    const std::vector<SEndpointInfo> sources = CMidiEndpoints::sources();
+    if (m_json) {
+        printJson(out, "destination", destinations);
+        printJson(out, "source", sources);
+    } else {
+        out << "MIDI backend: " << mirelo::midi::activeBackend().name() << "\n";
+        printText(out, "destinations", destinations);
+        printText(out, "sources", sources);
+    }
+    return cli_exit::kSuccess;
+}

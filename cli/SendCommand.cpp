@@ -1,0 +1,303 @@
+#include "SendCommand.h"
+
+#include "CaptureDestination.h"
+#include "CountingBackend.h"
+#include "DestinationChooser.h"
+#include "ExitStatus.h"
+#include "FileBytes.h"
+#include "MidiEndpoints.h"
+#include "ProgressDisplay.h"
+#include "StatusText.h"
+
+#include "Bundle.h"
+#include "Clock.h"
+#include "FirmwareSchedule.h"
+#include "PlainEventLoop.h"
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
+#include "midi/MidiBackend.h"
+#include "midi/virtual/VirtualBackend.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kBundledFileName = "mirelo updater.dat";
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+
+std::uint64_t nowMs()
+{
+    return mirelo::platform::clock().monotonicNanoseconds() / 1000000;
+}
+
+std::string refusalReason(CFirmwareSchedule::EResult result, const CFirmwareSchedule& schedule)
+{
+    switch (result) {
+    case CFirmwareSchedule::EResult::kUnparsable:
+        return "not a Standard MIDI File the updater accepts";
+    case CFirmwareSchedule::EResult::kNoTrack:
+        return "the file has no track";
+    case CFirmwareSchedule::EResult::kBadTempo:
+        return "the Set Tempo event at tick " + std::to_string(schedule.badTempoTick()) +
+               " of track 0 is shorter than three bytes or zero";
+    case CFirmwareSchedule::EResult::kOk:
+        break;
+    }
+    return "refused";
+}
+
+// "k:status", both decimal, k from 1.
+bool parseFailSend(const char* text, std::size_t& outIndex, OSStatus& outStatus)
+{
+    const std::string_view value(text);
+    const std::size_t colon = value.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    const auto indexEnd = value.data() + colon;
+    const auto first = std::from_chars(value.data(), indexEnd, outIndex);
+    const auto second = std::from_chars(indexEnd + 1, value.data() + value.size(), outStatus);
+    return first.ec == std::errc() && first.ptr == indexEnd && second.ec == std::errc() &&
+           second.ptr == value.data() + value.size() && outIndex > 0 && outStatus != noErr;
+}
+
+// Owns what a run installs process-wide (a capture backend, the counting
+// wrapper, the main loop) and takes it down in the right order however `send`
+// ends: the controller and its manager first, while the backend and the loop
+// they use still exist.
+class CRunScope {
+public:
+    CRunScope() = default;
+    CRunScope(const CRunScope&) = delete;
+    CRunScope& operator=(const CRunScope&) = delete;
+    ~CRunScope()
+    {
+        if (m_controllerStarted) {
+            CZAVController::terminate();
+        }
+        mirelo::midi::setActiveBackend(nullptr);
+        if (loop) {
+            mirelo::platform::setMainLoop(nullptr);
+        }
+    }
+
+    void startController()
+    {
+        CZAVController::initialize();
+        m_controllerStarted = true;
+    }
+
+    std::unique_ptr<CCaptureDestination> capture;
+    std::unique_ptr<CCountingBackend> counting;
+    std::unique_ptr<mirelo::platform::PlainEventLoop> loop;
+
+private:
+    bool m_controllerStarted = false;
+};
+
+} // namespace
+
+struct CSendCommand::SRun {
+    mirelo::platform::PlainEventLoop& loop;
+    CProgressDisplay& display;
+    const CCountingBackend& counting;
+    std::uint64_t startMs;
+    int percent = 0; // main thread only
+
+    void redraw() { display.update(percent, counting.messagesSent(), nowMs() - startMs); }
+};
+
+CLI::App* CSendCommand::attach(CLI::App& inApp)
+{
+    CLI::App* cmd = inApp.add_subcommand(
+        "send", "Send an update file to a MIDI destination, each SysEx message at its time, with progress on "
+                "standard error.");
+    cmd->add_option("file", m_file, "The update file (default: the bundled \"mirelo updater.dat\")")
+        ->option_text("FILE");
+    cmd->add_option("--to", m_to,
+                    "The destination: its index in `list`, its display name, or a case-insensitive prefix "
+                    "of exactly one display name (default: destination 0)")
+        ->option_text("INDEX|NAME");
+    cmd->add_option("--capture", m_capture,
+                    "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
+                    "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
+        ->option_text("OUT.syx");
+    cmd->footer(std::string("Exit status: 0 every message sent, 1 the transfer failed part-way (or the capture "
+                            "could not be written), 2 usage or a refused update file, 3 no MIDI system or no "
+                            "destination.\nTest hook: ") +
+                kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
+    return cmd;
+}
+
+bool CSendCommand::onProgress(int percent, void* context)
+{
+    // Runs on the transfer's thread: hand the value over and return at once,
+    // so the sends never wait for the terminal.
+    auto* run = static_cast<SRun*>(context);
+    run->loop.post([run, percent] {
+        run->percent = percent;
+        run->redraw();
+    });
+    return true;
+}
+
+int CSendCommand::run(std::ostream& out, std::ostream& err)
+{
+    // The update file.
+    std::string path;
+    if (m_file) {
+        path = *m_file;
+    } else {
+        const mirelo::platform::Bundle* bundle = mirelo::platform::mainBundle();
+        const auto found = bundle ? bundle->pathForResource(kBundledFileName) : std::nullopt;
+        if (!found) {
+            err << "send: the bundled update file \"" << kBundledFileName
+                << "\" was not found in the resource folder"
+                << (bundle ? " " + bundle->resourcePath().string() : std::string())
+                << "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.\n";
+            return cli_exit::kBadInput;
+        }
+        path = found->string();
+    }
+    std::vector<std::uint8_t> bytes;
+    std::string reason;
+    if (!readWholeFile(path, bytes, reason)) {
+        err << "send: refused " << path << ": " << reason << "\n";
+        return cli_exit::kBadInput;
+    }
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+        err << "send: refused " << path << ": larger than 4 GiB\n";
+        return cli_exit::kBadInput;
+    }
+    CFirmwareSchedule schedule;
+    if (const auto result = schedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        result != CFirmwareSchedule::EResult::kOk) {
+        err << "send: refused " << path << ": " << refusalReason(result, schedule) << "\n";
+        return cli_exit::kBadInput;
+    }
+    const std::uint64_t total = schedule.messages().size();
+
+    // The MIDI system, and what to send to.
+    CRunScope scope;
+    if (m_capture) {
+        scope.capture = std::make_unique<CCaptureDestination>(*m_capture);
+        if (!scope.capture->open(reason)) {
+            err << "send: " << reason << "\n";
+            return cli_exit::kFailed;
+        }
+        mirelo::midi::setActiveBackend(&scope.capture->backend());
+    }
+    mirelo::midi::MidiBackend& backend = mirelo::midi::activeBackend();
+    if (const OSStatus status = CMidiEndpoints::probe(); status != noErr) {
+        err << "send: " << CMidiEndpoints::noMidiSystemSentence(status) << "\n";
+        return cli_exit::kNoMidi;
+    }
+    const std::vector<SEndpointInfo> destinations = CMidiEndpoints::destinations();
+    if (destinations.empty()) {
+        err << "send: there is no MIDI destination to send to. `mirelo-updater-cli list` shows the destinations "
+               "there are; `mirelo-updater-cli send --capture OUT.syx` sends to a capture file instead.\n";
+        return cli_exit::kNoMidi;
+    }
+    std::size_t index = 0;
+    if (m_to) {
+        std::vector<std::string> names;
+        for (const SEndpointInfo& d : destinations) {
+            names.push_back(d.displayName);
+        }
+        CDestinationChooser chooser(std::move(names));
+        const std::optional<std::size_t> chosen = chooser.choose(*m_to);
+        if (!chosen) {
+            err << "send: --to " << *m_to << ": " << chooser.error()
+                << "; `mirelo-updater-cli list` shows the destinations.\n";
+            return chooser.error().find("could be any of") != std::string::npos ? cli_exit::kBadInput
+                                                                                  : cli_exit::kNoMidi;
+        }
+        index = *chosen;
+    }
+    const std::string destinationLabel = destinations[index].label("destination");
+
+    if (const char* failSend = std::getenv(kFailSendVariable); failSend != nullptr && *failSend != '\0') {
+        std::size_t k = 0;
+        OSStatus status = noErr;
+        if (!parseFailSend(failSend, k, status)) {
+            err << "send: " << kFailSendVariable << "=\"" << failSend << "\" is not k:status (k from 1, a non-zero "
+                << "status)\n";
+            return cli_exit::kBadInput;
+        }
+        auto* virtualBackend = dynamic_cast<mirelo::midi::VirtualBackend*>(&backend);
+        if (virtualBackend == nullptr) {
+            err << "send: " << kFailSendVariable << " applies to the virtual backend only; ignored\n";
+        } else {
+            virtualBackend->failSend(k, status);
+        }
+    }
+
+    // The window's path: controller, manager's output, transfer.
+    scope.counting = std::make_unique<CCountingBackend>(backend);
+    const CCountingBackend& counting = *scope.counting;
+    mirelo::midi::setActiveBackend(scope.counting.get());
+    scope.loop = std::make_unique<mirelo::platform::PlainEventLoop>();
+    mirelo::platform::PlainEventLoop& loop = *scope.loop;
+    mirelo::platform::setMainLoop(&loop);
+    scope.startController();
+    if (const OSStatus status = CQORMIDIManager::instance()->openMidiOut(index); status != noErr) {
+        err << "send: cannot open \"" << destinationLabel << "\": status " << CStatusText::name(status) << ": "
+            << CStatusText::meaning(status) << "\n";
+        return cli_exit::kNoMidi;
+    }
+
+    CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
+    SRun progress{loop, display, counting, nowMs()};
+    progress.redraw();
+    mirelo::platform::EventLoop::TimerId redrawTimer = 0;
+    if (::isatty(STDERR_FILENO) == 1) {
+        redrawTimer = loop.addTimer(kRedrawInterval, kRedrawInterval, [&progress] { progress.redraw(); });
+    }
+
+    bool sent = false;
+    std::thread worker([&] {
+        sent = CZAVController::instance()->updateFirmware(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                                                          &CSendCommand::onProgress, &progress);
+        loop.post([&loop] { loop.quit(); });
+    });
+    loop.run();
+    worker.join();
+    if (redrawTimer != 0) {
+        loop.removeTimer(redrawTimer);
+    }
+    const std::uint64_t elapsedMs = nowMs() - progress.startMs;
+    const std::uint64_t done = counting.messagesSent();
+    display.finish(sent ? 100 : progress.percent, done, elapsedMs);
+
+    if (!sent) {
+        if (const OSStatus status = counting.firstFailure(); status != noErr) {
+            err << "send: send failed at message " << done + 1 << " of " << total << ": status "
+                << CStatusText::name(status) << ": " << CStatusText::meaning(status) << "\n";
+        } else {
+            err << "send: the transfer stopped after " << done << " of " << total << " messages\n";
+        }
+        err << "send: " << done << " of " << total << " messages (" << counting.bytesSent() << " bytes) reached \""
+            << destinationLabel << "\"; the instrument must receive the whole update: send it again.\n";
+        if (scope.capture) {
+            scope.capture->finish(reason);
+        }
+        return cli_exit::kFailed;
+    }
+
+    out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "
+        << CProgressDisplay::formatDuration(elapsedMs) << " to \"" << destinationLabel << "\"\n";
+    if (scope.capture) {
+        if (!scope.capture->finish(reason)) {
+            err << "send: " << reason << "\n";
+            return cli_exit::kFailed;
+        }
+        out << "capture: " << scope.capture->syxPath().string() << " (" << scope.capture->messageCount()
+            << " messages), timing log: " << scope.capture->csvPath().string() << "\n";
+    }
+    return cli_exit::kSuccess;
+}

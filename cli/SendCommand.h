@@ -1,0 +1,38 @@
+#pragma once
+// `send [FILE]`: the update job. Sends the update file (by default the
+// bundled "mirelo updater.dat") to a MIDI destination, or with --capture to a
+// capture file, through the same controller and manager calls as the window:
+// CZAVController::initialize(), the manager's openMidiOut, then
+// updateFirmware on a worker thread while the main thread runs the event loop.
+
+#include "Command.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class CProgressDisplay;
+
+namespace mirelo::platform {
+class PlainEventLoop;
+}
+
+class CSendCommand : public CCommand {
+public:
+    // Test hook: "k:status" makes the k-th MIDISend of the run (1 = the first)
+    // return the status, when the backend is the virtual one (--capture, or
+    // MIRELO_MIDI_BACKEND=virtual).
+    static constexpr const char* kFailSendVariable = "MIRELO_VIRTUAL_FAIL_SEND";
+
+    CLI::App* attach(CLI::App& inApp) override;
+    int run(std::ostream& out, std::ostream& err) override;
+
+private:
+    struct SRun;
+
+    static bool onProgress(int percent, void* context);
+
+    std::optional<std::string> m_file;
+    std::optional<std::string> m_to;
+    std::optional<std::string> m_capture;
+};

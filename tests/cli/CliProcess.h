@@ -1,0 +1,38 @@
+#pragma once
+// Runs mirelo-updater-cli as a child process with a chosen environment and
+// collects its exit status, standard output and standard error.
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SCliResult {
+    int status = -1; // exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+class CCliProcess {
+public:
+    // Variables to set (a value) or remove (nullopt) for the child.
+    using Environment = std::map<std::string, std::optional<std::string>>;
+
+    static SCliResult run(const std::vector<std::string>& args, const Environment& environment = {});
+};
+
+// A fresh directory, removed with everything in it on destruction.
+class CScratchDirectory {
+public:
+    CScratchDirectory();
+    ~CScratchDirectory();
+    CScratchDirectory(const CScratchDirectory&) = delete;
+    CScratchDirectory& operator=(const CScratchDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};

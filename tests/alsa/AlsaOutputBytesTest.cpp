@@ -73,8 +73,11 @@ TEST(AlsaPacketListBytes, IncomingBytesArePackedIn256BytePackets)
         ASSERT_EQ(list->numPackets, (message.size() + 255) / 256);
         const MIDIPacket* packet = &list->packet[0];
         for (std::uint32_t i = 0; i < list->numPackets; ++i) {
-            EXPECT_EQ(packet->timeStamp, 777u);
-            EXPECT_LE(packet->length, 256u);
+            // Packed fields: copy them out before gtest binds references.
+            const MIDITimeStamp stamp = packet->timeStamp;
+            const std::uint16_t length = packet->length;
+            EXPECT_EQ(stamp, 777u);
+            EXPECT_LE(length, 256u);
             EXPECT_LE(reinterpret_cast<const Byte*>(packet) + sizeof(MIDIPacket), storage.data() + storage.size());
             packet = MIDIPacketNext(packet);
         }

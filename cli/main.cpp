@@ -33,6 +33,9 @@ int main(int argc, char** argv)
                  "mirelo-updater-cli"};
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
     app.require_subcommand(1);
+    app.footer("Exit status: 0 success; 1 the job failed part-way (a send failed, an output could not be "
+               "written); 2 usage error or a refused input file; 3 no MIDI system or no destination.\n"
+               "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 
     std::vector<std::unique_ptr<CCommand>> commands = makeCommands();
     std::vector<CLI::App*> subcommands;
@@ -40,7 +43,13 @@ int main(int argc, char** argv)
         subcommands.push_back(command->attach(app));
     }
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here with 0; every usage error shares
+        // status 2 with a refused input file.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     for (size_t i = 0; i < commands.size(); ++i) {
         if (subcommands[i]->parsed()) {

@@ -226,6 +226,9 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         {{"pack", "--out", (m_dir / "x.dat").string(), (m_dir / "missing.syx").string()},
          2,
          "missing.syx: cannot be read"},
+        {{"pack", (m_dir / "in.syx").string()}, 2, "--out is required"},
+        {{"send", "--no-such-option"}, 2, "no-such-option"},
+        {{"pack", "--out", "x.dat", "--division", "0", "in.syx"}, 2, "--division"},
     };
     for (const SCase& c : cases) {
         const SCliResult r = CCliProcess::run(c.args, kVirtual);

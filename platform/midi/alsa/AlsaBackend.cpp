@@ -491,7 +491,7 @@ private:
         if (reported.exchange(true)) {
             return;
         }
-        std::fprintf(stderr, "ALSA: the MIDI sequencer is not available (%s); no MIDI devices can be used\n",
+        std::fprintf(stderr, "ALSA: cannot open the MIDI sequencer (/dev/snd/seq): %s\n",
                      snd_strerror(error));
     }
 

@@ -216,6 +216,13 @@ void AlsaClient::receiveLoop()
         if (fds.back().revents != 0) {
             return;
         }
+        for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
+            if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                // Polling again would return at once, forever.
+                std::fprintf(stderr, "ALSA: the MIDI sequencer connection failed; no more MIDI input or setup changes\n");
+                return;
+            }
+        }
         drainEvents();
     }
 }

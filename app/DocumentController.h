@@ -1,0 +1,39 @@
+#pragma once
+// The application's document controller, reduced to what the updater needs:
+// open a file as an update document (read it, load and show its window) and
+// keep the open documents. The application makes one; it is then the shared one.
+
+#include "Error.h"
+
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class REVArodozDoc;
+
+class CDocumentController {
+public:
+    CDocumentController();
+    ~CDocumentController();
+
+    CDocumentController(const CDocumentController&) = delete;
+    CDocumentController& operator=(const CDocumentController&) = delete;
+
+    // The controller the application made; null when there is none.
+    static CDocumentController* sharedDocumentController();
+
+    // Makes a document, reads the URL and, with display, loads and shows its
+    // window. Null when reading failed: the document has presented the error
+    // itself, and *outError (when given) holds it.
+    std::shared_ptr<REVArodozDoc> openDocumentWithContentsOfURL(const QUrl& url, bool display,
+                                                                std::optional<CError>* outError = nullptr);
+    void removeDocument(const REVArodozDoc* document);
+    const std::vector<std::shared_ptr<REVArodozDoc>>& documents() const { return m_documents; }
+    // Tears every document down and lets it go (at application exit).
+    void closeAllDocuments();
+
+private:
+    std::vector<std::shared_ptr<REVArodozDoc>> m_documents;
+};

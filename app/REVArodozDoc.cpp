@@ -1,0 +1,625 @@
+#include "REVArodozDoc.h"
+
+#include "AlertPresenter.h"
+#include "AppTerminator.h"
+#include "DocumentController.h"
+#include "DocumentWindow.h"
+#include "MyErrors.h"
+#include "ui_REVArodozDoc.h"
+
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QKeySequence>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+
+#include <syslog.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t kCocoaFileReadUnknown = 256;
+constexpr std::int32_t kCocoaFileReadInvalidFileName = 258;
+// The tempo slider counts in hundredths of the file's tempo.
+constexpr float kTempoSliderScale = 100.0F;
+// Beyond this many seconds the minute count would not fit in 32 bits.
+constexpr double kLongestTimeString = 2147483647.0 * 60.0;
+
+const QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"};
+constexpr std::int64_t kUpdateIncomplete = 1;
+
+// The no-device mark: one object for the life of the process, told apart from
+// a device of the same name by identity.
+const std::shared_ptr<const QString>& noDeviceMark()
+{
+    static const std::shared_ptr<const QString> s_mark =
+        std::make_shared<const QString>(QString::fromLatin1(REVArodozDoc::kNoDevice));
+    return s_mark;
+}
+
+std::optional<QString> displayNameOf(MIDIEndpointRef endpoint)
+{
+    std::string name;
+    if (MIDIObjectGetStringProperty(endpoint, kMIDIPropertyDisplayName, &name) != noErr) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(name);
+}
+
+// The whole file, or nothing when it cannot be read or is too long for the
+// transfer's 32-bit length.
+std::vector<std::uint8_t> readWholeFile(const std::optional<QString>& path)
+{
+    if (!path) {
+        return {};
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError ||
+        static_cast<std::uint64_t>(bytes.size()) > std::numeric_limits<std::uint32_t>::max()) {
+        return {};
+    }
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+std::atomic<int> REVArodozDoc::s_liveRuns{0};
+
+std::shared_ptr<REVArodozDoc> REVArodozDoc::create()
+{
+    return std::shared_ptr<REVArodozDoc>(new REVArodozDoc());
+}
+
+REVArodozDoc::REVArodozDoc() : m_dateSource([] { return QDateTime::currentDateTimeUtc(); })
+{
+}
+
+REVArodozDoc::~REVArodozDoc()
+{
+    terminateREVArodozDoc();
+}
+
+// ------------------------------------------------------------------ lifecycle
+
+bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std::optional<CError>* outError)
+{
+    syslog(LOG_NOTICE, "%s", url.toEncoded().constData());
+    terminateREVArodozDoc();
+
+    std::optional<CError> error;
+    const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+    if (path.isEmpty()) {
+        error = MyErrors::errorWithCocoaStatus(kCocoaFileReadInvalidFileName);
+    } else {
+        QFileInfo attributes(path);
+        if (!attributes.exists() || !attributes.isReadable()) {
+            error = MyErrors::errorWithCocoaStatus(kCocoaFileReadUnknown);
+        } else {
+            m_fileAttr = attributes;
+            m_filePath = path;
+            if (const OSStatus status = initMIDI(); status != noErr) {
+                error = MyErrors::errorWithCode(status);
+            }
+        }
+    }
+
+    if (error) {
+        if (outError != nullptr) {
+            *outError = *error;
+        }
+        presentError(*error);
+        terminateREVArodozDoc();
+        return false;
+    }
+    setupWindow();
+    return true;
+}
+
+std::optional<QByteArray> REVArodozDoc::dataOfType(const QString& /*typeName*/, std::optional<CError>* outError)
+{
+    if (outError != nullptr) {
+        *outError = MyErrors::errorWithOSStatus(kUnimpErr);
+    }
+    return std::nullopt;
+}
+
+QString REVArodozDoc::windowNibName() const
+{
+    return QStringLiteral("REVArodozDoc");
+}
+
+QString REVArodozDoc::displayName() const
+{
+    return QStringLiteral("mirelo updater");
+}
+
+void REVArodozDoc::makeWindowControllers()
+{
+    if (m_window) {
+        return;
+    }
+    m_window = std::make_unique<CDocumentWindow>();
+    Ui::REVArodozDoc form;
+    form.setupUi(m_window.get());
+    Q_ASSERT(m_window->objectName() == windowNibName());
+    m_window->setWindowTitle(displayName());
+
+    m_txtTracks = form.m_txtTracks;
+    m_txtType = form.m_txtType;
+    m_txtResolution = form.m_txtResolution;
+    m_txtTempo = form.m_txtTempo;
+    m_txtTempoRate = form.m_txtTempoRate;
+    m_txtTimeSig = form.m_txtTimeSig;
+    m_txtCopyright = form.m_txtCopyright;
+    m_txtLength_time = form.m_txtLength_time;
+    m_txtLength_beats = form.m_txtLength_beats;
+    m_txtPosition_time = form.m_txtPosition_time;
+    m_txtPosition_beats = form.m_txtPosition_beats;
+    m_sldTempo = form.m_sldTempo;
+    m_sldPosition = form.m_sldPosition;
+    m_progress = form.m_progress;
+    m_popOutput = form.m_popOutput;
+    m_chkRepeat = form.m_chkRepeat;
+    m_btnRewind = form.m_btnRewind;
+    m_btnStop = form.m_btnStop;
+    m_btnPlay = form.m_btnPlay;
+
+    // The document is the context: no action reaches it once it is gone.
+    connect(form.m_btnPlay, &QPushButton::clicked, this, [this, sender = form.m_btnPlay] { smfPlay(sender); });
+    connect(form.m_btnStop, &QPushButton::clicked, this, [this, sender = form.m_btnStop] { smfStop(sender); });
+    connect(form.m_btnRewind, &QPushButton::clicked, this, [this, sender = form.m_btnRewind] { smfRewind(sender); });
+    connect(form.m_sldPosition, &QSlider::valueChanged, this,
+            [this, sender = form.m_sldPosition] { smfPosition(sender); });
+    connect(form.m_sldTempo, &QSlider::valueChanged, this, [this, sender = form.m_sldTempo] { smfTempo(sender); });
+    connect(form.m_popOutput, &QComboBox::activated, this,
+            [this, sender = form.m_popOutput] { smfOutputDevice(sender); });
+
+    auto* closeAction = new QAction(m_window.get());
+    closeAction->setShortcut(QKeySequence::Close);
+    connect(closeAction, &QAction::triggered, this, [this] { close(); });
+    m_window->addAction(closeAction);
+
+    windowControllerDidLoadNib(m_window.get());
+}
+
+void REVArodozDoc::showWindows()
+{
+    if (m_window) {
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    }
+}
+
+void REVArodozDoc::windowControllerDidLoadNib(CDocumentWindow* /*windowController*/)
+{
+    setupWindow();
+    stopIdleTimer();
+    m_idleTimerLoop = &mirelo::platform::mainLoop();
+    const auto interval = std::chrono::milliseconds(kIdleIntervalMs);
+    m_idleTimer = m_idleTimerLoop->addTimer(interval, interval, [this] { idleRoutine(); });
+    if (m_idleTimer == 0) {
+        m_idleTimerLoop = nullptr;
+        MyErrors::presentOSError(kMemFullErr, *this);
+    }
+}
+
+void REVArodozDoc::close()
+{
+    // Leaving the document controller may drop the last owner but this one.
+    const std::shared_ptr<REVArodozDoc> self = weak_from_this().lock();
+    m_closed = true;
+    terminateREVArodozDoc();
+    if (m_window) {
+        m_window->hide();
+        // The call may come from an action inside the window.
+        m_window.release()->deleteLater();
+    }
+    if (CDocumentController* controller = CDocumentController::sharedDocumentController()) {
+        controller->removeDocument(this);
+    }
+    CAppTerminator::terminate(this);
+}
+
+void REVArodozDoc::setupWindow()
+{
+    if (m_txtTracks) {
+        m_txtTracks->setText(QString::number(0));
+    }
+    if (m_txtLength_time && m_txtLength_beats) {
+        m_txtLength_time->setText(timeStringWithSeconds(0.0));
+        m_txtLength_beats->setText(QString::asprintf("%.1f", 0.0));
+    }
+    setupOutputDeviceMenu();
+}
+
+void REVArodozDoc::terminateREVArodozDoc()
+{
+    if (smfIsRunning()) {
+        smfStop(nullptr);
+    }
+    stopIdleTimer();
+    if (m_midiClient != 0) {
+        const OSStatus status = MIDIClientDispose(m_midiClient);
+        m_midiClient = 0;
+        if (status != noErr) {
+            MyErrors::presentGeneralError(status);
+        }
+    }
+    m_fileAttr.reset();
+    m_filePath.reset();
+    if (remembersDeviceName()) {
+        m_outputDeviceName.reset();
+    }
+    m_date.reset();
+    m_outputNumEndpoints = 0;
+}
+
+void REVArodozDoc::stopIdleTimer()
+{
+    if (m_idleTimer != 0 && m_idleTimerLoop != nullptr) {
+        m_idleTimerLoop->removeTimer(m_idleTimer);
+    }
+    m_idleTimer = 0;
+    m_idleTimerLoop = nullptr;
+}
+
+void REVArodozDoc::presentError(const CError& error)
+{
+    CAlertPresenter::current().runModal(error);
+}
+
+CDocumentWindow* REVArodozDoc::window() const
+{
+    return m_window.get();
+}
+
+void REVArodozDoc::setDateSource(DateSource source)
+{
+    m_dateSource = std::move(source);
+}
+
+int REVArodozDoc::liveRunCount()
+{
+    return s_liveRuns.load(std::memory_order_acquire);
+}
+
+// ---------------------------------------------------------------- output list
+
+OSStatus REVArodozDoc::initMIDI()
+{
+    const OSStatus status =
+        MIDIClientCreate(kMIDIClientName, &REVArodozDoc::midiNotifyProc, this, &m_midiClient);
+    if (status != noErr) {
+        m_midiClient = 0;
+        return status;
+    }
+    return resetOutputDevice();
+}
+
+void REVArodozDoc::midiNotifyProc(const MIDINotification* message, void* refCon)
+{
+    if (refCon != nullptr) {
+        static_cast<REVArodozDoc*>(refCon)->midiNotifyProc(message);
+    }
+}
+
+void REVArodozDoc::midiNotifyProc(const MIDINotification* /*message*/)
+{
+    const bool wasRunning = smfIsRunning();
+    if (wasRunning) {
+        smfStop(nullptr);
+        m_setupChangedDuringRun = true;
+        smfPlay(nullptr);
+        return;
+    }
+    resetOutputDevice();
+    setupOutputDeviceMenu();
+}
+
+OSStatus REVArodozDoc::resetOutputDevice()
+{
+    m_outputNumEndpoints = MIDIGetNumberOfDestinations();
+    if (remembersNoDeviceMark()) {
+        return noErr;
+    }
+    if (m_outputNumEndpoints == 0) {
+        rememberNoDevice();
+        return noErr;
+    }
+    if (!m_outputDeviceName) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(0);
+        if (endpoint == 0) {
+            rememberNoDevice();
+            return noErr;
+        }
+        openOutputDevice(0, displayNameOf(endpoint));
+        return noErr;
+    }
+    for (std::uint64_t i = 0; i < m_outputNumEndpoints; ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(static_cast<ItemCount>(i));
+        if (endpoint == 0) {
+            continue;
+        }
+        const std::optional<QString> name = displayNameOf(endpoint);
+        if (name && *name == *m_outputDeviceName) {
+            openOutputDevice(i, name);
+            return noErr;
+        }
+    }
+    rememberNoDevice();
+    return noErr;
+}
+
+void REVArodozDoc::setupOutputDeviceMenu()
+{
+    if (!m_popOutput) {
+        return;
+    }
+    m_popOutput->clear();
+    if (m_outputNumEndpoints == 0) {
+        m_popOutput->addItem(QString::fromLatin1(kNoDevice));
+        m_popOutput->setEnabled(false);
+        if (m_btnPlay) {
+            m_btnPlay->setEnabled(false);
+        }
+        return;
+    }
+    for (std::uint64_t i = 0; i < m_outputNumEndpoints; ++i) {
+        const MIDIEndpointRef endpoint = MIDIGetDestination(static_cast<ItemCount>(i));
+        std::optional<QString> title = endpoint != 0 ? displayNameOf(endpoint) : std::nullopt;
+        m_popOutput->addItem(title ? *title : QStringLiteral("Endpoint-%1").arg(i));
+    }
+    if (remembersDeviceName()) {
+        m_popOutput->setCurrentIndex(m_popOutput->findText(*m_outputDeviceName));
+    } else {
+        m_popOutput->setCurrentIndex(0);
+        smfOutputDevice(m_popOutput);
+    }
+    // smfOutputDevice may have presented an alert; the list may be gone since.
+    if (m_popOutput) {
+        m_popOutput->setEnabled(true);
+    }
+    if (m_btnPlay) {
+        m_btnPlay->setEnabled(true);
+    }
+}
+
+void REVArodozDoc::smfOutputDevice(QObject* /*sender*/)
+{
+    const std::int64_t k = m_popOutput ? m_popOutput->currentIndex() : 0;
+    openOutputDevice(static_cast<std::uint64_t>(k), std::nullopt);
+}
+
+void REVArodozDoc::openOutputDevice(std::uint64_t k, const std::optional<QString>& scannedName)
+{
+    forgetOutputDevice();
+    OSStatus status = kIOReturnNoDevice;
+    if (k < m_outputNumEndpoints) {
+        CQORMIDIManager* manager = CQORMIDIManager::instance();
+        status = manager != nullptr ? manager->openMidiOut(static_cast<unsigned long>(k)) : kMIDIInvalidClient;
+        const std::optional<QString> name = scannedName ? scannedName : listTitleAt(k);
+        if (name) {
+            m_outputDeviceName = std::make_shared<const QString>(*name);
+        }
+        if (status == noErr) {
+            return;
+        }
+    }
+    rememberNoDevice();
+    if (k < m_outputNumEndpoints && m_popOutput) {
+        // One past the last entry: the list then shows no selection.
+        m_popOutput->setCurrentIndex(static_cast<int>(m_outputNumEndpoints));
+    }
+    MyErrors::presentGeneralError(status, *this);
+}
+
+void REVArodozDoc::forgetOutputDevice()
+{
+    m_outputDeviceName.reset();
+}
+
+void REVArodozDoc::rememberNoDevice()
+{
+    m_outputDeviceName = noDeviceMark();
+}
+
+bool REVArodozDoc::remembersNoDeviceMark() const
+{
+    return m_outputDeviceName.get() == noDeviceMark().get();
+}
+
+bool REVArodozDoc::remembersDeviceName() const
+{
+    return m_outputDeviceName && !remembersNoDeviceMark();
+}
+
+std::optional<QString> REVArodozDoc::rememberedDeviceName() const
+{
+    if (!remembersDeviceName()) {
+        return std::nullopt;
+    }
+    return *m_outputDeviceName;
+}
+
+std::optional<QString> REVArodozDoc::listTitleAt(std::uint64_t k) const
+{
+    if (!m_popOutput || k >= static_cast<std::uint64_t>(m_popOutput->count())) {
+        return std::nullopt;
+    }
+    return m_popOutput->itemText(static_cast<int>(k));
+}
+
+// ----------------------------------------------------------------- update run
+
+void REVArodozDoc::smfPlay(QObject* /*sender*/)
+{
+    if (!m_isRunning) {
+        std::shared_ptr<REVArodozDoc> self = weak_from_this().lock();
+        if (self) {
+            m_isRunning = true;
+            m_date = m_dateSource();
+            m_run = SRunInput{m_filePath, m_progress};
+            s_liveRuns.fetch_add(1, std::memory_order_acq_rel);
+            std::thread([self = std::move(self)]() mutable {
+                const bool succeeded = self->runUpdate();
+                // The queued step takes over the worker's hold on the document,
+                // so the document is never released on this thread.
+                mirelo::platform::mainLoop().post(
+                    [self = std::move(self), succeeded] { self->endOfRun(succeeded); });
+                s_liveRuns.fetch_sub(1, std::memory_order_acq_rel);
+            }).detach();
+        }
+    }
+    showRunningState();
+}
+
+void REVArodozDoc::showRunningState()
+{
+    if (m_isRunning) {
+        if (m_btnPlay) {
+            m_btnPlay->setChecked(true);
+        }
+        if (m_popOutput) {
+            m_popOutput->setEnabled(false);
+        }
+        return;
+    }
+    if (m_btnPlay) {
+        m_btnPlay->setChecked(false);
+    }
+    if (m_popOutput) {
+        m_popOutput->setEnabled(m_outputNumEndpoints != 0);
+    }
+}
+
+bool REVArodozDoc::runUpdate()
+{
+    const std::vector<std::uint8_t> bytes = readWholeFile(m_run.filePath);
+    const std::uint8_t* data = bytes.empty() ? nullptr : bytes.data();
+    return CZAVController::instance()->updateFirmware(data, static_cast<std::uint32_t>(bytes.size()),
+                                                      &REVArodozDoc::updateProgress, &m_run.progress);
+}
+
+bool REVArodozDoc::updateProgress(int percent, void* context)
+{
+    // A copy of the guarded pointer travels with the report: the bar may go
+    // before the report runs.
+    QPointer<QProgressBar> bar = *static_cast<const QPointer<QProgressBar>*>(context);
+    mirelo::platform::mainLoop().post([bar = std::move(bar), percent] {
+        if (bar) {
+            bar->setValue(static_cast<int>(static_cast<double>(percent)));
+        }
+    });
+    return true;
+}
+
+void REVArodozDoc::endOfRun(bool succeeded)
+{
+    m_isRunning = false;
+    if (m_setupChangedDuringRun) {
+        m_setupChangedDuringRun = false;
+        if (m_midiClient != 0) {
+            resetOutputDevice();
+            setupOutputDeviceMenu();
+        }
+    }
+    showRunningState();
+    if (succeeded) {
+        if (m_progress) {
+            m_progress->setValue(static_cast<int>(kFullBar));
+        }
+    } else if (!m_closed) {
+        // The bar keeps the last percentage reached: a full bar would say the
+        // instrument was updated.
+        presentError(CError(kUpdaterErrorDomain, kUpdateIncomplete,
+                            QStringLiteral("The update did not complete. The instrument must be updated again.")));
+    }
+}
+
+void REVArodozDoc::idleRoutine()
+{
+    if (!m_txtPosition_time || !m_isRunning || !m_date) {
+        return;
+    }
+    const double seconds = static_cast<double>(m_date->msecsTo(m_dateSource())) / 1000.0;
+    m_txtPosition_time->setText(timeStringWithSeconds(seconds));
+}
+
+QString REVArodozDoc::timeStringWithSeconds(double seconds)
+{
+    // A clock set back gives a negative span: show zero rather than nonsense.
+    double x = seconds;
+    if (!(x >= 0.0)) {
+        x = 0.0;
+    }
+    x = std::min(x, kLongestTimeString);
+    const auto t = static_cast<std::uint64_t>(x);
+    const auto m = static_cast<std::int32_t>(t / 60);
+    const std::int32_t hours = m / 60;
+    const std::int32_t minutes = m % 60;
+    const auto secs = static_cast<std::int32_t>(t % 60);
+    const auto milliseconds = static_cast<std::int32_t>((x - static_cast<double>(t)) * 1000.0);
+    return QString::asprintf("%02d:%02d:%02d.%03d", hours, minutes, secs, milliseconds);
+}
+
+void REVArodozDoc::smfStop(QObject* /*sender*/)
+{
+    // A run cannot be stopped: it ends with the transfer.
+}
+
+void REVArodozDoc::smfRewind(QObject* /*sender*/)
+{
+    const bool wasRunning = smfIsRunning();
+    if (wasRunning) {
+        smfStop(nullptr);
+    }
+    smfLocate(0.0);
+    if (wasRunning) {
+        smfPlay(nullptr);
+    }
+}
+
+void REVArodozDoc::smfPosition(QObject* /*sender*/)
+{
+    if (m_sldPosition) {
+        static_cast<void>(m_sldPosition->value());
+    }
+    smfRewind(nullptr);
+}
+
+void REVArodozDoc::smfTempo(QObject* /*sender*/)
+{
+    if (!m_sldTempo) {
+        return;
+    }
+    const float value = static_cast<float>(m_sldTempo->value()) / kTempoSliderScale;
+    if (m_txtTempoRate) {
+        m_txtTempoRate->setText(QString::number(tempoRateForValue(value)));
+    }
+}
+
+std::int32_t REVArodozDoc::tempoRateForValue(float value)
+{
+    return static_cast<std::int32_t>(static_cast<double>(value) * 100.0 + 0.5);
+}
+
+OSStatus REVArodozDoc::smfLocate(double /*beats*/)
+{
+    return noErr;
+}

@@ -1,0 +1,175 @@
+#pragma once
+// The update document: the bundled update file, its window, the choice of the
+// MIDI output and the update run with its progress. One per application.
+//
+// Threads: everything runs on the GUI thread except runUpdate and the
+// progress function, which run on the worker of a run. The worker holds the
+// document (shared ownership) until its end-of-run step has been queued, so
+// the document always dies on the GUI thread.
+
+#include "Error.h"
+#include "ErrorPresentingTarget.h"
+
+#include "platform/EventLoop.h"
+#include "platform/MIDIServices.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CDocumentWindow;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+class REVArodozDoc final : public QObject,
+                           public CErrorPresentingTarget,
+                           public std::enable_shared_from_this<REVArodozDoc> {
+public:
+    static constexpr const char* kDocumentType = "mirelo update file";
+    static constexpr const char* kMIDIClientName = "REVArodoz";
+    static constexpr const char* kNoDevice = "No Device";
+    static constexpr int kIdleIntervalMs = 200;
+    static constexpr double kFullBar = 100.0;
+
+    // What the display timer reads as "now"; tests set a fixed one.
+    using DateSource = std::function<QDateTime()>;
+
+    // A document with every state field cleared; not read yet.
+    static std::shared_ptr<REVArodozDoc> create();
+    ~REVArodozDoc() override;
+
+    REVArodozDoc(const REVArodozDoc&) = delete;
+    REVArodozDoc& operator=(const REVArodozDoc&) = delete;
+
+    // --- lifecycle and window ---
+    // False with the error stored in *outError (when given) and presented.
+    bool readFromURL(const QUrl& url, const QString& typeName, std::optional<CError>* outError);
+    // The document cannot be saved: always none, with -4 in the OS status domain.
+    std::optional<QByteArray> dataOfType(const QString& typeName, std::optional<CError>* outError);
+    QString windowNibName() const;
+    QString displayName() const;
+    // Loads the window from the form named by windowNibName and connects the
+    // outlets and actions; ends in windowControllerDidLoadNib.
+    void makeWindowControllers();
+    void showWindows();
+    void windowControllerDidLoadNib(CDocumentWindow* windowController);
+    // Tears down, lets the window go, leaves the document controller and asks
+    // the application to terminate.
+    void close();
+    void setupWindow();
+    // Releases everything the document holds; safe to call any number of times.
+    void terminateREVArodozDoc();
+
+    // --- output list ---
+    OSStatus initMIDI();
+    OSStatus resetOutputDevice();
+    void setupOutputDeviceMenu();
+    void smfOutputDevice(QObject* sender);
+    void midiNotifyProc(const MIDINotification* message);
+    static void midiNotifyProc(const MIDINotification* message, void* refCon);
+
+    // --- update run ---
+    void smfPlay(QObject* sender);
+    static bool updateProgress(int percent, void* context);
+    void idleRoutine();
+    static QString timeStringWithSeconds(double seconds);
+    bool smfIsRunning() const { return m_isRunning; }
+    void smfStop(QObject* sender);
+    void smfRewind(QObject* sender);
+    void smfPosition(QObject* sender);
+    void smfTempo(QObject* sender);
+    OSStatus smfLocate(double beats);
+    // The tempo-rate percentage for a slider value read in single precision.
+    static std::int32_t tempoRateForValue(float value);
+
+    void presentError(const CError& error) override;
+
+    // --- for the application and tests ---
+    CDocumentWindow* window() const;
+    const std::optional<QString>& filePath() const { return m_filePath; }
+    MIDIClientRef midiClient() const { return m_midiClient; }
+    std::uint64_t outputNumEndpoints() const { return m_outputNumEndpoints; }
+    // The remembered device: none, the no-device mark, or a device name.
+    bool remembersNoDeviceMark() const;
+    std::optional<QString> rememberedDeviceName() const;
+    void setDateSource(DateSource source);
+    // Update runs whose worker has not finished yet, over all documents.
+    static int liveRunCount();
+
+    // The window outlets; null until the window loads and after it goes.
+    QPointer<QLabel> m_txtTracks;
+    QPointer<QLabel> m_txtType;
+    QPointer<QLabel> m_txtResolution;
+    QPointer<QLabel> m_txtTempo;
+    QPointer<QLabel> m_txtTempoRate;
+    QPointer<QLabel> m_txtTimeSig;
+    QPointer<QLabel> m_txtCopyright;
+    QPointer<QLabel> m_txtLength_time;
+    QPointer<QLabel> m_txtLength_beats;
+    QPointer<QLabel> m_txtPosition_time;
+    QPointer<QLabel> m_txtPosition_beats;
+    QPointer<QSlider> m_sldTempo;
+    QPointer<QSlider> m_sldPosition;
+    QPointer<QProgressBar> m_progress;
+    QPointer<QComboBox> m_popOutput;
+    QPointer<QCheckBox> m_chkRepeat;
+    QPointer<QPushButton> m_btnRewind;
+    QPointer<QPushButton> m_btnStop;
+    QPointer<QPushButton> m_btnPlay;
+
+private:
+    REVArodozDoc();
+
+    // What a run needs, fixed on the GUI thread before its worker starts and
+    // left alone until the worker has ended.
+    struct SRunInput {
+        std::optional<QString> filePath;
+        QPointer<QProgressBar> progress;
+    };
+
+    // The open step: position k, with the name the scan read for it.
+    void openOutputDevice(std::uint64_t k, const std::optional<QString>& scannedName);
+    void forgetOutputDevice();
+    void rememberNoDevice();
+    bool remembersDeviceName() const;
+    std::optional<QString> listTitleAt(std::uint64_t k) const;
+    void showRunningState();
+
+    bool runUpdate();
+    void endOfRun(bool succeeded);
+    void stopIdleTimer();
+
+    std::optional<QString> m_filePath;
+    std::optional<QFileInfo> m_fileAttr;
+    MIDIClientRef m_midiClient = 0;
+    std::uint64_t m_outputNumEndpoints = 0;
+    // Null: none remembered; the shared no-device mark (by identity); or an owned name.
+    std::shared_ptr<const QString> m_outputDeviceName;
+    bool m_isRunning = false;
+    mirelo::platform::EventLoop::TimerId m_idleTimer = 0;
+    mirelo::platform::EventLoop* m_idleTimerLoop = nullptr;
+    std::optional<QDateTime> m_date;
+
+    // A setup change during a run is handled when the run has ended, so the
+    // output the run sends through is never closed under it.
+    bool m_setupChangedDuringRun = false;
+    bool m_closed = false;
+    SRunInput m_run;
+    DateSource m_dateSource;
+    std::unique_ptr<CDocumentWindow> m_window;
+
+    static std::atomic<int> s_liveRuns;
+};

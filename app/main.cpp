@@ -1,0 +1,126 @@
+// mirelo-updater: the desktop window that sends the bundled firmware update
+// to a MIDI instrument.
+//
+// MIRELO_MIDI_BACKEND=virtual with MIRELO_CAPTURE=OUT.syx runs the window
+// against a capture destination instead of MIDI hardware, as the CLI's
+// `send --capture` does.
+
+#include "DocumentController.h"
+#include "QtEventLoop.h"
+#include "REVArodozDelegate.h"
+#include "REVArodozDoc.h"
+
+#include "ZAVController.h"
+#include "platform/EventLoop.h"
+#include "platform/midi/MidiBackend.h"
+
+#if MIRELO_HAVE_CAPTURE
+#include "CaptureDestination.h"
+#endif
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Quit while the worker still sends: the instrument holds half an update.
+constexpr int kExitQuitDuringUpdate = 2;
+
+#if MIRELO_HAVE_CAPTURE
+using Capture = CCaptureDestination;
+#else
+struct Capture {
+    bool finish(std::string&) { return true; }
+};
+#endif
+
+// Installs the capture destination when asked for. False when it was asked for
+// and cannot be made.
+bool setUpCapture(std::unique_ptr<Capture>& capture)
+{
+    const QByteArray path = qgetenv("MIRELO_CAPTURE");
+    if (path.isEmpty()) {
+        return true;
+    }
+    if (qgetenv("MIRELO_MIDI_BACKEND") != "virtual") {
+        std::fprintf(stderr, "mirelo-updater: MIRELO_CAPTURE needs MIRELO_MIDI_BACKEND=virtual; ignored.\n");
+        return true;
+    }
+#if MIRELO_HAVE_CAPTURE
+    capture = std::make_unique<Capture>(std::filesystem::path(path.toStdString()));
+    std::string reason;
+    if (!capture->open(reason)) {
+        std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
+        capture.reset();
+        return false;
+    }
+    mirelo::midi::setActiveBackend(&capture->backend());
+    return true;
+#else
+    std::fprintf(stderr, "mirelo-updater: this build has no capture destination.\n");
+    return false;
+#endif
+}
+
+void finishCapture(std::unique_ptr<Capture>& capture)
+{
+    if (!capture) {
+        return;
+    }
+    mirelo::midi::setActiveBackend(nullptr);
+    std::string reason;
+    if (!capture->finish(reason)) {
+        std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("mirelo-updater"));
+    QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("mirelo-updater"));
+
+    std::unique_ptr<Capture> capture;
+    if (!setUpCapture(capture)) {
+        return EXIT_FAILURE;
+    }
+
+    // Timers, notifications and queued work of the core all run on this thread.
+    CQtEventLoop loop;
+    mirelo::platform::setMainLoop(&loop);
+
+    int status = EXIT_SUCCESS;
+    {
+        CDocumentController documents;
+        REVArodozDelegate delegate;
+        app.setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed(&app));
+        QTimer::singleShot(0, &delegate, [&delegate, &app] { delegate.applicationDidFinishLaunching(&app); });
+        status = QApplication::exec();
+        delegate.applicationWillTerminate(&app);
+
+        if (REVArodozDoc::liveRunCount() != 0) {
+            // The worker is inside the transfer and cannot be stopped; taking the
+            // MIDI objects down under it would crash, so the process ends here.
+            std::fprintf(stderr, "mirelo-updater: quit during the update; the instrument must be updated again.\n");
+            std::string reason;
+            if (capture) {
+                capture->finish(reason);
+            }
+            std::fflush(nullptr);
+            std::_Exit(kExitQuitDuringUpdate);
+        }
+        documents.closeAllDocuments();
+    }
+    CZAVController::terminate();
+    mirelo::platform::setMainLoop(nullptr);
+    finishCapture(capture);
+    return status;
+}

@@ -1,0 +1,202 @@
+// Start-up, opening, the window's fixed fields, saving, teardown and the ways
+// closing ends the application.
+
+#include "DocumentTestEnvironment.h"
+
+#include "DocumentWindow.h"
+#include "ProcessActivity.h"
+#include "REVArodozDelegate.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+using mirelo::test::CDocumentTest;
+
+class DocumentLifecycleTest : public CDocumentTest {};
+
+struct SStartup {
+    std::vector<std::string> destinations;
+    QStringList expectedTitles;
+    bool enabled;
+};
+
+TEST_F(DocumentLifecycleTest, StartupListsTheDestinationsAndOpensTheFirst)
+{
+    const SStartup cases[] = {
+        {{}, {"No Device"}, false},
+        {{"Synth A"}, {"Synth A"}, true},
+        {{"Synth A", "Synth B"}, {"Synth A", "Synth B"}, true},
+    };
+    for (const SStartup& c : cases) {
+        SCOPED_TRACE(c.destinations.size());
+        std::vector<MIDIEndpointRef> refs;
+        for (const std::string& name : c.destinations) {
+            refs.push_back(addDestination(name));
+        }
+        CDocumentController documents;
+        REVArodozDelegate delegate;
+        delegate.applicationDidFinishLaunching(nullptr);
+
+        ASSERT_EQ(documents.documents().size(), 1u);
+        m_document = documents.documents().front();
+        EXPECT_TRUE(m_terminations.empty());
+        EXPECT_TRUE(m_alerts.m_shown.empty());
+        ASSERT_NE(delegate.activity(), nullptr);
+        EXPECT_EQ(delegate.activity()->reason(), "PreventAppNap");
+
+        ASSERT_NE(m_document->window(), nullptr);
+        EXPECT_EQ(m_document->window()->windowTitle(), "mirelo updater");
+        EXPECT_EQ(listTitles(), c.expectedTitles);
+        EXPECT_EQ(m_document->m_popOutput->isEnabled(), c.enabled);
+        EXPECT_EQ(m_document->m_btnPlay->isEnabled(), c.enabled);
+        EXPECT_FALSE(m_document->m_btnPlay->isChecked());
+        if (refs.empty()) {
+            EXPECT_TRUE(m_document->remembersNoDeviceMark());
+        } else {
+            EXPECT_EQ(m_document->m_popOutput->currentIndex(), 0);
+            EXPECT_EQ(m_document->rememberedDeviceName(), QString::fromStdString(c.destinations.front()));
+            EXPECT_EQ(openDestination(), refs.front());
+        }
+        EXPECT_EQ(m_document->m_txtTracks->text(), "0");
+        EXPECT_EQ(m_document->m_txtLength_time->text(), "00:00:00.000");
+        EXPECT_EQ(m_document->m_txtLength_beats->text(), "0.0");
+
+        m_document.reset();
+        documents.closeAllDocuments();
+        for (MIDIEndpointRef ref : refs) {
+            m_backend.removeEndpoint(ref, mirelo::midi::VirtualBackend::Announce::No);
+        }
+    }
+}
+
+TEST_F(DocumentLifecycleTest, MissingUpdateFileAtStartupAlertsAndEndsWithFailure)
+{
+    std::filesystem::remove(m_updateFile);
+    CDocumentController documents;
+    REVArodozDelegate delegate;
+    delegate.applicationDidFinishLaunching(nullptr);
+
+    EXPECT_TRUE(documents.documents().empty());
+    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+    ASSERT_TRUE(m_alerts.m_shown[0].description());
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("mirelo updater.dat"));
+    ASSERT_EQ(m_terminations.size(), 1u);
+    EXPECT_NE(m_terminations[0], 0);
+}
+
+TEST_F(DocumentLifecycleTest, OpeningFailuresPresentTheirErrorAndMakeNoClient)
+{
+    struct SCase {
+        QUrl url;
+        std::int64_t code;
+    };
+    const SCase cases[] = {
+        {QUrl(), 258},
+        {QUrl("http://example.org/mirelo%20updater.dat"), 258},
+        {QUrl::fromLocalFile(QString::fromStdString((m_dir / "absent.dat").string())), 256},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        m_alerts.m_shown.clear();
+        const std::size_t clients = m_backend.clientCount();
+        auto document = REVArodozDoc::create();
+        std::optional<CError> error;
+        EXPECT_FALSE(document->readFromURL(c.url, REVArodozDoc::kDocumentType, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error->code(), c.code);
+        ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+        EXPECT_EQ(m_alerts.m_shown[0], *error);
+        EXPECT_EQ(m_backend.clientCount(), clients);
+        EXPECT_EQ(document->midiClient(), 0u);
+        EXPECT_FALSE(document->filePath());
+    }
+}
+
+TEST_F(DocumentLifecycleTest, NoMidiClientMeansNoDocument)
+{
+    CZAVController::initialize();
+    m_backend.failNextClientCreate(kMIDIServerStartErr);
+    CDocumentController documents;
+    std::optional<CError> error;
+    auto document = documents.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())), true, &error);
+    EXPECT_EQ(document, nullptr);
+    EXPECT_TRUE(documents.documents().empty());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), kMIDIServerStartErr);
+    EXPECT_EQ(m_alerts.m_shown.size(), 1u);
+}
+
+TEST_F(DocumentLifecycleTest, SavingIsRefused)
+{
+    REVArodozDoc& document = openDocument();
+    std::optional<CError> error;
+    EXPECT_FALSE(document.dataOfType(REVArodozDoc::kDocumentType, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NSOSStatusErrorDomain);
+    EXPECT_EQ(error->code(), -4);
+    EXPECT_FALSE(document.dataOfType(REVArodozDoc::kDocumentType, nullptr));
+}
+
+TEST_F(DocumentLifecycleTest, TeardownTwiceReleasesOnceAndKeepsTheNoDeviceMark)
+{
+    REVArodozDoc& document = openDocument();
+    const std::size_t clients = m_backend.clientCount();
+    ASSERT_NE(document.midiClient(), 0u);
+
+    document.terminateREVArodozDoc();
+    EXPECT_EQ(m_backend.clientCount(), clients - 1);
+    EXPECT_EQ(document.midiClient(), 0u);
+    EXPECT_FALSE(document.filePath());
+    EXPECT_EQ(document.outputNumEndpoints(), 0u);
+    EXPECT_FALSE(document.rememberedDeviceName()); // no destination: the mark
+    EXPECT_TRUE(document.remembersNoDeviceMark());
+
+    document.terminateREVArodozDoc();
+    EXPECT_EQ(m_backend.clientCount(), clients - 1);
+    EXPECT_TRUE(document.remembersNoDeviceMark());
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+    // The third teardown comes with the document's end, in TearDown.
+}
+
+TEST_F(DocumentLifecycleTest, TeardownForgetsARememberedDevice)
+{
+    addDestination("Synth A");
+    REVArodozDoc& document = openDocument();
+    ASSERT_EQ(document.rememberedDeviceName(), "Synth A");
+    document.terminateREVArodozDoc();
+    document.terminateREVArodozDoc();
+    EXPECT_FALSE(document.rememberedDeviceName());
+    EXPECT_FALSE(document.remembersNoDeviceMark());
+}
+
+TEST_F(DocumentLifecycleTest, ClosingTheDocumentEndsTheApplication)
+{
+    REVArodozDoc& document = openDocument();
+    std::weak_ptr<REVArodozDoc> weak = m_document;
+    m_document.reset();
+    document.close();
+    EXPECT_TRUE(m_documents->documents().empty());
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(m_terminations, std::vector<int>{0});
+    drainEvents(); // the window goes later
+}
+
+TEST_F(DocumentLifecycleTest, ClosingTheWindowEndsTheApplication)
+{
+    CDocumentController documents;
+    REVArodozDelegate delegate;
+    delegate.applicationDidFinishLaunching(nullptr);
+    ASSERT_EQ(documents.documents().size(), 1u);
+    EXPECT_TRUE(delegate.applicationShouldTerminateAfterLastWindowClosed(nullptr));
+    EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile(nullptr));
+
+    documents.documents().front()->window()->close();
+    EXPECT_EQ(m_terminations, std::vector<int>{0});
+}
+
+} // namespace

@@ -1,0 +1,224 @@
+#pragma once
+// The world a document test runs in: the Qt main loop, the virtual MIDI
+// backend, a simulated clock, an alert presenter that records, a resource
+// folder with a small update file, the shared document controller and the
+// device controller. Runs are waited for by processing Qt events.
+
+#include "AlertPresenter.h"
+#include "AppTerminator.h"
+#include "DocumentController.h"
+#include "Error.h"
+#include "QtEventLoop.h"
+#include "REVArodozDoc.h"
+
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
+#include "platform/Bundle.h"
+#include "platform/EventLoop.h"
+#include "platform/SimulatedClock.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
+#include "support/SmfImageBuilder.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+namespace mirelo::test {
+
+class CRecordingAlerts final : public CAlertPresenter {
+public:
+    void runModal(const CError& error) override { m_shown.push_back(error); }
+    std::vector<CError> m_shown;
+};
+
+// Holds the worker in its first sleep until opened, so that a test can act
+// while a run is certainly in progress.
+class CWorkerGate {
+public:
+    explicit CWorkerGate(platform::SimulatedClock& clock) : m_clock(clock)
+    {
+        m_clock.setSleepHook([this](std::uint64_t) {
+            std::unique_lock lock(m_mutex);
+            m_entered = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_open; });
+        });
+    }
+    CWorkerGate(const CWorkerGate&) = delete;
+    CWorkerGate& operator=(const CWorkerGate&) = delete;
+
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_entered; });
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    platform::SimulatedClock& m_clock;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_open = false;
+};
+
+class CDocumentTest : public testing::Test {
+protected:
+    static constexpr int kWaitMs = 5000; // only a failing test waits this long
+    static constexpr std::size_t kMessages = 4;
+
+    void SetUp() override
+    {
+        platform::setClock(&m_clock);
+        platform::setMainLoop(&m_loop);
+        midi::setActiveBackend(&m_backend);
+        CAlertPresenter::setCurrent(&m_alerts);
+        CAppTerminator::setObserver([this](QObject*, int status) { m_terminations.push_back(status); });
+
+        m_dir = std::filesystem::path(testing::TempDir()) /
+                ("mirelo-doc-" + std::to_string(::getpid()) + "-" + std::to_string(s_serial++));
+        std::filesystem::create_directories(m_dir);
+        m_updateFile = m_dir / "mirelo updater.dat";
+        writeUpdateFile(updateImage());
+        m_bundle = std::make_unique<platform::Bundle>(m_dir);
+        platform::overrideMainBundle(m_bundle.get());
+    }
+
+    void TearDown() override
+    {
+        if (m_gate) {
+            m_gate->open();
+        }
+        EXPECT_TRUE(waitForRunEnd());
+        m_clock.setSleepHook({});
+        m_gate.reset();
+        m_document.reset();
+        m_documents.reset();
+        CZAVController::terminate();
+        drainEvents();
+        CAppTerminator::setObserver(nullptr);
+        CAlertPresenter::setCurrent(nullptr);
+        platform::clearMainBundleOverride();
+        midi::setActiveBackend(nullptr);
+        platform::setMainLoop(nullptr);
+        platform::setClock(nullptr);
+        std::filesystem::remove_all(m_dir);
+    }
+
+    // kMessages SysEx messages, half a second apart.
+    static Bytes updateImage()
+    {
+        CSmfImageBuilder image(96, 0);
+        image.track().tempo(0, 500000);
+        for (std::uint32_t i = 0; i < kMessages; ++i) {
+            image.sysEx(i * 96, CSmfImageBuilder::message(300, i));
+        }
+        return image.build();
+    }
+
+    void writeUpdateFile(const Bytes& image)
+    {
+        std::ofstream(m_updateFile, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+
+    MIDIEndpointRef addDestination(const std::optional<std::string>& displayName,
+                                   midi::VirtualBackend::Announce announce = midi::VirtualBackend::Announce::No)
+    {
+        return m_backend.addDestination({"model", displayName.value_or("port"), displayName}, {}, announce);
+    }
+
+    // Holds the next run's worker in its first sleep.
+    CWorkerGate& holdWorker()
+    {
+        m_gate = std::make_unique<CWorkerGate>(m_clock);
+        return *m_gate;
+    }
+
+    // The document as the application opens it: controller, read, window.
+    REVArodozDoc& openDocument()
+    {
+        CZAVController::initialize();
+        m_documents = std::make_unique<CDocumentController>();
+        m_document = m_documents->openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())), false);
+        if (!m_document) {
+            throw std::runtime_error("the update document did not open");
+        }
+        return *m_document;
+    }
+
+    // Runs queued work (notifications, progress, end of run) until none is left.
+    static void drainEvents()
+    {
+        for (int i = 0; i < 4; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    bool waitForRunEnd()
+    {
+        return QTest::qWaitFor(
+            [this] { return (!m_document || !m_document->smfIsRunning()) && REVArodozDoc::liveRunCount() == 0; },
+            kWaitMs);
+    }
+
+    QStringList listTitles() const
+    {
+        QStringList titles;
+        for (int i = 0; i < m_document->m_popOutput->count(); ++i) {
+            titles << m_document->m_popOutput->itemText(i);
+        }
+        return titles;
+    }
+
+    // The user picks entry k of the output list.
+    void pick(int k)
+    {
+        m_document->m_popOutput->setCurrentIndex(k);
+        emit m_document->m_popOutput->activated(k);
+    }
+
+    // Where the manager's output goes now (0: no output).
+    MIDIEndpointRef openDestination()
+    {
+        m_backend.clearSent();
+        const Byte probe[] = {0xF0, 0x7D, 0xF7};
+        CQORMIDIManager::instance()->sendLongMessage(probe, sizeof probe);
+        const auto sent = m_backend.sentLists();
+        m_backend.clearSent();
+        return sent.empty() ? 0 : sent.back().destination;
+    }
+
+    platform::SimulatedClock m_clock;
+    midi::VirtualBackend m_backend;
+    CQtEventLoop m_loop;
+    CRecordingAlerts m_alerts;
+    std::vector<int> m_terminations;
+    std::filesystem::path m_dir;
+    std::filesystem::path m_updateFile;
+    std::unique_ptr<platform::Bundle> m_bundle;
+    std::unique_ptr<CDocumentController> m_documents;
+    std::shared_ptr<REVArodozDoc> m_document;
+    std::unique_ptr<CWorkerGate> m_gate;
+
+    static inline int s_serial = 0;
+};
+
+} // namespace mirelo::test

@@ -1,0 +1,236 @@
+// The update run: progress reaching the bar in order, the end of a run that
+// succeeded or failed, Play during a run, setup changes during a run, the
+// elapsed time and the other transport controls.
+
+#include "DocumentTestEnvironment.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+using mirelo::midi::VirtualBackend;
+using mirelo::test::CDocumentTest;
+using mirelo::test::CWorkerGate;
+
+class UpdateRunTest : public CDocumentTest {
+protected:
+    REVArodozDoc& openWithDestination()
+    {
+        m_destination = addDestination("Synth A");
+        REVArodozDoc& document = openDocument();
+        QObject::connect(document.m_progress, &QProgressBar::valueChanged,
+                         [this](int value) { m_barValues.push_back(value); });
+        return document;
+    }
+
+    std::size_t messagesSent() const
+    {
+        std::size_t n = 0;
+        for (const auto& list : m_backend.sentLists()) {
+            n += list.status == noErr && list.destination == m_destination ? 1 : 0;
+        }
+        return n;
+    }
+
+    MIDIEndpointRef m_destination = 0;
+    std::vector<int> m_barValues;
+};
+
+TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
+{
+    REVArodozDoc& document = openWithDestination();
+    m_backend.clearSent();
+
+    document.m_btnPlay->click();
+    EXPECT_TRUE(document.smfIsRunning());
+    EXPECT_TRUE(document.m_btnPlay->isChecked());
+    EXPECT_FALSE(document.m_popOutput->isEnabled());
+
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_EQ(messagesSent(), kMessages);
+    EXPECT_FALSE(document.m_btnPlay->isChecked());
+    EXPECT_TRUE(document.m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+    // The pacing came from the file: 1.5 s in all.
+    EXPECT_EQ(m_clock.totalSleptNanoseconds(), 1'500'000'000u);
+
+    // A second run starts again from its first percentage.
+    m_barValues.clear();
+    document.m_btnPlay->click();
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+}
+
+TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
+{
+    REVArodozDoc& document = openWithDestination();
+    m_backend.failSend(3, kMIDIMessageSendErr);
+
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(m_barValues, std::vector<int>{25});
+    EXPECT_EQ(document.m_progress->value(), 25);
+    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+    ASSERT_TRUE(m_alerts.m_shown[0].description());
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("did not complete"));
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("updated again"));
+    EXPECT_FALSE(document.m_btnPlay->isChecked());
+    EXPECT_TRUE(document.m_popOutput->isEnabled());
+}
+
+TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
+{
+    struct SCase {
+        const char* what;
+        std::function<void()> spoil;
+    };
+    const SCase cases[] = {
+        {"removed", [this] { std::filesystem::remove(m_updateFile); }},
+        {"not a MIDI file", [this] { writeUpdateFile({'n', 'o', 'p', 'e'}); }},
+    };
+    REVArodozDoc& document = openWithDestination();
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_alerts.m_shown.clear();
+        m_backend.clearSent();
+        c.spoil();
+        document.smfPlay(nullptr);
+        ASSERT_TRUE(waitForRunEnd());
+        EXPECT_NE(document.m_progress->value(), 100);
+        EXPECT_EQ(m_alerts.m_shown.size(), 1u);
+        EXPECT_EQ(messagesSent(), 0u);
+    }
+}
+
+TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
+{
+    REVArodozDoc& document = openWithDestination();
+    m_backend.clearSent();
+    CWorkerGate& gate = holdWorker();
+
+    document.m_btnPlay->click();
+    ASSERT_TRUE(gate.waitUntilHeld());
+    document.m_btnPlay->click(); // unchecks the button by itself
+    EXPECT_TRUE(document.m_btnPlay->isChecked());
+    EXPECT_FALSE(document.m_popOutput->isEnabled());
+    document.smfRewind(nullptr);
+    document.smfStop(nullptr);
+    EXPECT_TRUE(document.smfIsRunning());
+    EXPECT_EQ(REVArodozDoc::liveRunCount(), 1);
+
+    gate.open();
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(messagesSent(), kMessages);
+    EXPECT_EQ(document.m_progress->value(), 100);
+}
+
+TEST_F(UpdateRunTest, SetupChangeDuringARunWaitsForTheRunToEnd)
+{
+    REVArodozDoc& document = openWithDestination();
+    m_backend.clearSent();
+    CWorkerGate& gate = holdWorker();
+
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(gate.waitUntilHeld());
+    // A new device comes first in the order while the run sends.
+    m_backend.removeEndpoint(m_destination, VirtualBackend::Announce::No);
+    addDestination("Keys C");
+    m_destination = addDestination("Synth A", VirtualBackend::Announce::Yes);
+    drainEvents();
+
+    EXPECT_EQ(listTitles(), QStringList{"Synth A"}); // not rebuilt yet
+    EXPECT_TRUE(document.m_btnPlay->isChecked());
+    EXPECT_FALSE(document.m_popOutput->isEnabled());
+
+    gate.open();
+    ASSERT_TRUE(waitForRunEnd());
+    // Every message of the run went through the one port it started with.
+    std::set<MIDIPortRef> ports;
+    for (const auto& list : m_backend.sentLists()) {
+        ports.insert(list.port);
+    }
+    EXPECT_EQ(ports.size(), 1u);
+
+    EXPECT_EQ(listTitles(), (QStringList{"Keys C", "Synth A"}));
+    EXPECT_EQ(document.m_popOutput->currentIndex(), 1);
+    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_FALSE(document.m_btnPlay->isChecked());
+    EXPECT_EQ(openDestination(), m_destination);
+}
+
+TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
+{
+    REVArodozDoc& document = openWithDestination();
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000LL, Qt::UTC);
+    // Shared with the document, which may read it after the test body.
+    auto now = std::make_shared<QDateTime>(start);
+    document.setDateSource([now] { return *now; });
+    document.m_txtPosition_time->setText("untouched");
+
+    document.idleRoutine(); // idle: nothing shown
+    EXPECT_EQ(document.m_txtPosition_time->text(), "untouched");
+
+    CWorkerGate& gate = holdWorker();
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(gate.waitUntilHeld());
+    *now = start.addMSecs(3'723'500);
+    document.idleRoutine();
+    EXPECT_EQ(document.m_txtPosition_time->text(), "01:02:03.500");
+    *now = start.addSecs(-5); // the clock was set back
+    document.idleRoutine();
+    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.000");
+
+    gate.open();
+    ASSERT_TRUE(waitForRunEnd());
+    *now = start.addSecs(10);
+    document.idleRoutine();
+    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.000"); // keeps the last value
+}
+
+TEST(TimeString, FormatsHoursMinutesSecondsAndTruncatedMilliseconds)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "00:00:00.000"},      {0.2, "00:00:00.200"},     {3723.5, "01:02:03.500"},
+        {360000.0, "100:00:00.000"}, {1.001, "00:00:01.000"},   {59.9999, "00:00:59.999"},
+        {86400.0, "24:00:00.000"},  {-0.5, "00:00:00.000"},    {-1e300, "00:00:00.000"},
+        {std::nan(""), "00:00:00.000"},
+    };
+    for (const auto& [seconds, expected] : cases) {
+        EXPECT_EQ(REVArodozDoc::timeStringWithSeconds(seconds), expected) << seconds;
+    }
+    // Absurd spans must not overflow into undefined conversions.
+    EXPECT_FALSE(REVArodozDoc::timeStringWithSeconds(1e300).isEmpty());
+}
+
+TEST(TempoRate, RoundsTheSliderValueToAPercentage)
+{
+    EXPECT_EQ(REVArodozDoc::tempoRateForValue(1.0F), 100);
+    EXPECT_EQ(REVArodozDoc::tempoRateForValue(0.5F), 50);
+    EXPECT_EQ(REVArodozDoc::tempoRateForValue(0.755F), 75);
+}
+
+TEST_F(UpdateRunTest, TransportControlsChangeNothingWhileIdle)
+{
+    REVArodozDoc& document = openWithDestination();
+    document.m_sldTempo->setValue(150);
+    EXPECT_EQ(document.m_txtTempoRate->text(), "150");
+
+    document.m_btnRewind->click();
+    document.m_sldPosition->setValue(10);
+    document.m_btnStop->click();
+    EXPECT_FALSE(document.smfIsRunning());
+    EXPECT_FALSE(document.m_btnPlay->isChecked());
+    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_EQ(document.smfLocate(12.0), noErr);
+    EXPECT_EQ(REVArodozDoc::liveRunCount(), 0);
+}
+
+} // namespace

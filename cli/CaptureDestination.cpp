@@ -66,9 +66,3 @@ bool CCaptureDestination::finish(std::string& outError)
     }
     return true;
 }
-
-std::uint64_t CCaptureDestination::messageCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_count;
-}

@@ -31,7 +31,6 @@ public:
     mirelo::midi::VirtualBackend& backend() { return m_backend; }
     const std::filesystem::path& syxPath() const { return m_syxPath; }
     const std::filesystem::path& csvPath() const { return m_csvPath; }
-    std::uint64_t messageCount() const;
 
 private:
     void receive(const MIDIPacketList& list);

@@ -291,13 +291,9 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
 
     out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "
         << CProgressDisplay::formatDuration(elapsedMs) << " to \"" << destinationLabel << "\"\n";
-    if (scope.capture) {
-        if (!scope.capture->finish(reason)) {
-            err << "send: " << reason << "\n";
-            return cli_exit::kFailed;
-        }
-        out << "capture: " << scope.capture->syxPath().string() << " (" << scope.capture->messageCount()
-            << " messages), timing log: " << scope.capture->csvPath().string() << "\n";
+    if (scope.capture && !scope.capture->finish(reason)) {
+        err << "send: " << reason << "\n";
+        return cli_exit::kFailed;
     }
     return cli_exit::kSuccess;
 }

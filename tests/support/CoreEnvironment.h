@@ -3,6 +3,8 @@
 // virtual MIDI backend, installed for the test's lifetime. Whatever controller
 // or manager the test brought up is taken down before the platform goes.
 
+#include <cstdint>
+
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 #include "platform/EventLoop.h"
@@ -15,7 +17,9 @@ namespace mirelo::test {
 
 class CCoreEnvironment {
 public:
-    CCoreEnvironment()
+    explicit CCoreEnvironment(
+        std::uint64_t startNanoseconds = platform::SimulatedClock::kDefaultStartNanoseconds)
+        : m_clock(startNanoseconds)
     {
         platform::setClock(&m_clock);
         platform::setMainLoop(&m_loop);

@@ -154,6 +154,45 @@ TEST_F(TransferTest, SleepsTheWholeRemainderAtOnce)
     EXPECT_EQ(sent().at(0).atNs, 2500 * kNsPerMs);
 }
 
+TEST(TransferClock, StartInsideAMillisecondSleepsOnlyToTheDueMillisecond)
+{
+    // 0.3 ms into a millisecond: whole-millisecond sleeps from here would
+    // land every message 0.3 ms late.
+    constexpr std::uint64_t kStart = 5'000'000'000ULL + 300'000;
+    CCoreEnvironment env(kStart);
+    env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, VirtualBackend::Announce::No);
+    CZAVController::initialize();
+    ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
+    const Bytes image = CSmfImageBuilder(1000)
+                            .track()
+                            .tempo(0, 1000000)
+                            .sysEx(10, CSmfImageBuilder::message(4, 1))
+                            .sysEx(2010, CSmfImageBuilder::message(4, 2))
+                            .build();
+
+    ASSERT_TRUE(CZAVController::instance()->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()),
+                                                           nullptr, nullptr));
+
+    EXPECT_EQ(env.clock().sleeps(), (std::vector<std::uint64_t>{9'700'000, 2000 * kNsPerMs}));
+    const auto lists = env.backend().sentLists();
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists[0].packets.at(0).timeStamp, (5000 + 10) * kNsPerMs);
+    EXPECT_EQ(lists[1].packets.at(0).timeStamp, (5000 + 2010) * kNsPerMs);
+}
+
+TEST(TransferClock, SpanOverASecondBorrowsFromTheSeconds)
+{
+    CCoreEnvironment env(7'000'000'000ULL + 999'000);
+    CZAVController::initialize(); // no destination: the schedule runs, nothing is sent
+    const Bytes image =
+        CSmfImageBuilder(1000).track().tempo(0, 1000000).sysEx(3000, CSmfImageBuilder::message(4, 1)).build();
+    ASSERT_TRUE(CZAVController::instance()->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()),
+                                                           nullptr, nullptr));
+    EXPECT_EQ(env.clock().sleeps(), std::vector<std::uint64_t>{2'999'001'000});
+    EXPECT_EQ(env.clock().monotonicNanoseconds(), 10'000'000'000ULL);
+    EXPECT_EQ(env.backend().sendCount(), 0u);
+}
+
 struct SProgressCase {
     std::uint32_t messages;
     std::vector<int> reported;

@@ -131,6 +131,18 @@ TEST_F(DocumentLifecycleTest, NoMidiClientMeansNoDocument)
     EXPECT_EQ(m_alerts.m_shown.size(), 1u);
 }
 
+TEST_F(DocumentLifecycleTest, UnreadDocumentShowsNoDeviceAndCannotPlay)
+{
+    addDestination("Synth A");
+    m_document = REVArodozDoc::create();
+    m_document->makeWindowControllers();
+    EXPECT_EQ(listTitles(), QStringList{"No Device"});
+    EXPECT_FALSE(m_document->m_btnPlay->isEnabled());
+    EXPECT_FALSE(m_document->m_popOutput->isEnabled());
+    EXPECT_EQ(m_document->m_txtTracks->text(), "0");
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+}
+
 TEST_F(DocumentLifecycleTest, SavingIsRefused)
 {
     REVArodozDoc& document = openDocument();

@@ -195,6 +195,23 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.000"); // keeps the last value
 }
 
+TEST_F(UpdateRunTest, RunWithoutAWindowTouchesNoControl)
+{
+    m_destination = addDestination("Synth A");
+    CZAVController::initialize();
+    m_document = REVArodozDoc::create();
+    ASSERT_TRUE(m_document->readFromURL(QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())),
+                                        REVArodozDoc::kDocumentType, nullptr));
+    m_backend.clearSent();
+    m_document->smfPlay(nullptr);
+    m_document->idleRoutine();
+    m_document->smfTempo(nullptr);
+    m_document->smfPosition(nullptr);
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(messagesSent(), kMessages);
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+}
+
 TEST(TimeString, FormatsHoursMinutesSecondsAndTruncatedMilliseconds)
 {
     const std::pair<double, const char*> cases[] = {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -56,13 +57,19 @@ Bytes incomingMessage(int index)
 // What the main thread sees: the document's rescan, the listener's events.
 struct SMainSide {
     CQORMIDIManager* manager = nullptr;
-    int rescans = 0;
+    std::atomic<int> rescans{0};
+    std::mutex mutex;
+    std::condition_variable rescanned;
     std::map<int, std::vector<int>> eventsByPoster;
 
     static void onSetupChange(const MIDINotification* /*message*/, void* refCon)
     {
         auto* self = static_cast<SMainSide*>(refCon);
-        ++self->rescans;
+        {
+            std::lock_guard lock(self->mutex);
+            ++self->rescans;
+        }
+        self->rescanned.notify_all();
         const ItemCount count = MIDIGetNumberOfDestinations();
         for (ItemCount i = 0; i < count; ++i) {
             std::string name;
@@ -80,6 +87,14 @@ struct SMainSide {
         if (param1 >= kPosterTag) {
             static_cast<SMainSide*>(context)->eventsByPoster[param1 - kPosterTag].push_back(param2);
         }
+    }
+
+    // Holds the run at its first sleep until the main thread has reopened
+    // the output a few times, so that the rest of the run overlaps the rescans.
+    void waitForRescans(int count)
+    {
+        std::unique_lock lock(mutex);
+        rescanned.wait_for(lock, std::chrono::seconds(5), [&] { return rescans.load() >= count; });
     }
 
     std::size_t eventCount() const
@@ -113,11 +128,18 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
     backend.addDestination({"Other", "Other", "Other"}, {}, VirtualBackend::Announce::No);
     const MIDIEndpointRef output =
         backend.addDestination({"Stress", kOutputName, kOutputName}, {}, VirtualBackend::Announce::No);
+    SMainSide main;
+    // The worker's first pacing sleep, where it holds no lock.
+    std::atomic<bool> firstSleep{true};
+    env.clock().setSleepHook([&](std::uint64_t) {
+        if (firstSleep.exchange(false)) {
+            main.waitForRescans(3);
+        }
+    });
     const MIDIEndpointRef source = backend.addSource({"Stress", "Stress In", "Stress In"}, VirtualBackend::Announce::No);
 
     CZAVController::initialize();
     CZAVController* controller = CZAVController::instance();
-    SMainSide main;
     main.manager = CQORMIDIManager::instance();
     controller->addListenerCallback(SMainSide::onEvent, &main);
     MIDIClientRef documentClient = 0;
@@ -182,7 +204,7 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
     env.loop().runUntilIdle();
 
     EXPECT_TRUE(runResult.load());
-    EXPECT_GT(main.rescans, 0);
+    EXPECT_GE(main.rescans.load(), 3);
 
     // Exactly the schedule, in order, to the one output, every send accepted.
     std::vector<Bytes> sent;
@@ -220,6 +242,7 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
     EXPECT_EQ(main.manager->closeMidiIn(), noErr);
     EXPECT_EQ(MIDIClientDispose(documentClient), noErr);
     controller->removeListenerCallback(SMainSide::onEvent);
+    env.clock().setSleepHook({});
 }
 
 } // namespace

@@ -149,7 +149,7 @@ std::vector<SRefusalCase> refusalCases()
         {"Truncated",
          [] {
              Bytes b = CSmfImageBuilder(480).track().sysEx(0, msg(1)).build();
-             b.resize(b.size() - 6);
+             b.erase(b.end() - 6, b.end());
              return b;
          }(),
          CFirmwareSchedule::EResult::kUnparsable, 0},

@@ -263,7 +263,8 @@ bool CMidiTrack::writeChunkBody(uint8_t* ioBuff, uint32_t& outWritten)
         switch (e->getType()) {
         case CMidiEvent::kEventTypeMeta: {
             const CMidiMetaEvent* meta = e->getMetaData();
-            if (meta->getSize() > kVariableValMax) {
+            // The reader refuses longer data, so such a file could not be read back.
+            if (meta->getSize() > kMaxEventLength) {
                 return false;
             }
             *out++ = kEventHeaderMeta;
@@ -289,6 +290,9 @@ bool CMidiTrack::writeChunkBody(uint8_t* ioBuff, uint32_t& outWritten)
             if (hasLead) {
                 ++bytes;
                 --count;
+            }
+            if (count > kMaxEventLength) {
+                return false;
             }
             *out++ = kEventHeaderSysEx1;
             setVariableVal(count, sysEx->getSizeBytes(), out);

@@ -261,6 +261,42 @@ TEST(CMidiTrackTest, DeltaBeyondFourBytesIsNotWritten)
     EXPECT_EQ(0u, written);
 }
 
+// Meta and SysEx lengths above 65535 are refused by the reader, so the writer
+// must not produce them either; 65535 bytes after the 0xF0 is still fine.
+TEST(CMidiTrackTest, EventDataTheReaderWouldRefuseIsNotWritten)
+{
+    struct SCase {
+        uint32_t type;
+        uint32_t size;
+        bool writable;
+    };
+    for (const SCase& c : {SCase{CMidiEvent::kEventTypeSysEx, 65536, true},
+                           SCase{CMidiEvent::kEventTypeSysEx, 65537, false},
+                           SCase{CMidiEvent::kEventTypeMeta, 65535, true},
+                           SCase{CMidiEvent::kEventTypeMeta, 65536, false}}) {
+        CSMF smf;
+        smf.getHeader().setDivision(96);
+        CMidiTrack* track = smf.addTrack();
+        CMidiEvent* e = new CMidiEvent;
+        e->setType(static_cast<uint8_t>(c.type));
+        if (c.type == CMidiEvent::kEventTypeMeta) {
+            e->setDataType(CMidiMetaEvent::kTypeText);
+        }
+        Bytes data(c.size, 0x11);
+        data.front() = 0xF0;
+        e->setDataParam(data.data(), c.size);
+        track->AddEvent(e);
+        Bytes out(smf.GetFileSize(), 0);
+        uint32_t written = 0;
+        EXPECT_EQ(c.writable, smf.getData(out.data(), written)) << c.type << " " << c.size;
+        if (c.writable) {
+            CSMF back;
+            uint32_t consumed = 0;
+            EXPECT_TRUE(back.setData(out.data(), written, consumed));
+        }
+    }
+}
+
 TEST(CMidiTrackTest, IndexedAccessAndPull)
 {
     CMidiTrack track;

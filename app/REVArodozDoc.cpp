@@ -22,7 +22,7 @@
 
 #include <syslog.h>
 
-#include <cmath>
+#include <algorithm>
 #include <limits>
 #include <thread>
 #include <vector>

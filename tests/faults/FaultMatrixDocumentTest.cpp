@@ -1,0 +1,93 @@
+// The fault matrix through the update document: opened as the application
+// opens it, then Play, on the virtual backend and the simulated clock. Each
+// row checks the alerts shown, the bar after the run, the messages that
+// reached "Synth", that nothing went out after a failed send, and leaks.
+
+#include "DocumentTestEnvironment.h"
+#include "FaultTable.h"
+#include "FaultWorld.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+using mirelo::test::CFaultSetup;
+using mirelo::test::EFault;
+using mirelo::test::SFaultRow;
+
+class FaultMatrixDocument : public mirelo::test::CDocumentTest, public testing::WithParamInterface<SFaultRow> {
+protected:
+    void SetUp() override
+    {
+        mirelo::test::leaksSinceLastCheck();
+        CDocumentTest::SetUp();
+        writeUpdateFile(mirelo::test::faultUpdateImage());
+        // The alerts read their texts from the application's own tables.
+        for (const char* table : {"OSErrors.strings", "AudioErrors.strings"}) {
+            std::filesystem::copy_file(std::filesystem::path(MIRELO_SOURCE_RESOURCES_DIR) / table, m_dir / table);
+        }
+    }
+    void TearDown() override
+    {
+        m_setup.reset();
+        CDocumentTest::TearDown();
+        EXPECT_EQ(mirelo::test::leaksSinceLastCheck(), 0) << "leaked";
+    }
+
+    std::string alertTexts() const
+    {
+        std::string texts;
+        for (const CError& error : m_alerts.m_shown) {
+            texts += "[" + error.domain().toStdString() + " " + std::to_string(error.code()) + ": " +
+                     error.description().value_or(QStringLiteral("(no description)")).toStdString() + "]";
+        }
+        return texts;
+    }
+
+    std::unique_ptr<CFaultSetup> m_setup;
+};
+
+TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
+{
+    const SFaultRow& row = GetParam();
+    // The device controller first, as at launch: a failing client creation is
+    // then the document's own.
+    CZAVController::initialize();
+    m_setup = std::make_unique<CFaultSetup>(m_backend, row);
+
+    std::shared_ptr<REVArodozDoc> document;
+    try {
+        document = std::shared_ptr<REVArodozDoc>(&openDocument(), [](REVArodozDoc*) {});
+    } catch (const std::runtime_error&) {
+    }
+    if (row.documentBar == mirelo::test::kNoBar) {
+        EXPECT_FALSE(document) << "the document opened";
+    } else {
+        ASSERT_TRUE(document) << alertTexts();
+        mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
+        document->smfPlay(nullptr);
+        ASSERT_TRUE(waitForRunEnd());
+        drainEvents();
+        EXPECT_EQ(document->m_progress->value(), static_cast<int>(row.documentBar));
+        EXPECT_FALSE(document->smfIsRunning());
+        EXPECT_FALSE(document->m_btnPlay->isChecked());
+    }
+
+    if (row.documentAlert == nullptr) {
+        EXPECT_TRUE(m_alerts.m_shown.empty()) << alertTexts();
+    } else {
+        EXPECT_EQ(m_alerts.m_shown.size(), 1u) << alertTexts();
+        EXPECT_NE(alertTexts().find(row.documentAlert), std::string::npos) << alertTexts();
+    }
+    EXPECT_EQ(m_setup->sentToSynth(), row.documentSent);
+    EXPECT_FALSE(m_setup->sentAfterAFailure()) << "a message went out after a failed send";
+    if (row.fault == EFault::kSameName) {
+        EXPECT_EQ(m_backend.sentLists().size(), row.documentSent) << "the run was split between the two";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixDocument, testing::ValuesIn(mirelo::test::kFaultRows),
+                         [](const auto& info) { return mirelo::test::rowTestName(info.param); });
+
+} // namespace

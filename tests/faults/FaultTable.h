@@ -1,0 +1,96 @@
+#pragma once
+// The fault matrix: every fault the updater must survive, with what the user
+// sees through the command-line tool and through the update document. Both
+// halves run the same rows on the virtual MIDI backend: a ten-message update
+// file, messages 10 ms apart, sent to the destination "Synth".
+
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace mirelo::test {
+
+enum class EFault {
+    kClientCreate,       // the MIDI client cannot be created
+    kPortCreate,         // the output port cannot be created
+    kSendFailsFirst,     // MIDISend fails at message 1
+    kSendFailsMiddle,    // ... at message 5
+    kSendFailsLast,      // ... at message 10
+    kDestinationRemoved, // unplugged right after message 3 went out
+    kFileRemoved,        // the update file, after the document opened it
+    kFileTruncated,
+    kFileGarbage,
+    kDisplayNameUnreadable,
+    kModelUnreadable,
+    kSameName,           // a second destination called "Synth" comes after it
+    kSetupChange,        // a device comes and goes after message 3
+};
+
+constexpr std::size_t kFaultMessages = 10;
+constexpr std::size_t kNoBar = ~std::size_t{0};
+
+struct SFaultRow {
+    EFault fault;
+    const char* name;
+    std::size_t failingSend; // 1-based MIDISend that fails; 0: none does
+
+    // Through the command-line tool (`send FILE`).
+    int cliExit;
+    const char* cliMessage; // on standard error (standard output when the exit is 0)
+    std::size_t cliSent;    // messages that reach "Synth"
+
+    // Through the document: the alert (null: none), the bar after the run
+    // (kNoBar: no window, no run), the messages that reach "Synth".
+    const char* documentAlert;
+    std::size_t documentBar;
+    std::size_t documentSent;
+};
+
+// The bar after a run that stopped at message k (1-based): the transfer last
+// reported the share of messages before message k - 1.
+constexpr std::size_t barAfterFailureAt(std::size_t k)
+{
+    return k < 2 ? 0 : ((k - 2) * 100 + kFaultMessages / 2) / kFaultMessages;
+}
+
+inline constexpr SFaultRow kFaultRows[] = {
+    {EFault::kClientCreate, "client creation fails", 0, 3, "No MIDI system is available", 0,
+     "The MIDI system could not be started", kNoBar, 0},
+    {EFault::kPortCreate, "output port creation fails", 0, 3, "cannot open \"Synth\"", 0,
+     "Access to the MIDI system was refused", 100, kFaultMessages},
+    {EFault::kSendFailsFirst, "send fails at the first message", 1, 1, "send failed at message 1 of 10", 0,
+     "did not complete", barAfterFailureAt(1), 0},
+    {EFault::kSendFailsMiddle, "send fails at a middle message", 5, 1, "send failed at message 5 of 10", 4,
+     "did not complete", barAfterFailureAt(5), 4},
+    {EFault::kSendFailsLast, "send fails at the last message", 10, 1, "send failed at message 10 of 10", 9,
+     "did not complete", barAfterFailureAt(10), 9},
+    {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
+     "did not complete", barAfterFailureAt(4), 3},
+    {EFault::kFileRemoved, "update file removed", 0, 2, "No such file or directory", 0,
+     "did not complete", 0, 0},
+    {EFault::kFileTruncated, "update file truncated", 0, 2, "not a Standard MIDI File", 0,
+     "did not complete", 0, 0},
+    {EFault::kFileGarbage, "update file replaced by garbage", 0, 2, "not a Standard MIDI File", 0,
+     "did not complete", 0, 0},
+    {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages,
+     nullptr, 100, kFaultMessages},
+    {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages,
+     nullptr, 100, kFaultMessages},
+    {EFault::kSameName, "two devices with the same name", 0, 0, "sent 10 messages", kFaultMessages,
+     nullptr, 100, kFaultMessages},
+    {EFault::kSetupChange, "setup change during a run", 0, 0, "sent 10 messages", kFaultMessages,
+     nullptr, 100, kFaultMessages},
+};
+
+// The row's name as a test name: "send fails at ..." -> "send_fails_at_...".
+inline std::string rowTestName(const SFaultRow& row)
+{
+    std::string name;
+    for (const char* c = row.name; *c != '\0'; ++c) {
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    }
+    return name;
+}
+
+} // namespace mirelo::test

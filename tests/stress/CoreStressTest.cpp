@@ -192,7 +192,7 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
         }
     });
 
-    ASSERT_TRUE(env.loop().runUntil([&] { return runDone.load(); }, std::chrono::hours(1)));
+    EXPECT_TRUE(env.loop().runUntil([&] { return runDone.load(); }, std::chrono::hours(1)));
     worker.join();
     for (auto& helper : helpers) {
         helper.join();

@@ -1,7 +1,5 @@
 #include "MidiMetaEvent.h"
 
-#include <cstring>
-
 #include "SMFAssert.h"
 #include "SMFUtil.h"
 
@@ -31,18 +29,12 @@ uint32_t CMidiMetaEvent::getType() const
 void CMidiMetaEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
-    uint8_t* param = new uint8_t[inSize];
-    std::memcpy(param, inParam, inSize);
-    delete[] m_param;
-    m_param = param;
-    m_size = inSize;
+    replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 
 void CMidiMetaEvent::clearParam()
 {
-    delete[] m_param;
-    m_param = nullptr;
-    m_size = 0;
+    clearParamBytes(m_param, m_size);
 }
 
 uint32_t CMidiMetaEvent::getSizeBytes() const

@@ -1,8 +1,7 @@
 #include "MidiShortEvent.h"
 
-#include <cstring>
-
 #include "SMFAssert.h"
+#include "SMFUtil.h"
 
 const CMidiShortEvent::SMsgInfo CMidiShortEvent::shortMsgInfo[kTypeMax] = {
     {0x80, 2}, // kTypeNoteOff
@@ -40,17 +39,10 @@ uint32_t CMidiShortEvent::getType() const
 void CMidiShortEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
-    // Copy before freeing, so a param taken from this payload survives.
-    uint8_t* param = new uint8_t[inSize];
-    std::memcpy(param, inParam, inSize);
-    delete[] m_param;
-    m_param = param;
-    m_size = inSize;
+    replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 
 void CMidiShortEvent::clearParam()
 {
-    delete[] m_param;
-    m_param = nullptr;
-    m_size = 0;
+    clearParamBytes(m_param, m_size);
 }

@@ -1,7 +1,5 @@
 #include "MidiSysExEvent.h"
 
-#include <cstring>
-
 #include "SMFAssert.h"
 #include "SMFUtil.h"
 
@@ -13,29 +11,18 @@ uint32_t CMidiSysExEvent::getType() const
 void CMidiSysExEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
-    uint8_t* param = new uint8_t[inSize];
-    std::memcpy(param, inParam, inSize);
-    delete[] m_param;
-    m_param = param;
-    m_size = inSize;
+    replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 
 void CMidiSysExEvent::setParamWithLead(uint8_t inLead, const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
-    uint8_t* param = new uint8_t[inSize + 1];
-    param[0] = inLead;
-    std::memcpy(param + 1, inParam, inSize);
-    delete[] m_param;
-    m_param = param;
-    m_size = inSize + 1;
+    replaceParamBytes(m_param, m_size, &inLead, inParam, inSize);
 }
 
 void CMidiSysExEvent::clearParam()
 {
-    delete[] m_param;
-    m_param = nullptr;
-    m_size = 0;
+    clearParamBytes(m_param, m_size);
 }
 
 uint32_t CMidiSysExEvent::getSizeBytes() const

@@ -4,6 +4,7 @@
 // bytes are read or written, so values run from 0 to 0x0FFFFFFF.
 
 #include <cstdint>
+#include <cstring>
 
 #include "SMFAssert.h"
 
@@ -83,4 +84,30 @@ inline void writeBigEndian16(uint16_t inValue, uint8_t* ioBuff)
 {
     ioBuff[0] = static_cast<uint8_t>(inValue >> 8);
     ioBuff[1] = static_cast<uint8_t>(inValue);
+}
+
+// The param storage that the three payload classes share: an owned array and
+// its size. The new array is filled before the old one goes, so a param copied
+// from the same payload survives. A count of 0 still gives a non-null array.
+inline void replaceParamBytes(uint8_t*& ioParam, uint32_t& ioSize, const uint8_t* inLead, const uint8_t* inData,
+                              uint32_t inSize)
+{
+    const uint32_t leadSize = inLead != nullptr ? 1u : 0u;
+    uint8_t* param = new uint8_t[inSize + leadSize];
+    if (inLead != nullptr) {
+        param[0] = *inLead;
+    }
+    if (inSize > 0) {
+        std::memcpy(param + leadSize, inData, inSize);
+    }
+    delete[] ioParam;
+    ioParam = param;
+    ioSize = inSize + leadSize;
+}
+
+inline void clearParamBytes(uint8_t*& ioParam, uint32_t& ioSize)
+{
+    delete[] ioParam;
+    ioParam = nullptr;
+    ioSize = 0;
 }

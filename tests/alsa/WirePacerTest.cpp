@@ -22,26 +22,26 @@ protected:
     WirePacer m_pacer;
 };
 
-TEST_F(WirePacerTest, TheFirstFourKilobytesGoAtOnce)
+TEST_F(WirePacerTest, TheFirstHalfOfTheBufferGoesAtOnce)
 {
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 8; ++i) {
         m_pacer.admit(256);
     }
     EXPECT_TRUE(m_clock.sleeps().empty());
-    EXPECT_EQ(m_pacer.outstandingBytes(now()), 4096u);
+    EXPECT_EQ(m_pacer.outstandingBytes(now()), 2048u);
 }
 
 TEST_F(WirePacerTest, BeyondTheBufferBytesLeaveAtTheWireRate)
 {
     const std::uint64_t start = now();
     std::uint64_t written = 0;
-    for (int i = 0; i < 40; ++i) { // 10 KiB: 6 KiB more than the buffer holds
+    for (int i = 0; i < 40; ++i) { // 10 KiB: far more than the buffer holds
         m_pacer.admit(256);
         written += 256;
-        EXPECT_LE(m_pacer.outstandingBytes(now()), WirePacer::kBufferBytes);
+        EXPECT_LE(m_pacer.outstandingBytes(now()), WirePacer::kOutstandingLimit);
     }
-    EXPECT_EQ(now() - start, (written - WirePacer::kBufferBytes) * WirePacer::kNanosecondsPerByte);
-    EXPECT_EQ(m_pacer.outstandingBytes(now()), WirePacer::kBufferBytes);
+    EXPECT_EQ(now() - start, (written - WirePacer::kOutstandingLimit) * WirePacer::kNanosecondsPerByte);
+    EXPECT_EQ(m_pacer.outstandingBytes(now()), WirePacer::kOutstandingLimit);
     for (std::uint64_t sleep : m_clock.sleeps()) {
         EXPECT_GT(sleep, 0u);
     }
@@ -49,29 +49,29 @@ TEST_F(WirePacerTest, BeyondTheBufferBytesLeaveAtTheWireRate)
 
 TEST_F(WirePacerTest, IdleTimeDrainsTheBuffer)
 {
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 8; ++i) {
         m_pacer.admit(256);
     }
     m_clock.advance(256 * WirePacer::kNanosecondsPerByte); // 81.92 ms: room for one more event
-    EXPECT_EQ(m_pacer.outstandingBytes(now()), 4096u - 256u);
+    EXPECT_EQ(m_pacer.outstandingBytes(now()), 2048u - 256u);
     m_pacer.admit(256);
     EXPECT_TRUE(m_clock.sleeps().empty());
 
     m_clock.advance(10'000'000'000ULL);
     EXPECT_EQ(m_pacer.outstandingBytes(now()), 0u);
-    EXPECT_EQ(m_pacer.delayBefore(4096, now()), 0u);
+    EXPECT_EQ(m_pacer.delayBefore(2048, now()), 0u);
 }
 
 TEST_F(WirePacerTest, DelayIsExactlyTheTimeToMakeRoom)
 {
     const std::uint64_t t0 = 5'000'000'000ULL;
-    m_pacer.recordWrite(4000, t0);
+    m_pacer.recordWrite(1952, t0);
     EXPECT_EQ(m_pacer.delayBefore(96, t0), 0u);
     EXPECT_EQ(m_pacer.delayBefore(97, t0), WirePacer::kNanosecondsPerByte);
     EXPECT_EQ(m_pacer.delayBefore(256, t0), 160 * WirePacer::kNanosecondsPerByte);
     EXPECT_EQ(m_pacer.delayBefore(256, t0 + 160 * WirePacer::kNanosecondsPerByte), 0u);
     // A single event larger than the buffer waits only until it is empty.
-    EXPECT_EQ(m_pacer.delayBefore(10000, t0), 4000 * WirePacer::kNanosecondsPerByte);
+    EXPECT_EQ(m_pacer.delayBefore(10000, t0), 1952 * WirePacer::kNanosecondsPerByte);
 }
 
 } // namespace

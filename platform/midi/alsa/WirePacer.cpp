@@ -19,7 +19,7 @@ void WirePacer::admit(std::size_t bytes)
 
 std::uint64_t WirePacer::delayBefore(std::size_t bytes, std::uint64_t nowNs) const
 {
-    const std::uint64_t room = kBufferBytes - std::min<std::uint64_t>(bytes, kBufferBytes);
+    const std::uint64_t room = kOutstandingLimit - std::min<std::uint64_t>(bytes, kOutstandingLimit);
     const std::uint64_t allowedBacklogNs = room * kNanosecondsPerByte;
     const std::uint64_t backlogNs = m_drainedAtNs > nowNs ? m_drainedAtNs - nowNs : 0;
     return backlogNs > allowedBacklogNs ? backlogNs - allowedBacklogNs : 0;

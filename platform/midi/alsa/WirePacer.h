@@ -12,6 +12,11 @@ namespace mirelo::midi::alsa {
 class WirePacer {
 public:
     static constexpr std::uint64_t kBufferBytes = 4096;
+    // The model's clock and the device's drain are not in lock-step (the
+    // write lands a little after it is counted, the reader or the UART may
+    // start late), so half the buffer is kept free as a margin. The wire rate,
+    // not the buffer, limits throughput, so the margin costs no time.
+    static constexpr std::uint64_t kOutstandingLimit = kBufferBytes / 2;
     static constexpr std::uint64_t kBytesPerSecond = 3125;
     static constexpr std::uint64_t kNanosecondsPerByte = 1'000'000'000 / kBytesPerSecond;
 

@@ -16,6 +16,14 @@ RawMidiReader::RawMidiReader(const std::string& device)
         m_in = nullptr;
         return;
     }
+    // The kernel delivers to an input substream only once it is triggered,
+    // which a read does; doing one here means nothing sent after the
+    // constructor returns can be dropped before the thread first polls.
+    std::uint8_t first = 0;
+    if (snd_rawmidi_read(m_in, &first, 1) == 1) {
+        m_chunks.push_back(Chunk{{first}, platform::clock().monotonicNanoseconds()});
+        m_total = 1;
+    }
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_thread = std::thread([this] { readLoop(); });
 }

@@ -61,7 +61,7 @@ std::unique_ptr<AlsaClient> AlsaClient::open(const std::string& name, MIDINotify
 AlsaClient::AlsaClient(snd_seq_t* seq, int clientId, std::shared_ptr<OwnClientSet> ownClients,
                        MIDINotifyProc notifyProc, void* notifyRefCon)
     : m_seq(seq), m_clientId(clientId), m_ownClients(std::move(ownClients)),
-      m_notify(std::make_shared<NotifyTarget>(notifyProc, notifyRefCon))
+      m_notify(std::shared_ptr<NotifyTarget>(new NotifyTarget{notifyProc, notifyRefCon, {true}}))
 {
 }
 

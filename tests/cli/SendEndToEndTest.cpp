@@ -3,6 +3,7 @@
 // a few tens of milliseconds of real time.
 
 #include "CliProcess.h"
+#include "support/SmfImageBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ std::vector<SScheduled> inspectSchedule(const std::filesystem::path& file)
     const SCliResult r = CCliProcess::run({"inspect", "--schedule", file.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<SScheduled> schedule;
-    const std::regex row(R"re("due_ms":(\d+),"size":(\d+))re");
+    const std::regex row(R"re("due_ms":(\d+),"send_ms":\d+,"size":(\d+))re");
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
@@ -211,6 +212,8 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
 TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
 {
     writeFile(m_dir / "junk.dat", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    writeFile(m_dir / "damaged.dat",
+              mirelo::test::CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0xF7}).build());
     struct SCase {
         std::vector<std::string> args;
         int status;
@@ -219,7 +222,14 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
     const std::vector<SCase> cases = {
         {{"send", (m_dir / "junk.dat").string(), "--capture", (m_dir / "c.syx").string()},
          2,
-         "junk.dat: not a Standard MIDI File"},
+         "junk.dat: the file holds 8 bytes, too few for a Standard MIDI File header"},
+        {{"send", (m_dir / "damaged.dat").string(), "--capture", (m_dir / "c.syx").string()},
+         2,
+         "damaged.dat: track 0, event 1 at byte 34: SysEx holds status byte 0x90\n"},
+        {{"inspect", "--schedule", (m_dir / "damaged.dat").string()},
+         2,
+         "damaged.dat: track 0, event 1 at byte 34: SysEx holds status byte 0x90\n"},
+        {{"send", "/dev/zero", "--capture", (m_dir / "c.syx").string()}, 2, "/dev/zero: more than the 256 MiB"},
         {{"send", (m_dir / "missing.dat").string(), "--capture", (m_dir / "c.syx").string()},
          2,
          "missing.dat: No such file or directory"},

@@ -3,6 +3,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -29,6 +32,10 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
 
 int main(int argc, char** argv)
 {
+    // A reader that goes away (`| head`) gives failed writes, never a signal
+    // that would end a transfer between two messages.
+    std::signal(SIGPIPE, SIG_IGN);
+
     CLI::App app{"mirelo updater: sends firmware stored in a Standard MIDI File to a MIDI instrument",
                  "mirelo-updater-cli"};
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
@@ -53,7 +60,15 @@ int main(int argc, char** argv)
 
     for (size_t i = 0; i < commands.size(); ++i) {
         if (subcommands[i]->parsed()) {
-            return commands[i]->run(std::cout, std::cerr);
+            const int status = commands[i]->run(std::cout, std::cerr);
+            errno = 0;
+            std::cout.flush();
+            if (!std::cout && commands[i]->outputIsTheResult()) {
+                std::cerr << "mirelo-updater-cli: cannot write to standard output ("
+                          << (errno != 0 ? std::strerror(errno) : "write error") << ")\n";
+                return status == 0 ? 1 : status;
+            }
+            return status;
         }
     }
     return 1;

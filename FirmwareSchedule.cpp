@@ -1,20 +1,64 @@
 #include "FirmwareSchedule.h"
 
 #include <algorithm>
+#include <cmath>
+#include <new>
 
-#include "SMF/SMF.h"
+#include "SMF/MidiEvent.h"
+#include "SMF/SMFUtil.h"
 
 namespace {
 
 constexpr std::uint32_t kMicrosecondsPerMinute = 60'000'000;
 constexpr std::uint32_t kTempoBytes = 3;
+constexpr std::size_t kDivisionOffset = 12;
+
+std::uint32_t tempoOf(const CMidiMetaEvent& meta)
+{
+    const std::uint8_t* p = meta.getParam();
+    if (p == nullptr || meta.getSize() < kTempoBytes) {
+        return 0;
+    }
+    return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+}
 
 } // namespace
+
+// Collects, as the verification reads the file, what the schedule is made
+// of: track 0's tempo changes and a copy of every SysEx message. Reading the
+// events once, straight from the image, keeps no parsed copy of the file
+// beside the schedule.
+class CFirmwareSchedule::CCollector final : public CUpdateFileVerifier::CEventSink {
+public:
+    explicit CCollector(CFirmwareSchedule& ioSchedule) : m_schedule(ioSchedule) {}
+
+    void onEvent(std::uint32_t inTrack, const CMidiEvent& inEvent) override
+    {
+        if (const CMidiSysExEvent* sysEx = inEvent.getSysExData()) {
+            m_schedule.m_messages.push_back(
+                SMessage{0, 0, inTrack, inEvent.time,
+                         std::vector<std::uint8_t>(sysEx->getParam(), sysEx->getParam() + sysEx->getSize())});
+            return;
+        }
+        const CMidiMetaEvent* meta = inEvent.getMetaData();
+        if (inTrack == 0 && meta != nullptr && meta->getType() == CMidiMetaEvent::kTypeTempo) {
+            if (m_schedule.m_tempoMap.empty() && inEvent.time != 0) {
+                m_schedule.m_tempoMap.push_back(STempoEntry{0, kDefaultBpm});
+            }
+            // The verification refuses a zero or short tempo of track 0.
+            m_schedule.m_tempoMap.push_back(
+                STempoEntry{inEvent.time, kMicrosecondsPerMinute / std::max(tempoOf(*meta), 1u)});
+        }
+    }
+
+private:
+    CFirmwareSchedule& m_schedule;
+};
 
 void CFirmwareSchedule::clear()
 {
     m_division = 0;
-    m_badTempoTick = 0;
+    m_refusal.reset();
     m_tempoMap.clear();
     m_messages.clear();
 }
@@ -22,62 +66,34 @@ void CFirmwareSchedule::clear()
 CFirmwareSchedule::EResult CFirmwareSchedule::build(const std::uint8_t* inData, std::uint32_t inLength)
 {
     clear();
-
-    CSMF smf;
-    std::uint32_t consumed = 0;
-    if (inData == nullptr || !smf.setData(inData, inLength, consumed)) {
-        return EResult::kUnparsable;
+    try {
+        CCollector collector(*this);
+        if ((m_refusal = CUpdateFileVerifier::verify(inData, inLength, &collector))) {
+            m_tempoMap.clear();
+            m_messages.clear();
+            return EResult::kRefused;
+        }
+        m_division = readBigEndian16(inData + kDivisionOffset);
+        const std::optional<double> ticksPerSecond = smpteTicksPerSecond(m_division);
+        if (ticksPerSecond) {
+            m_tempoMap.clear();
+        } else if (m_tempoMap.empty()) {
+            m_tempoMap.push_back(STempoEntry{0, kDefaultBpm});
+        }
+        const double division = static_cast<double>(m_division);
+        std::uint64_t leaveTime = 0;
+        for (SMessage& message : m_messages) {
+            message.sendTime = ticksPerSecond ? smpteSendTime(*ticksPerSecond, message.tick)
+                                              : sendTime(m_tempoMap, division, message.tick);
+            leaveTime = std::max(leaveTime, message.sendTime);
+            message.leaveTime = leaveTime;
+        }
+        return EResult::kOk;
+    } catch (const std::bad_alloc&) {
+        // A worker thread must not end the process: the caller says it.
+        clear();
+        return EResult::kOutOfMemory;
     }
-    const std::vector<CMidiTrack*>& tracks = smf.getTracks();
-    if (tracks.empty() || tracks.front() == nullptr) {
-        return EResult::kNoTrack;
-    }
-    m_division = smf.getHeader().getDivision();
-    const double division = static_cast<double>(m_division);
-
-    const CMidiTrack& tempoTrack = *tracks.front();
-    for (std::uint32_t i = 0; i < tempoTrack.getEventCount(); ++i) {
-        const CMidiEvent* event = tempoTrack.GetEvent(i);
-        if (event == nullptr || event->getType() != CMidiEvent::kEventTypeMeta) {
-            continue;
-        }
-        const CMidiMetaEvent* meta = event->getMetaData();
-        if (meta == nullptr || meta->getType() != CMidiMetaEvent::kTypeTempo) {
-            continue;
-        }
-        const std::uint8_t* p = meta->getParam();
-        const std::uint32_t tempo = (p != nullptr && meta->getSize() >= kTempoBytes)
-                                        ? (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2]
-                                        : 0;
-        if (tempo == 0) {
-            // A firmware must never go out at a guessed pace.
-            const std::uint32_t tick = event->time;
-            clear();
-            m_badTempoTick = tick;
-            return EResult::kBadTempo;
-        }
-        m_tempoMap.push_back(STempoEntry{event->time, kMicrosecondsPerMinute / tempo});
-    }
-
-    for (std::uint32_t t = 0; t < tracks.size(); ++t) {
-        const CMidiTrack* track = tracks[t];
-        if (track == nullptr) {
-            continue;
-        }
-        for (std::uint32_t i = 0; i < track->getEventCount(); ++i) {
-            const CMidiEvent* event = track->GetEvent(i);
-            if (event == nullptr || event->getType() != CMidiEvent::kEventTypeSysEx) {
-                continue;
-            }
-            const CMidiSysExEvent* sysEx = event->getSysExData();
-            SMessage message{sendTime(m_tempoMap, division, event->time), t, event->time, {}};
-            if (sysEx != nullptr && sysEx->getParam() != nullptr) {
-                message.bytes.assign(sysEx->getParam(), sysEx->getParam() + sysEx->getSize());
-            }
-            m_messages.push_back(std::move(message));
-        }
-    }
-    return EResult::kOk;
 }
 
 std::uint64_t CFirmwareSchedule::sendTime(const TempoMap& inMap, double inDivision, std::uint32_t inTick)
@@ -98,6 +114,28 @@ std::uint64_t CFirmwareSchedule::sendTime(const TempoMap& inMap, double inDivisi
     return ms;
 }
 
+std::uint64_t CFirmwareSchedule::smpteSendTime(double inTicksPerSecond, std::uint32_t inTick)
+{
+    return static_cast<std::uint64_t>(std::floor(static_cast<double>(inTick) * 1000.0 / inTicksPerSecond + 0.5));
+}
+
+std::optional<double> CFirmwareSchedule::smpteTicksPerSecond(std::uint16_t inDivision)
+{
+    const double ticksPerFrame = inDivision & 0xFFu;
+    switch (inDivision >> 8) {
+    case 0xE8:
+        return 24.0 * ticksPerFrame;
+    case 0xE7:
+        return 25.0 * ticksPerFrame;
+    case 0xE3:
+        return 29.97 * ticksPerFrame;
+    case 0xE2:
+        return 30.0 * ticksPerFrame;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::uint64_t CFirmwareSchedule::totalBytes() const
 {
     std::uint64_t total = 0;
@@ -109,9 +147,12 @@ std::uint64_t CFirmwareSchedule::totalBytes() const
 
 std::uint64_t CFirmwareSchedule::duration() const
 {
-    std::uint64_t latest = 0;
-    for (const SMessage& message : m_messages) {
-        latest = std::max(latest, message.sendTime);
-    }
-    return latest;
+    return m_messages.empty() ? 0 : m_messages.back().leaveTime;
+}
+
+std::uint64_t CFirmwareSchedule::lateByOrder() const
+{
+    return static_cast<std::uint64_t>(std::count_if(m_messages.begin(), m_messages.end(), [](const SMessage& m) {
+        return m.leaveTime > m.sendTime;
+    }));
 }

@@ -348,12 +348,20 @@ void CZAVController::doTimerFunc()
 bool CZAVController::updateFirmware(const std::uint8_t* data, std::uint32_t length, ProgressProc progress,
                                     void* context)
 {
-    CQORMIDIManager* manager = CQORMIDIManager::instance();
     CFirmwareSchedule schedule;
-    if (manager == nullptr || schedule.build(data, length) != CFirmwareSchedule::EResult::kOk) {
+    if (schedule.build(data, length) != CFirmwareSchedule::EResult::kOk) {
         return false;
     }
+    return updateFirmware(schedule, progress, context);
+}
+
+bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context)
+{
+    CQORMIDIManager* manager = CQORMIDIManager::instance();
     const std::deque<CFirmwareSchedule::SMessage>& messages = schedule.messages();
+    if (manager == nullptr || messages.empty()) {
+        return false;
+    }
 
     const std::uint64_t startMs = wholeMilliseconds(monotonicNanoseconds());
     const std::uint64_t count = messages.size();

@@ -18,6 +18,8 @@ enum EQOREventID : std::int32_t {
     kEventNoHeartbeat = 3,
 };
 
+class CFirmwareSchedule;
+
 class CZAVController {
 public:
     using ListenerCallback = void (*)(void* context, EQOREventID event, int param1, int param2);
@@ -74,6 +76,9 @@ public:
     // send time, on the calling thread. False when the file is refused or a
     // send fails; the first failure ends the transfer.
     bool updateFirmware(const std::uint8_t* data, std::uint32_t length, ProgressProc progress, void* context);
+    // The same with a schedule built beforehand, so a caller that has already
+    // verified and shown it does not hold the file twice.
+    bool updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context);
 
 private:
     CZAVController();

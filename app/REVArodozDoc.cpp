@@ -7,13 +7,14 @@
 #include "MyErrors.h"
 #include "ui_REVArodozDoc.h"
 
+#include "FirmwareSchedule.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
+#include "platform/WholeFile.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
@@ -23,7 +24,6 @@
 #include <syslog.h>
 
 #include <algorithm>
-#include <limits>
 #include <thread>
 #include <vector>
 
@@ -38,6 +38,7 @@ constexpr double kLongestTimeString = 2147483647.0 * 60.0;
 
 const QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"};
 constexpr std::int64_t kUpdateIncomplete = 1;
+constexpr std::int64_t kUpdateFileRefused = 2;
 
 // The no-device mark: one object for the life of the process, told apart from
 // a device of the same name by identity.
@@ -57,23 +58,25 @@ std::optional<QString> displayNameOf(MIDIEndpointRef endpoint)
     return QString::fromStdString(name);
 }
 
-// The whole file, or nothing when it cannot be read or is too long for the
-// transfer's 32-bit length.
-std::vector<std::uint8_t> readWholeFile(const std::optional<QString>& path)
+// Reads and verifies the update file and builds what the transfer sends. The
+// sentence the user sees when that cannot be done, naming the file: the same
+// one the command-line tool prints.
+std::optional<QString> loadSchedule(const QString& path, CFirmwareSchedule& outSchedule)
 {
-    if (!path) {
-        return {};
+    const QString name = QFileInfo(path).fileName();
+    std::vector<std::uint8_t> bytes;
+    if (const auto read = mirelo::platform::readWholeFile(path.toStdString(), bytes); !read.ok()) {
+        return QStringLiteral("%1: %2").arg(name, QString::fromStdString(read.reason));
     }
-    QFile file(*path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+    switch (outSchedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
+    case CFirmwareSchedule::EResult::kOk:
+        return std::nullopt;
+    case CFirmwareSchedule::EResult::kRefused:
+        return QString::fromStdString(outSchedule.refusal()->sentenceFor(name.toStdString()));
+    case CFirmwareSchedule::EResult::kOutOfMemory:
+        break;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError ||
-        static_cast<std::uint64_t>(bytes.size()) > std::numeric_limits<std::uint32_t>::max()) {
-        return {};
-    }
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    return QStringLiteral("%1: out of memory while building the schedule").arg(name);
 }
 
 } // namespace
@@ -110,10 +113,17 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
         if (!attributes.exists() || !attributes.isReadable()) {
             error = MyErrors::errorWithCocoaStatus(kCocoaFileReadUnknown);
         } else {
-            m_fileAttr = attributes;
-            m_filePath = path;
-            if (const OSStatus status = initMIDI(); status != noErr) {
-                error = MyErrors::errorWithCode(status);
+            CFirmwareSchedule schedule;
+            if (const std::optional<QString> refused = loadSchedule(path, schedule)) {
+                // A damaged update never gets as far as a Play button.
+                error = CError(kUpdaterErrorDomain, kUpdateFileRefused,
+                               QStringLiteral("The update file cannot be sent. %1").arg(*refused));
+            } else {
+                m_fileAttr = attributes;
+                m_filePath = path;
+                if (const OSStatus status = initMIDI(); status != noErr) {
+                    error = MyErrors::errorWithCode(status);
+                }
             }
         }
     }
@@ -477,11 +487,11 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
             m_run = SRunInput{m_filePath, m_progress};
             s_liveRuns.fetch_add(1, std::memory_order_acq_rel);
             std::thread([self = std::move(self)]() mutable {
-                const bool succeeded = self->runUpdate();
+                SRunOutcome outcome = self->runUpdate();
                 // The queued step takes over the worker's hold on the document,
                 // so the document is never released on this thread.
                 mirelo::platform::mainLoop().post(
-                    [self = std::move(self), succeeded] { self->endOfRun(succeeded); });
+                    [self = std::move(self), outcome = std::move(outcome)] { self->endOfRun(outcome); });
                 s_liveRuns.fetch_sub(1, std::memory_order_acq_rel);
             }).detach();
         }
@@ -508,12 +518,18 @@ void REVArodozDoc::showRunningState()
     }
 }
 
-bool REVArodozDoc::runUpdate()
+REVArodozDoc::SRunOutcome REVArodozDoc::runUpdate()
 {
-    const std::vector<std::uint8_t> bytes = readWholeFile(m_run.filePath);
-    const std::uint8_t* data = bytes.empty() ? nullptr : bytes.data();
-    return CZAVController::instance()->updateFirmware(data, static_cast<std::uint32_t>(bytes.size()),
-                                                      &REVArodozDoc::updateProgress, &m_run.progress);
+    // Verified again: the file may have changed since the document opened it.
+    CFirmwareSchedule schedule;
+    if (!m_run.filePath) {
+        return {false, QStringLiteral("the update file is no longer open")};
+    }
+    if (std::optional<QString> refused = loadSchedule(*m_run.filePath, schedule)) {
+        return {false, std::move(refused)};
+    }
+    return {CZAVController::instance()->updateFirmware(schedule, &REVArodozDoc::updateProgress, &m_run.progress),
+            std::nullopt};
 }
 
 bool REVArodozDoc::updateProgress(int percent, void* context)
@@ -529,7 +545,7 @@ bool REVArodozDoc::updateProgress(int percent, void* context)
     return true;
 }
 
-void REVArodozDoc::endOfRun(bool succeeded)
+void REVArodozDoc::endOfRun(const SRunOutcome& outcome)
 {
     m_isRunning = false;
     if (m_setupChangedDuringRun) {
@@ -540,11 +556,17 @@ void REVArodozDoc::endOfRun(bool succeeded)
         }
     }
     showRunningState();
-    if (succeeded) {
+    if (outcome.succeeded) {
         if (m_progress) {
             m_progress->setValue(static_cast<int>(kFullBar));
         }
-    } else if (!m_closed) {
+    } else if (m_closed) {
+        return;
+    } else if (outcome.notStarted) {
+        presentError(CError(kUpdaterErrorDomain, kUpdateFileRefused,
+                            QStringLiteral("The update was not started, and nothing was sent to the instrument. %1")
+                                .arg(*outcome.notStarted)));
+    } else {
         // The bar keeps the last percentage reached: a full bar would say the
         // instrument was updated.
         presentError(CError(kUpdaterErrorDomain, kUpdateIncomplete,

@@ -148,8 +148,15 @@ private:
     std::optional<QString> listTitleAt(std::uint64_t k) const;
     void showRunningState();
 
-    bool runUpdate();
-    void endOfRun(bool succeeded);
+    // How a run ended: sent whole, a failed transfer, or not started because
+    // the update file could not be read or was refused (nothing was sent).
+    struct SRunOutcome {
+        bool succeeded = false;
+        std::optional<QString> notStarted;
+    };
+
+    SRunOutcome runUpdate();
+    void endOfRun(const SRunOutcome& outcome);
     void stopIdleTimer();
 
     std::optional<QString> m_filePath;

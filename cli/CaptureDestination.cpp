@@ -22,6 +22,9 @@ bool CCaptureDestination::open(std::string& outError)
         return false;
     }
     m_csv << "index,sent_us,bytes\n";
+    // The files are the record; keeping every list in memory too would hold
+    // the update twice over.
+    m_backend.setRecording(false);
     m_backend.addDestination({"mirelo-updater-cli", kName, kName},
                              [this](MIDIEndpointRef, const MIDIPacketList& list) { receive(list); },
                              mirelo::midi::VirtualBackend::Announce::No);

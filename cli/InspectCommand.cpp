@@ -4,10 +4,13 @@
 #include <limits>
 #include <vector>
 
-#include "FileBytes.h"
+#include "ExitStatus.h"
 #include "FirmwareSchedule.h"
 #include "JsonLine.h"
 #include "SMF.h"
+#include "ScheduleLoader.h"
+
+#include "platform/WholeFile.h"
 
 CLI::App* CInspectCommand::attach(CLI::App& inApp)
 {
@@ -18,29 +21,29 @@ CLI::App* CInspectCommand::attach(CLI::App& inApp)
                           "Print every event as one JSON object per line, track by track in stored order");
     command
         ->add_flag("--schedule", m_schedule,
-                   "Print every SysEx message with its send time in milliseconds, in sending order, "
-                   "then the totals, one JSON object per line")
+                   "Verify the file as `send` does, then print every SysEx message in sending order with "
+                   "the millisecond it is due (due_ms) and the one it leaves at (send_ms: never before the "
+                   "message ahead of it in the file), then the totals (late_by_order: messages that leave "
+                   "after they are due), one JSON object per line")
         ->excludes(events);
     return command;
 }
 
 int CInspectCommand::run(std::ostream& out, std::ostream& err)
 {
-    std::vector<uint8_t> image;
-    std::string reason;
-    if (!readWholeFile(m_path, image, reason)) {
-        err << m_path << ": " << reason << '\n';
-        return kExitBadFile;
-    }
     if (m_schedule) {
-        return printSchedule(image, out, err);
+        return printSchedule(out, err);
+    }
+    std::vector<uint8_t> image;
+    if (const auto read = mirelo::platform::readWholeFile(m_path, image); !read.ok()) {
+        err << m_path << ": " << read.reason << '\n';
+        return read.result == mirelo::platform::EFileRead::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
     }
     CSMF smf;
     uint32_t consumed = 0;
-    if (image.size() > std::numeric_limits<uint32_t>::max() ||
-        !smf.setData(image.data(), static_cast<uint32_t>(image.size()), consumed)) {
+    if (!smf.setData(image.data(), static_cast<uint32_t>(image.size()), consumed)) {
         err << m_path << ": not a readable Standard MIDI File\n";
-        return kExitBadFile;
+        return cli_exit::kBadInput;
     }
     if (m_events) {
         printEvents(smf, out);
@@ -48,7 +51,7 @@ int CInspectCommand::run(std::ostream& out, std::ostream& err)
         printSummary(smf, out);
     }
     out.flush();
-    return out ? 0 : 1;
+    return out ? cli_exit::kSuccess : cli_exit::kFailed;
 }
 
 void CInspectCommand::printSummary(const CSMF& inSmf, std::ostream& out) const
@@ -117,25 +120,11 @@ void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const
     out << buffer;
 }
 
-int CInspectCommand::printSchedule(const std::vector<uint8_t>& inImage, std::ostream& out, std::ostream& err) const
+int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
 {
     CFirmwareSchedule schedule;
-    const auto result = inImage.size() > std::numeric_limits<uint32_t>::max()
-                            ? CFirmwareSchedule::EResult::kUnparsable
-                            : schedule.build(inImage.data(), static_cast<uint32_t>(inImage.size()));
-    switch (result) {
-    case CFirmwareSchedule::EResult::kOk:
-        break;
-    case CFirmwareSchedule::EResult::kUnparsable:
-        err << m_path << ": not a readable Standard MIDI File\n";
-        return kExitBadFile;
-    case CFirmwareSchedule::EResult::kNoTrack:
-        err << m_path << ": the file holds no track\n";
-        return kExitBadFile;
-    case CFirmwareSchedule::EResult::kBadTempo:
-        err << m_path << ": unusable Set Tempo in track 0 at tick " << schedule.badTempoTick()
-            << " (shorter than three bytes, or zero)\n";
-        return kExitBadFile;
+    if (const int status = CScheduleLoader::load(m_path, schedule, err, ""); status != cli_exit::kSuccess) {
+        return status;
     }
 
     std::string buffer;
@@ -146,6 +135,7 @@ int CInspectCommand::printSchedule(const std::vector<uint8_t>& inImage, std::ost
             .add("track", message.track)
             .add("tick", message.tick)
             .add("due_ms", message.sendTime)
+            .add("send_ms", message.leaveTime)
             .add("size", message.bytes.size());
         line.appendTo(buffer);
         if (buffer.size() >= (1u << 16)) {
@@ -156,9 +146,10 @@ int CInspectCommand::printSchedule(const std::vector<uint8_t>& inImage, std::ost
     CJsonLine totals;
     totals.add("messages", schedule.messages().size())
         .add("bytes", schedule.totalBytes())
-        .add("duration_ms", schedule.duration());
+        .add("duration_ms", schedule.duration())
+        .add("late_by_order", schedule.lateByOrder());
     totals.appendTo(buffer);
     out << buffer;
     out.flush();
-    return out ? 0 : 1;
+    return out ? cli_exit::kSuccess : cli_exit::kFailed;
 }

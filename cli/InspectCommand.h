@@ -13,16 +13,13 @@ class CSMF;
 
 class CInspectCommand : public CCommand {
 public:
-    // Exit status for a file that cannot be opened or is not a usable SMF.
-    static constexpr int kExitBadFile = 2;
-
     CLI::App* attach(CLI::App& inApp) override;
     int run(std::ostream& out, std::ostream& err) override;
 
 private:
     void printSummary(const CSMF& inSmf, std::ostream& out) const;
     void printEvents(const CSMF& inSmf, std::ostream& out) const;
-    int printSchedule(const std::vector<uint8_t>& inImage, std::ostream& out, std::ostream& err) const;
+    int printSchedule(std::ostream& out, std::ostream& err) const;
 
     std::string m_path;
     bool m_events = false;

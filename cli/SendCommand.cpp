@@ -4,9 +4,9 @@
 #include "CountingBackend.h"
 #include "DestinationChooser.h"
 #include "ExitStatus.h"
-#include "FileBytes.h"
 #include "MidiEndpoints.h"
 #include "ProgressDisplay.h"
+#include "ScheduleLoader.h"
 #include "StatusText.h"
 
 #include "Bundle.h"
@@ -18,9 +18,9 @@
 #include "midi/MidiBackend.h"
 #include "midi/virtual/VirtualBackend.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -33,22 +33,6 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 std::uint64_t nowMs()
 {
     return mirelo::platform::clock().monotonicNanoseconds() / 1000000;
-}
-
-std::string refusalReason(CFirmwareSchedule::EResult result, const CFirmwareSchedule& schedule)
-{
-    switch (result) {
-    case CFirmwareSchedule::EResult::kUnparsable:
-        return "not a Standard MIDI File the updater accepts";
-    case CFirmwareSchedule::EResult::kNoTrack:
-        return "the file has no track";
-    case CFirmwareSchedule::EResult::kBadTempo:
-        return "the Set Tempo event at tick " + std::to_string(schedule.badTempoTick()) +
-               " of track 0 is shorter than three bytes or zero";
-    case CFirmwareSchedule::EResult::kOk:
-        break;
-    }
-    return "refused";
 }
 
 // "k:status", both decimal, k from 1.
@@ -64,6 +48,23 @@ bool parseFailSend(const char* text, std::size_t& outIndex, OSStatus& outStatus)
     const auto second = std::from_chars(indexEnd + 1, value.data() + value.size(), outStatus);
     return first.ec == std::errc() && first.ptr == indexEnd && second.ec == std::errc() &&
            second.ptr == value.data() + value.size() && outIndex > 0 && outStatus != noErr;
+}
+
+// Messages go out in file order, so one due before the message ahead of it
+// leaves late; the user should know before the run, not guess after it.
+void warnAboutFileOrder(const CFirmwareSchedule& schedule, std::ostream& err)
+{
+    const std::uint64_t late = schedule.lateByOrder();
+    if (late == 0) {
+        return;
+    }
+    std::uint64_t most = 0;
+    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
+        most = std::max(most, message.leaveTime - message.sendTime);
+    }
+    err << "send: warning: " << late << " of " << schedule.messages().size()
+        << " messages are due before a message ahead of them in the file and will leave up to " << most
+        << " ms late (`inspect --schedule` shows each)\n";
 }
 
 // Owns what a run installs process-wide (a capture backend, the counting
@@ -164,23 +165,13 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         }
         path = found->string();
     }
-    std::vector<std::uint8_t> bytes;
-    std::string reason;
-    if (!readWholeFile(path, bytes, reason)) {
-        err << "send: refused " << path << ": " << reason << "\n";
-        return cli_exit::kBadInput;
-    }
-    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
-        err << "send: refused " << path << ": larger than 4 GiB\n";
-        return cli_exit::kBadInput;
-    }
+    // Verified and built once; the transfer sends from this schedule.
     CFirmwareSchedule schedule;
-    if (const auto result = schedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        result != CFirmwareSchedule::EResult::kOk) {
-        err << "send: refused " << path << ": " << refusalReason(result, schedule) << "\n";
-        return cli_exit::kBadInput;
+    if (const int status = CScheduleLoader::load(path, schedule, err, "send: "); status != cli_exit::kSuccess) {
+        return status;
     }
     const std::uint64_t total = schedule.messages().size();
+    std::string reason;
 
     // The MIDI system, and what to send to.
     CRunScope scope;
@@ -251,6 +242,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         return cli_exit::kNoMidi;
     }
 
+    warnAboutFileOrder(schedule, err);
     CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
     SRun progress{loop, display, counting, nowMs()};
     progress.redraw();
@@ -261,8 +253,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
 
     bool sent = false;
     std::thread worker([&] {
-        sent = CZAVController::instance()->updateFirmware(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
-                                                          &CSendCommand::onProgress, &progress);
+        sent = CZAVController::instance()->updateFirmware(schedule, &CSendCommand::onProgress, &progress);
         loop.post([&loop] { loop.quit(); });
     });
     loop.run();

@@ -1,6 +1,6 @@
 #include "SyxReader.h"
 
-#include "FileBytes.h"
+#include "platform/WholeFile.h"
 
 #include <cstdio>
 
@@ -64,10 +64,9 @@ bool CSyxReader::parse(const std::uint8_t* pData, std::size_t inSize)
 bool CSyxReader::readFile(const std::filesystem::path& path)
 {
     std::vector<std::uint8_t> bytes;
-    std::string reason;
-    if (!readWholeFile(path.string(), bytes, reason)) {
+    if (const auto read = mirelo::platform::readWholeFile(path, bytes); !read.ok()) {
         m_messages.clear();
-        return fail(std::nullopt, "cannot be read (" + reason + ")");
+        return fail(std::nullopt, "cannot be read (" + read.reason + ")");
     }
     return parse(bytes.data(), bytes.size());
 }

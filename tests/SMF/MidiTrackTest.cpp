@@ -5,6 +5,7 @@
 #include "MidiTrack.h"
 #include "SMF.h"
 #include "SMFTestUtil.h"
+#include "support/MalformedTrackBodies.h"
 
 namespace {
 
@@ -140,30 +141,7 @@ TEST(CMidiTrackTest, TimeWrapsModulo2To32)
 
 TEST(CMidiTrackTest, MalformedBodiesAreRefusedWithoutPartialEvents)
 {
-    const struct {
-        const char* name;
-        Bytes body;
-    } cases[] = {
-        {"delta time of five bytes", bytes({0x81, 0x81, 0x81, 0x81, 0x00, 0x90, 0x3C, 0x40})},
-        {"delta time past the end", bytes({0x00, 0xC0, 0x01, 0x81})},
-        {"body ends after a delta time", bytes({0x00, 0xC0, 0x01, 0x00})},
-        {"data byte without running status", bytes({0x00, 0x3C, 0x40})},
-        {"system byte without running status", bytes({0x00, 0xF1, 0x01})},
-        {"channel data past the end", bytes({0x00, 0x90, 0x3C})},
-        {"running data past the end", bytes({0x00, 0x90, 0x3C, 0x40, 0x00, 0x3C})},
-        {"meta without type", bytes({0x00, 0xFF})},
-        {"meta without length", bytes({0x00, 0xFF, 0x01})},
-        {"meta length past the end", bytes({0x00, 0xFF, 0x01, 0x81})},
-        {"meta data past the end", bytes({0x00, 0xFF, 0x01, 0x05, 'a', 'b'})},
-        {"meta length of five bytes", bytes({0x00, 0xFF, 0x01, 0x80, 0x80, 0x80, 0x80, 0x00})},
-        {"meta length above 65535", bytes({0x00, 0xFF, 0x01, 0x84, 0x80, 0x00}) + Bytes(0x10000, 0x41)},
-        {"sysex without length", bytes({0x00, 0xF0})},
-        {"sysex data past the end", bytes({0x00, 0xF0, 0x05, 0x01, 0xF7})},
-        {"sysex length above 65535", bytes({0x00, 0xF0, 0x84, 0x80, 0x00}) + Bytes(0x10000, 0x01)},
-        {"escape data past the end", bytes({0x00, 0xF7, 0x03, 0x01})},
-        {"escape length past the end", bytes({0x00, 0xF7, 0xFF})},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : mirelo::test::malformedTrackBodies()) {
         SCOPED_TRACE(c.name);
         CMidiTrack track;
         EXPECT_FALSE(read(track, c.body));

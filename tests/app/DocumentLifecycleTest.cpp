@@ -14,6 +14,8 @@
 namespace {
 
 using mirelo::test::CDocumentTest;
+using mirelo::test::Bytes;
+using mirelo::test::CSmfImageBuilder;
 
 class DocumentLifecycleTest : public CDocumentTest {};
 
@@ -72,19 +74,46 @@ TEST_F(DocumentLifecycleTest, StartupListsTheDestinationsAndOpensTheFirst)
     }
 }
 
-TEST_F(DocumentLifecycleTest, MissingUpdateFileAtStartupAlertsAndEndsWithFailure)
+TEST_F(DocumentLifecycleTest, MissingOrDamagedUpdateFileAtStartupAlertsAndEndsWithFailure)
 {
-    std::filesystem::remove(m_updateFile);
-    CDocumentController documents;
-    REVArodozDelegate delegate;
-    delegate.applicationDidFinishLaunching(nullptr);
+    struct SCase {
+        const char* name;
+        std::optional<Bytes> image; // none: the file is missing
+        const char* alert;
+    };
+    const SCase cases[] = {
+        {"missing", std::nullopt, "mirelo updater.dat"},
+        {"status byte inside a SysEx",
+         CSmfImageBuilder(96, 0).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x90, 0xF7}).build(),
+         "mirelo updater.dat: track 0, event 1 at byte 33: SysEx holds status byte 0x90"},
+        {"no SysEx", CSmfImageBuilder(96, 0).track().tempo(0, 500000).build(),
+         "mirelo updater.dat: the file holds no SysEx message"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_alerts.m_shown.clear();
+        m_terminations.clear();
+        if (c.image) {
+            writeUpdateFile(*c.image);
+        } else {
+            std::filesystem::remove(m_updateFile);
+        }
+        CZAVController::initialize();
+        const std::size_t clients = m_backend.clientCount();
+        CDocumentController documents;
+        REVArodozDelegate delegate;
+        delegate.applicationDidFinishLaunching(nullptr);
 
-    EXPECT_TRUE(documents.documents().empty());
-    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    ASSERT_TRUE(m_alerts.m_shown[0].description());
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("mirelo updater.dat"));
-    ASSERT_EQ(m_terminations.size(), 1u);
-    EXPECT_NE(m_terminations[0], 0);
+        EXPECT_TRUE(documents.documents().empty());
+        ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+        ASSERT_TRUE(m_alerts.m_shown[0].description());
+        EXPECT_TRUE(m_alerts.m_shown[0].description()->contains(QString::fromLatin1(c.alert)))
+            << m_alerts.m_shown[0].description()->toStdString();
+        ASSERT_EQ(m_terminations.size(), 1u);
+        EXPECT_EQ(m_terminations[0], 1);
+        EXPECT_EQ(m_backend.clientCount(), clients) << "a damaged update got as far as the MIDI system";
+        CZAVController::terminate();
+    }
 }
 
 TEST_F(DocumentLifecycleTest, OpeningFailuresPresentTheirErrorAndMakeNoClient)

@@ -3,8 +3,8 @@
 
 #include "SyntheticFirmware.h"
 
-#include "FileBytes.h"
 #include "FirmwareSchedule.h"
+#include "platform/WholeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -80,8 +80,8 @@ TEST(SyntheticFirmware, PackingRoundTripsEveryLength)
 TEST(BundledUpdateFile, IsPacedForA31250BaudCable)
 {
     Bytes image;
-    std::string reason;
-    ASSERT_TRUE(readWholeFile(MIRELO_BUNDLED_UPDATE_FILE, image, reason)) << reason;
+    const auto read = mirelo::platform::readWholeFile(MIRELO_BUNDLED_UPDATE_FILE, image);
+    ASSERT_TRUE(read.ok()) << read.reason;
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);

@@ -22,7 +22,8 @@ std::string slurp(const std::filesystem::path& path)
 
 } // namespace
 
-SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environment& environment)
+SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environment& environment,
+                            std::optional<std::uint64_t> addressSpaceBytes)
 {
     std::vector<std::string> envText;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -43,7 +44,11 @@ SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environm
     }
     envp.push_back(nullptr);
 
-    std::vector<std::string> argText = {MIRELO_CLI_PATH};
+    std::vector<std::string> argText;
+    if (addressSpaceBytes) {
+        argText = {"/usr/bin/prlimit", "--as=" + std::to_string(*addressSpaceBytes), "--"};
+    }
+    argText.push_back(MIRELO_CLI_PATH);
     argText.insert(argText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argText) {

@@ -2,6 +2,7 @@
 // Runs mirelo-updater-cli as a child process with a chosen environment and
 // collects its exit status, standard output and standard error.
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -19,7 +20,10 @@ public:
     // Variables to set (a value) or remove (nullopt) for the child.
     using Environment = std::map<std::string, std::optional<std::string>>;
 
-    static SCliResult run(const std::vector<std::string>& args, const Environment& environment = {});
+    // With addressSpaceBytes the child runs under that address-space limit
+    // (prlimit --as), so running out of memory can be staged.
+    static SCliResult run(const std::vector<std::string>& args, const Environment& environment = {},
+                          std::optional<std::uint64_t> addressSpaceBytes = std::nullopt);
 };
 
 // A fresh directory, removed with everything in it on destruction.

@@ -3,6 +3,7 @@
 // a few tens of milliseconds of real time.
 
 #include "CliProcess.h"
+#include "support/SmfImageBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,12 @@
 #include <vector>
 
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -58,7 +65,7 @@ std::vector<SScheduled> inspectSchedule(const std::filesystem::path& file)
     const SCliResult r = CCliProcess::run({"inspect", "--schedule", file.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<SScheduled> schedule;
-    const std::regex row(R"re("due_ms":(\d+),"size":(\d+))re");
+    const std::regex row(R"re("due_ms":(\d+),"send_ms":\d+,"size":(\d+))re");
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
@@ -179,6 +186,27 @@ TEST_F(CliEndToEnd, CaptureHoldsTheScheduledMessagesNoneEarly)
     }
 }
 
+TEST_F(CliEndToEnd, WarnsBeforeStartingWhenFileOrderMakesMessagesLate)
+{
+    using mirelo::test::CSmfImageBuilder;
+    const std::filesystem::path dat = m_dir / "order.mid";
+    writeFile(dat, CSmfImageBuilder(500)
+                       .track()
+                       .tempo(0, 500000)
+                       .sysEx(30, CSmfImageBuilder::message(6, 1))
+                       .track()
+                       .sysEx(10, CSmfImageBuilder::message(6, 2))
+                       .sysEx(20, CSmfImageBuilder::message(6, 3))
+                       .build());
+    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string warning = "send: warning: 2 of 3 messages are due before a message ahead of them in the file "
+                                "and will leave up to 20 ms late";
+    const auto at = r.err.find(warning);
+    EXPECT_NE(at, std::string::npos) << r.err;
+    EXPECT_LT(at, r.err.find("progress:")) << "the warning comes before the run";
+}
+
 TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
 {
     const std::filesystem::path dat = pack(3, {"--interval", "1"});
@@ -211,15 +239,40 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
 TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
 {
     writeFile(m_dir / "junk.dat", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    // 60 MB of whole messages: readable, but more than the limits below leave room for.
+    {
+        mirelo::test::CSmfImageBuilder big(500, 0);
+        big.track();
+        const Bytes message = mirelo::test::CSmfImageBuilder::message(4000, 1);
+        for (std::uint32_t i = 0; i < 15'000; ++i) {
+            big.sysEx(0, message);
+        }
+        writeFile(m_dir / "big.dat", big.build());
+    }
+    writeFile(m_dir / "damaged.dat",
+              mirelo::test::CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0xF7}).build());
     struct SCase {
         std::vector<std::string> args;
         int status;
         const char* says;
+        std::uint64_t memoryLimitMiB = 0; // 0: none
     };
     const std::vector<SCase> cases = {
         {{"send", (m_dir / "junk.dat").string(), "--capture", (m_dir / "c.syx").string()},
          2,
-         "junk.dat: not a Standard MIDI File"},
+         "junk.dat: the file holds 8 bytes, too few for a Standard MIDI File header"},
+        {{"send", (m_dir / "damaged.dat").string(), "--capture", (m_dir / "c.syx").string()},
+         2,
+         "damaged.dat: track 0, event 1 at byte 34: SysEx holds status byte 0x90\n"},
+        {{"inspect", "--schedule", (m_dir / "damaged.dat").string()},
+         2,
+         "damaged.dat: track 0, event 1 at byte 34: SysEx holds status byte 0x90\n"},
+        {{"send", "/dev/zero", "--capture", (m_dir / "c.syx").string()}, 2, "/dev/zero: more than the 256 MiB"},
+        // Out of memory is a one-line failure, never an abort.
+        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()}, 1,
+         "big.dat: out of memory while reading it", 40},
+        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()}, 1,
+         "big.dat: out of memory while building the schedule", 110},
         {{"send", (m_dir / "missing.dat").string(), "--capture", (m_dir / "c.syx").string()},
          2,
          "missing.dat: No such file or directory"},
@@ -231,7 +284,12 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         {{"pack", "--out", "x.dat", "--division", "0", "in.syx"}, 2, "--division"},
     };
     for (const SCase& c : cases) {
-        const SCliResult r = CCliProcess::run(c.args, kVirtual);
+        if (c.memoryLimitMiB != 0 && kSanitized) {
+            continue; // a sanitizer reserves far more address space than any limit here
+        }
+        const SCliResult r = CCliProcess::run(c.args, kVirtual,
+                                              c.memoryLimitMiB == 0 ? std::nullopt
+                                                                    : std::optional<std::uint64_t>(c.memoryLimitMiB << 20));
         EXPECT_EQ(r.status, c.status) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }

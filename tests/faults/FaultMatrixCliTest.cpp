@@ -58,6 +58,8 @@ bool binaryCanStage(EFault fault)
     case EFault::kFileRemoved:
     case EFault::kFileTruncated:
     case EFault::kFileGarbage:
+    case EFault::kFileLostAByte:
+    case EFault::kFileWithoutSysEx:
         return true;
     default:
         return false;

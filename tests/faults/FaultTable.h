@@ -21,6 +21,8 @@ enum class EFault {
     kFileRemoved,        // the update file, after the document opened it
     kFileTruncated,
     kFileGarbage,
+    kFileLostAByte,      // a channel message lost its velocity and swallows the SysEx lead after it
+    kFileWithoutSysEx,   // nothing to send
     kDisplayNameUnreadable,
     kModelUnreadable,
     kSameName,           // a second destination called "Synth" comes after it
@@ -67,12 +69,21 @@ inline constexpr SFaultRow kFaultRows[] = {
      "did not complete", barAfterFailureAt(10), 9},
     {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
      "did not complete", barAfterFailureAt(4), 3},
-    {EFault::kFileRemoved, "update file removed", 0, 2, "No such file or directory", 0,
-     "did not complete", 0, 0},
-    {EFault::kFileTruncated, "update file truncated", 0, 2, "not a Standard MIDI File", 0,
-     "did not complete", 0, 0},
-    {EFault::kFileGarbage, "update file replaced by garbage", 0, 2, "not a Standard MIDI File", 0,
-     "did not complete", 0, 0},
+    // A file refused when Play is pressed: nothing is sent, and nothing says
+    // the instrument was half-written.
+    {EFault::kFileRemoved, "update file removed", 0, 2, "update.mid: No such file or directory", 0,
+     "nothing was sent to the instrument. mirelo updater.dat: No such file or directory", 0, 0},
+    {EFault::kFileTruncated, "update file truncated", 0, 2,
+     "update.mid: track 0 at byte 18: chunk length 2,041 runs past the end of the file (1,009 bytes left)", 0,
+     "nothing was sent to the instrument. mirelo updater.dat: track 0 at byte 18: chunk length 2,041 runs past", 0, 0},
+    {EFault::kFileGarbage, "update file replaced by garbage", 0, 2,
+     "update.mid: the file holds 12 bytes, too few for a Standard MIDI File header", 0,
+     "nothing was sent to the instrument. mirelo updater.dat: the file holds 12 bytes", 0, 0},
+    {EFault::kFileLostAByte, "update file with a channel message that lost a byte", 0, 2,
+     "update.mid: track 0, event 1 at byte 32: channel message 0x90 holds 0xF0 where a data byte belongs", 0,
+     "nothing was sent to the instrument. mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90", 0, 0},
+    {EFault::kFileWithoutSysEx, "update file without SysEx", 0, 2, "update.mid: the file holds no SysEx message", 0,
+     "nothing was sent to the instrument. mirelo updater.dat: the file holds no SysEx message", 0, 0},
     {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages,
      nullptr, 100, kFaultMessages},
     {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages,

@@ -49,6 +49,18 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
     case EFault::kFileGarbage:
         writeFile(path, Bytes{'#', '!', '/', 'b', 'i', 'n', 0x00, 0xFF, 0x4D, 0x54, 0x68, 0x64});
         return true;
+    case EFault::kFileLostAByte: {
+        CSmfImageBuilder damaged(500, 0);
+        damaged.track().tempo(0, 500'000).raw(0, {0x90, 0x40}).rawBytes({0xF0, 0x01, 0xF7});
+        for (std::uint32_t i = 0; i < kFaultMessages; ++i) {
+            damaged.sysEx(i * 10, CSmfImageBuilder::message(200, i));
+        }
+        writeFile(path, damaged.build());
+        return true;
+    }
+    case EFault::kFileWithoutSysEx:
+        writeFile(path, CSmfImageBuilder(500, 0).track().tempo(0, 500'000).noteOn(10, 60).build());
+        return true;
     default:
         return false;
     }

@@ -103,23 +103,28 @@ bool refusedByTrackScan(const Bytes& image)
     return false;
 }
 
+// The verification never accepts what the reader refuses; what it accepts is
+// scheduled exactly as the reader reads it, and goes out as whole messages.
 void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* parsed)
 {
     CFirmwareSchedule schedule;
     const CFirmwareSchedule::EResult result = schedule.build(data, size);
-    if (parsed == nullptr) {
-        FUZZ_CHECK(result == CFirmwareSchedule::EResult::kUnparsable);
-        FUZZ_CHECK(schedule.messages().empty());
-        return;
-    }
     if (result != CFirmwareSchedule::EResult::kOk) {
+        FUZZ_CHECK(result == CFirmwareSchedule::EResult::kRefused);
+        FUZZ_CHECK(schedule.refusal().has_value() && !schedule.refusal()->sentence().empty());
         FUZZ_CHECK(schedule.messages().empty());
         return;
     }
+    FUZZ_CHECK(parsed != nullptr);
     std::size_t index = 0;
     const auto& messages = schedule.messages();
     for (const CMidiTrack* track : parsed->getTracks()) {
         for (const CMidiEvent* e : track->getEvents()) {
+            if (const CMidiShortEvent* channel = e->getShortData()) {
+                for (std::uint32_t i = 0; i < channel->getSize(); ++i) {
+                    FUZZ_CHECK(channel->getParam()[i] < 0x80);
+                }
+            }
             if (e->getType() != CMidiEvent::kEventTypeSysEx) {
                 continue;
             }
@@ -130,6 +135,16 @@ void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* par
         }
     }
     FUZZ_CHECK(index == messages.size());
+    FUZZ_CHECK(!messages.empty());
+    bool open = false;
+    for (const auto& message : messages) {
+        for (const std::uint8_t b : message.bytes) {
+            FUZZ_CHECK(open ? (b < 0x80 || b == 0xF7) : b == 0xF0);
+            open = open ? b != 0xF7 : true;
+        }
+        FUZZ_CHECK(message.leaveTime >= message.sendTime);
+    }
+    FUZZ_CHECK(!open);
 }
 
 } // namespace

@@ -53,6 +53,34 @@ public:
         return *this;
     }
 
+    // An event of any lead byte: delta time, then the bytes as given.
+    CSmfImageBuilder& raw(std::uint32_t tick, const Bytes& bytes)
+    {
+        Bytes& out = event(tick);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
+
+    // Bytes with no delta time in front: for a stream that lost a byte.
+    CSmfImageBuilder& rawBytes(const Bytes& bytes)
+    {
+        if (m_tracks.empty()) {
+            track();
+        }
+        m_tracks.back().insert(m_tracks.back().end(), bytes.begin(), bytes.end());
+        return *this;
+    }
+
+    // An event of lead 0xF0 or 0xF7 carrying exactly `data` after its length.
+    CSmfImageBuilder& sysExEvent(std::uint32_t tick, std::uint8_t lead, const Bytes& data)
+    {
+        Bytes& out = event(tick);
+        out.push_back(lead);
+        vlq(out, static_cast<std::uint32_t>(data.size()));
+        out.insert(out.end(), data.begin(), data.end());
+        return *this;
+    }
+
     CSmfImageBuilder& noteOn(std::uint32_t tick, std::uint8_t note)
     {
         Bytes& out = event(tick);

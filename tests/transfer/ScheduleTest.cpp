@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FirmwareSchedule.h"
+#include "support/MalformedTrackBodies.h"
 #include "support/SmfImageBuilder.h"
 
 namespace {
@@ -40,10 +41,13 @@ struct SFormulaCase {
 std::vector<SFormulaCase> formulaCases()
 {
     return {
-        {"OneTempoAfterTheStart", CSmfImageBuilder(480).track().tempo(480, 500000).sysEx(960, msg(1)).build(), {500}},
-        {"NothingBeforeTheFirstTempoNorAtItsOwnTick",
-         CSmfImageBuilder(480).track().sysEx(240, msg(1)).tempo(480, 500000).sysEx(480, msg(2)).build(),
-         {0, 0}},
+        {"OneTempoAfterTheStart", CSmfImageBuilder(480).track().tempo(480, 250000).sysEx(960, msg(1)).build(), {750}},
+        {"DefaultTempoBeforeTheFirstSetTempoNoneAtItsOwnTick",
+         CSmfImageBuilder(480).track().sysEx(240, msg(1)).tempo(480, 250000).sysEx(480, msg(2)).sysEx(960, msg(3)).build(),
+         {250, 500, 750}},
+        {"DefaultTempoWithoutAnySetTempo",
+         CSmfImageBuilder(480).track().sysEx(0, msg(1)).sysEx(960, msg(2)).sysEx(1920, msg(3)).build(),
+         {0, 1000, 2000}},
         {"BpmDropsTheRemainder", CSmfImageBuilder(480).track().tempo(0, 700000).sysEx(480, msg(1)).build(), {706}},
         {"EachStretchRoundedByItself",
          CSmfImageBuilder(1000).track().tempo(0, 600000).tempo(1, 600000).sysEx(2, msg(1)).build(),
@@ -61,19 +65,25 @@ std::vector<SFormulaCase> formulaCases()
              .tempo(2000, 100000)
              .build(),
          {500, 750}},
-        {"SmptePatternDivisionIsATickCount",
-         CSmfImageBuilder(0xE728).track().tempo(0, 500000).sysEx(59176, msg(1)).sysEx(118352, msg(2)).build(),
-         {500, 1000}},
+        // 25 frames of 40 ticks: a tick per millisecond, whatever the tempo says.
+        {"SmpteDivisionCountsRealTime",
+         CSmfImageBuilder(0xE728).track().tempo(0, 1000000).sysEx(1, msg(1)).tempo(50, 0).sysEx(59176, msg(2)).build(),
+         {1, 59176}},
+        {"SmpteRatesRoundToTheNearestMillisecond",
+         CSmfImageBuilder(0xE303).track().sysEx(1, msg(1)).sysEx(90, msg(2)).track().sysEx(2997, msg(3)).build(),
+         {11, 1001, 33333}},
+        {"Smpte24And30FramesPerSecond",
+         CSmfImageBuilder(0xE801).track().sysEx(3, msg(1)).sysEx(24, msg(2)).build(), {125, 1000}},
         {"TempoOutsideTrackZeroIgnored",
          CSmfImageBuilder(480)
              .track()
              .sysEx(0, msg(1))
              .noteOn(10, 60)
              .track()
-             .tempo(0, 500000)
+             .tempo(0, 250000)
              .sysEx(960, msg(2))
              .build(),
-         {0, 0}},
+         {0, 1000}},
         {"FileOrderTrackByTrackNotTimeOrder",
          CSmfImageBuilder(480)
              .track()
@@ -147,52 +157,180 @@ TEST(Schedule, CopiesMessagesAndTotals)
     EXPECT_EQ(schedule.duration(), 2000u);
 }
 
+using EProblem = SUpdateFileRefusal::EProblem;
+
 struct SRefusalCase {
     std::string name;
     Bytes image;
-    CFirmwareSchedule::EResult result;
-    std::uint32_t badTick;
+    EProblem problem;
+    std::string sentence; // the whole sentence, or a part of it after "..."
 };
+
+Bytes withTrackCount(Bytes image, std::uint8_t count)
+{
+    image[11] = count;
+    return image;
+}
+
+Bytes appended(Bytes image, const Bytes& tail)
+{
+    image.insert(image.end(), tail.begin(), tail.end());
+    return image;
+}
 
 std::vector<SRefusalCase> refusalCases()
 {
-    Bytes noTrack = CSmfImageBuilder(480).build();
+    const Bytes lone = {0x00, 0x00, 0x00, 0x04, 0x00, 0xFF, 0x2F, 0x00};
+    // Sixteen deltas of 2^28 - 1, then 0x10 more: the sum passes 2^32 - 1.
+    CSmfImageBuilder overflow(480);
+    overflow.track().sysEx(0, msg(1));
+    for (std::uint32_t i = 1; i <= 16; ++i) {
+        overflow.raw(i * 0x0FFFFFFFu, {0xC0, 0x01});
+    }
+    const Bytes wrapped = overflow.rawBytes({0x10, 0xC0, 0x02}).build();
     return {
-        {"NotAMidiFile", {'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, CFirmwareSchedule::EResult::kUnparsable, 0},
-        {"Empty", {}, CFirmwareSchedule::EResult::kUnparsable, 0},
-        {"Truncated",
+        {"NotAMidiFile", {'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, EProblem::kHeader,
+         "at byte 0: no \"MThd\" header: not a Standard MIDI File"},
+        {"Empty", {}, EProblem::kHeader, "the file holds 0 bytes, too few for a Standard MIDI File header"},
+        {"ChunkLengthPastTheEnd",
          [] {
              Bytes b = CSmfImageBuilder(480).track().sysEx(0, msg(1)).build();
              b.erase(b.end() - 6, b.end());
              return b;
          }(),
-         CFirmwareSchedule::EResult::kUnparsable, 0},
-        // The library refuses a header without tracks already; either way nothing goes out.
-        {"NoTrack", noTrack, CFirmwareSchedule::EResult::kUnparsable, 0},
-        {"ZeroTempo",
-         CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(10, msg(1)).tempo(96, 0).build(),
-         CFirmwareSchedule::EResult::kBadTempo, 96},
-        {"ShortTempo",
-         CSmfImageBuilder(480).track().sysEx(0, msg(1)).meta(7, 0x51, {0x07, 0xA1}).build(),
-         CFirmwareSchedule::EResult::kBadTempo, 7},
-        {"EmptyTempo", CSmfImageBuilder(480).track().meta(300, 0x51, {}).build(),
-         CFirmwareSchedule::EResult::kBadTempo, 300},
+         EProblem::kChunk, "track 0 at byte 18: chunk length 14 runs past the end of the file (8 bytes left)"},
+        {"NoTrackAnnounced", CSmfImageBuilder(480).build(), EProblem::kNoTrack, "at byte 10: the header announces no track"},
+        {"FewerTrackChunksThanAnnounced", withTrackCount(CSmfImageBuilder(480).track().sysEx(0, msg(1)).build(), 2),
+         EProblem::kMissingTrack, "track 1 at byte 36: the header announces 2 track chunks, the file holds 1"},
+        {"MoreTrackChunksThanAnnounced",
+         withTrackCount(CSmfImageBuilder(480).track().sysEx(0, msg(1)).track().sysEx(0, msg(2)).build(), 1),
+         EProblem::kExtraTrack, "track 1 at byte 36: a track chunk beyond the 1 the header announces"},
+        {"WrongChunkTag",
+         [] {
+             Bytes b = CSmfImageBuilder(480).track().sysEx(0, msg(1)).track().sysEx(0, msg(2)).build();
+             b[36] = 'X';
+             return b;
+         }(),
+         EProblem::kChunk, "track 1 at byte 36: chunk tag \"XTrk\" where track chunk 1 belongs"},
+        {"FormatTwo", CSmfImageBuilder(480, 2).track().sysEx(0, msg(1)).build(), EProblem::kFormat,
+         "at byte 8: format 2: an update is format 0 or 1"},
+        {"NoSysEx", CSmfImageBuilder(480).track().tempo(0, 500000).noteOn(10, 60).build(), EProblem::kNoSysEx,
+         "the file holds no SysEx message: there is nothing to send"},
+        // 90 40 lost its velocity: the SysEx lead byte is taken in its place.
+        {"ChannelMessageLostAByte",
+         CSmfImageBuilder(480).track().raw(0, {0x90, 0x40}).rawBytes({0xF0, 0x01, 0xF7}).build(),
+         EProblem::kChannelData, "track 0, event 0 at byte 25: channel message 0x90 holds 0xF0 where a data byte belongs"},
+        {"EventsAfterEndOfTrack",
+         CSmfImageBuilder(480).track().sysEx(0, msg(1)).meta(5, 0x2F, {}).sysEx(10, msg(2)).build(),
+         EProblem::kAfterEndOfTrack, "track 0, event 2 at byte 36: 14 bytes of events follow End of Track inside its chunk"},
+        {"LoneF0BeforeAMessage",
+         CSmfImageBuilder(480).track().sysExEvent(0, 0xF0, {}).sysEx(10, msg(2)).build(), EProblem::kSysExStream,
+         "track 0, event 1 at byte 26: a SysEx message starts before the one open since track 0, event 0 ended with 0xF7"},
+        {"LoneF0AtTheEnd", CSmfImageBuilder(480).track().sysEx(0, msg(1)).sysExEvent(10, 0xF0, {}).build(),
+         EProblem::kSysExStream, "track 0, event 1 at byte 33: SysEx message never ends with 0xF7"},
+        {"MissingF7", CSmfImageBuilder(480).track().sysEx(0, msg(1)).track().sysExEvent(0, 0xF0, {0x01, 0x02}).build(),
+         EProblem::kSysExStream, "track 1, event 0 at byte 45: SysEx message never ends with 0xF7"},
+        {"StatusByteInsideSysEx",
+         CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0x02, 0xF7}).build(),
+         EProblem::kSysExStream, "track 0, event 1 at byte 34: SysEx holds status byte 0x90"},
+        {"ContinuationOutsideAMessage", CSmfImageBuilder(480).track().sysExEvent(0, 0xF7, {0x01, 0xF7}).build(),
+         EProblem::kSysExStream, "track 0, event 0 at byte 25: SysEx byte 0x01 outside a message (a message starts with 0xF0)"},
+        {"TickPastTheLast", wrapped, EProblem::kTickOverflow, "...: absolute tick 4,294,967,296 passes 4,294,967,295"},
+        {"SmpteRateNotAFrameRate", CSmfImageBuilder(0xE528).track().sysEx(0, msg(1)).build(), EProblem::kDivision,
+         "at byte 12: division 0xE528: -27 is not an SMPTE frame rate (-24, -25, -29, -30)"},
+        {"SmpteWithoutTicks", CSmfImageBuilder(0xE700).track().sysEx(0, msg(1)).build(), EProblem::kDivision,
+         "at byte 12: division 0xE700: SMPTE time with 0 ticks per frame"},
+        {"ZeroTempo", CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(10, msg(1)).tempo(96, 0).build(),
+         EProblem::kTempo, "track 0, event 2 at byte 39: Set Tempo at tick 96 is zero"},
+        {"ShortTempo", CSmfImageBuilder(480).track().sysEx(0, msg(1)).meta(7, 0x51, {0x07, 0xA1}).build(),
+         EProblem::kTempo, "...: Set Tempo at tick 7 holds 2 bytes, not 3"},
+        {"EmptyTempo", CSmfImageBuilder(480).track().meta(300, 0x51, {}).build(), EProblem::kTempo,
+         "...: Set Tempo at tick 300 holds 0 bytes, not 3"},
+        // The reader counts "MTrk" wherever it stands and refuses a length it cannot hold.
+        {"TrackTagInsideSysExData",
+         CSmfImageBuilder(480).track().sysEx(0, {0xF0, 'M', 'T', 'r', 'k', 0x7F, 0x7F, 0x7F, 0x7F, 0xF7}).build(),
+         EProblem::kReaderRefused, "at byte 25: the bytes \"MTrk\" announce a length past the end of the file, which the reader refuses"},
+        {"LonePadding", appended(CSmfImageBuilder(480).track().build(), lone), EProblem::kNoSysEx, "...nothing to send"},
     };
 }
 
 class RefusalTest : public testing::TestWithParam<SRefusalCase> {};
 
-TEST_P(RefusalTest, RefusedWithNothingScheduled)
+TEST_P(RefusalTest, RefusedWithTheReasonAndThePlace)
 {
     const SRefusalCase& c = GetParam();
     CFirmwareSchedule schedule;
-    EXPECT_EQ(schedule.build(c.image.data(), static_cast<std::uint32_t>(c.image.size())), c.result);
+    ASSERT_EQ(schedule.build(c.image.data(), static_cast<std::uint32_t>(c.image.size())),
+              CFirmwareSchedule::EResult::kRefused);
     EXPECT_TRUE(schedule.messages().empty());
-    EXPECT_EQ(schedule.badTempoTick(), c.badTick);
+    ASSERT_TRUE(schedule.refusal());
+    EXPECT_EQ(schedule.refusal()->problem, c.problem);
+    const std::string sentence = schedule.refusal()->sentence();
+    if (c.sentence.rfind("...", 0) == 0) {
+        EXPECT_NE(sentence.find(c.sentence.substr(3)), std::string::npos) << sentence;
+    } else {
+        EXPECT_EQ(sentence, c.sentence);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Schedule, RefusalTest, testing::ValuesIn(refusalCases()),
                          [](const auto& info) { return info.param.name; });
+
+// The reader's own refusals, each named with the byte it stopped at.
+TEST(Schedule, EveryBodyTheReaderRefusesIsNamedAtItsByte)
+{
+    constexpr std::uint32_t kBodyStart = 22;
+    for (const auto& c : mirelo::test::malformedTrackBodies()) {
+        SCOPED_TRACE(c.name);
+        Bytes image = withTrackCount(CSmfImageBuilder(480, 0).build(), 1);
+        image.insert(image.end(), {'M', 'T', 'r', 'k'});
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            image.push_back(static_cast<std::uint8_t>(c.body.size() >> shift));
+        }
+        image.insert(image.end(), c.body.begin(), c.body.end());
+        const auto refusal = CUpdateFileVerifier::verify(image.data(), image.size());
+        ASSERT_TRUE(refusal);
+        EXPECT_EQ(refusal->problem, EProblem::kEvent);
+        EXPECT_EQ(refusal->track, 0u);
+        EXPECT_EQ(refusal->offset, kBodyStart + c.offset);
+        EXPECT_NE(refusal->what.find(c.diagnosis), std::string::npos) << refusal->what;
+    }
+}
+
+TEST(Schedule, WholeMessagesSplitOverEventsAndPaddingAreAccepted)
+{
+    Bytes image = CSmfImageBuilder(480)
+                      .track()
+                      .sysExEvent(0, 0xF0, {0x7D, 0x01})
+                      .noteOn(5, 60)
+                      .sysExEvent(10, 0xF7, {0x02, 0xF7})
+                      .sysExEvent(20, 0xF7, {0xF0, 0x7D, 0xF7})
+                      .build();
+    // An unknown chunk after the tracks, then bytes that form no chunk.
+    image = appended(image, {'X', 'F', 'I', 'H', 0, 0, 0, 1, 0x00, 0x00, 0x00, 0x00});
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk)
+        << schedule.refusal()->sentence();
+    ASSERT_EQ(schedule.messages().size(), 3u);
+    EXPECT_EQ(schedule.messages()[0].bytes, (Bytes{0xF0, 0x7D, 0x01}));
+    EXPECT_EQ(schedule.messages()[1].bytes, (Bytes{0x02, 0xF7}));
+    EXPECT_EQ(schedule.messages()[2].bytes, (Bytes{0xF0, 0x7D, 0xF7}));
+}
+
+TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
+{
+    const Bytes image =
+        CSmfImageBuilder(500).track().tempo(0, 500000).sysEx(900, msg(1)).track().sysEx(300, msg(2)).sysEx(1000, msg(3)).build();
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
+    std::vector<std::uint64_t> leave;
+    for (const auto& m : schedule.messages()) {
+        leave.push_back(m.leaveTime);
+    }
+    EXPECT_EQ(leave, (std::vector<std::uint64_t>{900, 900, 1000}));
+    EXPECT_EQ(schedule.lateByOrder(), 1u);
+    EXPECT_EQ(schedule.duration(), 1000u);
+}
 
 TEST(Schedule, BadTempoOutsideTrackZeroIsIgnoredAndNullImageRefused)
 {
@@ -200,7 +338,7 @@ TEST(Schedule, BadTempoOutsideTrackZeroIsIgnoredAndNullImageRefused)
     EXPECT_EQ(sendTimesOf(image), std::vector<std::uint64_t>{0});
 
     CFirmwareSchedule schedule;
-    EXPECT_EQ(schedule.build(nullptr, 100), CFirmwareSchedule::EResult::kUnparsable);
+    EXPECT_EQ(schedule.build(nullptr, 100), CFirmwareSchedule::EResult::kRefused);
 }
 
 } // namespace

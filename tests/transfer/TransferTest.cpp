@@ -300,9 +300,9 @@ TEST_F(TransferTest, RefusedFilesSendNothingAndReportNothing)
     EXPECT_TRUE(m_env.clock().sleeps().empty());
 }
 
-TEST_F(TransferTest, FileWithoutSysExSucceedsAtOnce)
+TEST_F(TransferTest, FileWithoutSysExIsRefusedAtOnce)
 {
-    EXPECT_TRUE(run(CSmfImageBuilder(480).track().tempo(0, 500000).noteOn(5000, 60).build()));
+    EXPECT_FALSE(run(CSmfImageBuilder(480).track().tempo(0, 500000).noteOn(5000, 60).build()));
     EXPECT_EQ(m_env.backend().sendCount(), 0u);
     EXPECT_TRUE(m_progress.empty());
     EXPECT_TRUE(m_env.clock().sleeps().empty());

@@ -64,6 +64,7 @@ struct VirtualBackend::State {
     std::map<std::size_t, OSStatus> failSends; // by 1-based send number
     std::size_t sends = 0;
     std::vector<SentPacketList> sent;
+    bool recording = true;
     std::vector<MIDIEndpointRef> flushes;
     MIDIPortRef delivering = 0; // port whose read procedure is running now
 
@@ -286,7 +287,9 @@ OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDI
         } else {
             hook = destination->hook;
         }
-        m_state->sent.push_back(SentPacketList{port, dest, copyPackets(*pktlist), status});
+        if (m_state->recording) {
+            m_state->sent.push_back(SentPacketList{port, dest, copyPackets(*pktlist), status});
+        }
     }
     if (hook && *hook) {
         (*hook)(dest, *pktlist);
@@ -416,6 +419,12 @@ void VirtualBackend::clearSent()
     std::lock_guard lock(m_state->mutex);
     m_state->sent.clear();
     m_state->flushes.clear();
+}
+
+void VirtualBackend::setRecording(bool record)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->recording = record;
 }
 
 std::vector<MIDIEndpointRef> VirtualBackend::flushes() const

@@ -100,6 +100,8 @@ public:
     std::vector<SentPacketList> sentLists() const;
     std::size_t sendCount() const; // MIDISend calls so far, failed ones included
     void clearSent();
+    // Off: sends are no longer kept (a long capture would hold the update twice).
+    void setRecording(bool record);
     std::vector<MIDIEndpointRef> flushes() const; // MIDIFlushOutput arguments, in order
 
     // --- input ---

@@ -89,7 +89,7 @@ CDestinationChooser::SChoice CDestinationChooser::chooseInstrument() const
         none ? "not sending: no MIDI destination is a hardware port, so none of them is the instrument. Connect "
                "the instrument (by USB), or name the destination to send to with --to INDEX|NAME"
              : "not sending: " + std::to_string(hardware.size()) +
-                   " MIDI destinations are hardware ports and either could be the instrument. Name the one to "
+                   " MIDI destinations are hardware ports and any of them could be the instrument. Name the one to "
                    "send to with --to INDEX|NAME";
     message += std::string(kSeeList) + (none ? ". The destinations:" : ". The hardware ones:");
     for (const SEndpointInfo& d : m_destinations) {

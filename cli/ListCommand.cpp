@@ -24,8 +24,8 @@ void printText(std::ostream& out, const char* heading, const std::vector<SEndpoi
     }
     out << "\n";
     for (const SEndpointInfo& e : endpoints) {
-        out << "  " << e.index << "  " << portType(e) << "  \"" << e.displayName << "\"  model \"" << e.model << "\"  name \"" << e.name
-            << "\"\n";
+        out << "  " << e.index << "  " << portType(e) << "  \"" << e.displayName << "\"  model \"" << e.model
+            << "\"  name \"" << e.name << "\"\n";
     }
 }
 

@@ -139,8 +139,8 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                     "The destination: its index in `list`, its display name, or a case-insensitive prefix "
                     "of exactly one display name. Without --to, send uses the one hardware destination (the "
                     "instrument, connected by USB) and never guesses: with none (only software ports such as "
-                    "Midi Through) or several it sends nothing, lists the candidates and exits with 3. With --capture the "
-                    "capture file is the destination")
+                    "Midi Through) or several it sends nothing, lists the candidates and exits with 3. With "
+                    "--capture the capture file is the destination")
         ->option_text("INDEX|NAME");
     cmd->add_option("--capture", m_capture,
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "

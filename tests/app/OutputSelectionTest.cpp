@@ -25,7 +25,8 @@ protected:
         drainEvents();
     }
 
-    MIDIEndpointRef addPort(const char* name, bool hardware, VirtualBackend::Announce announce = VirtualBackend::Announce::No)
+    MIDIEndpointRef addPort(const char* name, bool hardware,
+                            VirtualBackend::Announce announce = VirtualBackend::Announce::No)
     {
         return m_backend.addDestination({"model", name, name, hardware}, {}, announce);
     }

@@ -35,6 +35,22 @@ std::uint64_t nowMs()
     return mirelo::platform::clock().monotonicNanoseconds() / 1000000;
 }
 
+int exitStatusFor(CDestinationChooser::EOutcome outcome)
+{
+    switch (outcome) {
+    case CDestinationChooser::EOutcome::kChosen:
+        return cli_exit::kSuccess;
+    case CDestinationChooser::EOutcome::kSeveralMatches:
+        return cli_exit::kBadInput; // the user's --to is ambiguous
+    case CDestinationChooser::EOutcome::kNoMatch:
+    case CDestinationChooser::EOutcome::kIndexOutOfRange:
+    case CDestinationChooser::EOutcome::kNoInstrument:
+    case CDestinationChooser::EOutcome::kSeveralInstruments:
+        break;
+    }
+    return cli_exit::kNoMidi;
+}
+
 // "k:status", both decimal, k from 1.
 bool parseFailSend(const char* text, std::size_t& outIndex, OSStatus& outStatus)
 {
@@ -122,15 +138,18 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
         ->option_text("FILE");
     cmd->add_option("--to", m_to,
                     "The destination: its index in `list`, its display name, or a case-insensitive prefix "
-                    "of exactly one display name (default: destination 0)")
+                    "of exactly one display name. Without --to, send uses the one hardware destination (the "
+                    "instrument, connected by USB) and never guesses: with none (only software ports such as "
+                    "Midi Through) or several it sends nothing, lists the candidates and exits with 3. With "
+                    "--capture the capture file is the destination")
         ->option_text("INDEX|NAME");
     cmd->add_option("--capture", m_capture,
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
     cmd->footer(std::string("Exit status: 0 every message sent, 1 the transfer failed part-way (or the capture "
-                            "could not be written), 2 usage or a refused update file, 3 no MIDI system or no "
-                            "destination.\nTest hook: ") +
+                            "could not be written), 2 usage or a refused update file, 3 no MIDI system, no "
+                            "destination, or no single instrument to send to without --to.\nTest hook: ") +
                 kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
     return cmd;
 }
@@ -194,22 +213,16 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
                "there are; `mirelo-updater-cli send --capture OUT.syx` sends to a capture file instead.\n";
         return cli_exit::kNoMidi;
     }
-    std::size_t index = 0;
-    if (m_to) {
-        std::vector<std::string> names;
-        for (const SEndpointInfo& d : destinations) {
-            names.push_back(d.displayName);
-        }
-        CDestinationChooser chooser(std::move(names));
-        const std::optional<std::size_t> chosen = chooser.choose(*m_to);
-        if (!chosen) {
-            err << "send: --to " << *m_to << ": " << chooser.error()
-                << "; `mirelo-updater-cli list` shows the destinations.\n";
-            return chooser.error().find("could be any of") != std::string::npos ? cli_exit::kBadInput
-                                                                                  : cli_exit::kNoMidi;
-        }
-        index = *chosen;
+    const CDestinationChooser chooser(destinations);
+    // A capture file is the one destination there is: nothing to guess.
+    const CDestinationChooser::SChoice choice = m_to        ? chooser.choose(*m_to)
+                                                : m_capture ? CDestinationChooser::SChoice{}
+                                                            : chooser.chooseInstrument();
+    if (choice.outcome != CDestinationChooser::EOutcome::kChosen) {
+        err << "send: " << choice.message << "\n";
+        return exitStatusFor(choice.outcome);
     }
+    const std::size_t index = choice.index;
     const std::string destinationLabel = destinations[index].label("destination");
 
     if (const char* failSend = std::getenv(kFailSendVariable); failSend != nullptr && *failSend != '\0') {

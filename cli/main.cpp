@@ -34,7 +34,8 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
     app.require_subcommand(1);
     app.footer("Exit status: 0 success; 1 the job failed part-way (a send failed, an output could not be "
-               "written); 2 usage error or a refused input file; 3 no MIDI system or no destination.\n"
+               "written); 2 usage error or a refused input file; 3 no MIDI system, no destination, or (send "
+               "without --to) no single hardware destination.\n"
                "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 
     std::vector<std::unique_ptr<CCommand>> commands = makeCommands();

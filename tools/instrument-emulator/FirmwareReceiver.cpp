@@ -41,7 +41,7 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
     }
     if (byte == kSysExStart) {
         if (m_inMessage) {
-            reject(EFault::kMalformed, "a SysEx message began inside another at byte " + std::to_string(offset));
+            reject(EFault::kMalformed, "malformed: a SysEx message began inside another at byte " + std::to_string(offset));
             return EEnd::kNothing;
         }
         m_inMessage = true;
@@ -49,7 +49,7 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
         return EEnd::kNothing;
     }
     if (!m_inMessage) {
-        reject(EFault::kMalformed, "byte " + hex(byte, 2) + " outside a SysEx message at byte " +
+        reject(EFault::kMalformed, "malformed: byte " + hex(byte, 2) + " outside a SysEx message at byte " +
                                        std::to_string(offset));
         return EEnd::kNothing;
     }
@@ -59,12 +59,12 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
         return finishMessage();
     }
     if (byte > 0x7F) {
-        reject(EFault::kMalformed, "status byte " + hex(byte, 2) + " inside a SysEx message at byte " +
+        reject(EFault::kMalformed, "malformed: status byte " + hex(byte, 2) + " inside a SysEx message at byte " +
                                        std::to_string(offset));
         return EEnd::kNothing;
     }
     if (m_message.size() >= kMaxMessageBytes) {
-        reject(EFault::kMalformed, "a SysEx message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
+        reject(EFault::kMalformed, "malformed: a SysEx message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
         return EEnd::kNothing;
     }
     m_message.push_back(byte);
@@ -86,7 +86,7 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::finishMessage()
         return EEnd::kOtherMessage;
     }
     if (m_state == EState::kComplete) {
-        reject(EFault::kOrder, "a message after the closing message");
+        reject(EFault::kOrder, "order: a message after the closing message");
         return EEnd::kOtherMessage;
     }
     switch (m_message[3]) {
@@ -100,7 +100,7 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::finishMessage()
         takeClosing();
         return EEnd::kOtherMessage;
     default:
-        reject(EFault::kMalformed, "unknown command " + hex(m_message[3], 2));
+        reject(EFault::kMalformed, "malformed: unknown command " + hex(m_message[3], 2));
         return EEnd::kOtherMessage;
     }
 }
@@ -108,11 +108,11 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::finishMessage()
 void CFirmwareReceiver::takeHeader()
 {
     if (m_state != EState::kAwaitingHeader) {
-        reject(EFault::kOrder, "a second header after block " + std::to_string(m_blocksReceived));
+        reject(EFault::kOrder, "order: a second header after block " + std::to_string(m_blocksReceived));
         return;
     }
     if (m_message.size() != kHeaderBytes) {
-        reject(EFault::kMalformed, "a header of " + std::to_string(m_message.size()) + " bytes, not " +
+        reject(EFault::kMalformed, "malformed: a header of " + std::to_string(m_message.size()) + " bytes, not " +
                                        std::to_string(kHeaderBytes));
         return;
     }
@@ -123,7 +123,7 @@ void CFirmwareReceiver::takeHeader()
     const std::uint64_t crc = read7(p + 7, 5);
     if (m_blockCount == 0 || m_blockSize == 0 || m_blockSize > kMaxBlockBytes || crc > 0xFFFFFFFFu ||
         m_imageSize > m_blockCount * m_blockSize || m_imageSize <= (m_blockCount - 1) * m_blockSize) {
-        reject(EFault::kMalformed, "a header whose sizes do not fit together (" + std::to_string(m_blockCount) +
+        reject(EFault::kMalformed, "malformed: a header whose sizes do not fit together (" + std::to_string(m_blockCount) +
                                        " blocks of " + std::to_string(m_blockSize) + " bytes for " +
                                        std::to_string(m_imageSize) + ")");
         return;
@@ -136,12 +136,12 @@ void CFirmwareReceiver::takeHeader()
 void CFirmwareReceiver::takeBlock()
 {
     if (m_state != EState::kReceivingBlocks) {
-        reject(EFault::kOrder, "a data block before the header");
+        reject(EFault::kOrder, "order: a data block before the header");
         return;
     }
     // F0 7D 4D 02, index (2), packed data, checksum, F7.
     if (m_message.size() < kPrefixBytes + 4) {
-        reject(EFault::kMalformed, "a data block of " + std::to_string(m_message.size()) + " bytes");
+        reject(EFault::kMalformed, "malformed: a data block of " + std::to_string(m_message.size()) + " bytes");
         return;
     }
     const std::size_t index = read7(m_message.data() + kPrefixBytes, 2);
@@ -154,12 +154,12 @@ void CFirmwareReceiver::takeBlock()
         return;
     }
     if (index < m_blocksReceived) {
-        reject(EFault::kOrder, "block " + std::to_string(index) + " after block " +
+        reject(EFault::kOrder, "order: block " + std::to_string(index) + " after block " +
                                    std::to_string(m_blocksReceived - 1));
         return;
     }
     if (index >= m_blockCount) {
-        reject(EFault::kOrder, "block " + std::to_string(index) + " of " + std::to_string(m_blockCount));
+        reject(EFault::kOrder, "order: block " + std::to_string(index) + " of " + std::to_string(m_blockCount));
         return;
     }
     if (index > m_blocksReceived) {
@@ -172,7 +172,7 @@ void CFirmwareReceiver::takeBlock()
         CSyntheticFirmware::unpack7(m_message.data() + packedStart, m_message.size() - packedStart - 2);
     const std::size_t expected = std::min(m_blockSize, m_imageSize - index * m_blockSize);
     if (data.size() != expected) {
-        reject(EFault::kMalformed, "block " + std::to_string(index) + " holds " + std::to_string(data.size()) +
+        reject(EFault::kMalformed, "malformed: block " + std::to_string(index) + " holds " + std::to_string(data.size()) +
                                        " bytes, not " + std::to_string(expected));
         return;
     }
@@ -183,11 +183,11 @@ void CFirmwareReceiver::takeBlock()
 void CFirmwareReceiver::takeClosing()
 {
     if (m_state != EState::kReceivingBlocks) {
-        reject(EFault::kOrder, "a closing message before the header");
+        reject(EFault::kOrder, "order: a closing message before the header");
         return;
     }
     if (m_message.size() != kClosingBytes) {
-        reject(EFault::kMalformed, "a closing message of " + std::to_string(m_message.size()) + " bytes, not " +
+        reject(EFault::kMalformed, "malformed: a closing message of " + std::to_string(m_message.size()) + " bytes, not " +
                                        std::to_string(kClosingBytes));
         return;
     }
@@ -200,13 +200,13 @@ void CFirmwareReceiver::takeClosing()
     const std::uint64_t count = read7(p, 2);
     const std::uint64_t crc = read7(p + 2, 5);
     if (count != m_blockCount) {
-        reject(EFault::kMalformed, "the closing message counts " + std::to_string(count) + " blocks, the header " +
+        reject(EFault::kMalformed, "malformed: the closing message counts " + std::to_string(count) + " blocks, the header " +
                                        std::to_string(m_blockCount));
         return;
     }
     const std::uint32_t imageCrc = CSyntheticFirmware::crc32(m_image);
     if (crc != m_crc || imageCrc != m_crc) {
-        reject(EFault::kCrc, "CRC-32 of the image " + hex(imageCrc, 8) + ", header " + hex(m_crc, 8) +
+        reject(EFault::kCrc, "CRC mismatch: image " + hex(imageCrc, 8) + ", header " + hex(m_crc, 8) +
                                  ", closing message " + hex(crc, 8));
         return;
     }

@@ -2,8 +2,8 @@
 // reaches the device end (which messages, changed how, arriving when) and the
 // verdict the instrument must give.
 
-#include "DeviceBufferModel.h"
 #include "InstrumentEmulator.h"
+#include "DeviceBufferModel.h"
 #include "SyntheticFirmware.h"
 
 #include <gtest/gtest.h>
@@ -77,17 +77,19 @@ const Row kRows[] = {
      R"(rejected: missing block 239 \(the closing message came instead\))"},
     {"blocks without a header are out of order", [](Messages& m) { m.erase(m.begin()); }, bundledPace, 5 * kMs, 0,
      false, CInstrumentEmulator::EOutcome::kRejected, "rejected: order: a data block before the header"},
-    {"a closing CRC that does not match", [](Messages& m) { m.back()[10] ^= 0x01; }, bundledPace, 5 * kMs, 0,
-     false, CInstrumentEmulator::EOutcome::kRejected, "rejected: CRC mismatch: .*"},
+    {"a closing CRC that does not match", [](Messages& m) { m.back()[10] ^= 0x01; }, bundledPace, 5 * kMs, 0, false,
+     CInstrumentEmulator::EOutcome::kRejected, "rejected: CRC mismatch: .*"},
     {"a stream that stops is incomplete", [](Messages& m) { m.resize(kFirstBlock + 100); }, bundledPace, 5 * kMs, 0,
      true, CInstrumentEmulator::EOutcome::kRejected,
      R"(rejected: incomplete at timeout: 100 of 240 blocks after 30\.0 s)"},
     {"a channel message between blocks is malformed",
-     [](Messages& m) { m.insert(m.begin() + kFirstBlock + 2, Message{0x90, 0x3C, 0x40}); }, bundledPace, 5 * kMs,
-     0, false, CInstrumentEmulator::EOutcome::kRejected, "rejected: malformed: byte 0x90 outside a SysEx message .*"},
-    {"a lost end of message is malformed", [](Messages& m) { m[kFirstBlock + 7].pop_back(); }, bundledPace,
-     5 * kMs, 0, false, CInstrumentEmulator::EOutcome::kRejected,
-     "rejected: malformed: a SysEx message began inside another .*"},
+     [](Messages& m) {
+         m.insert(m.begin() + kFirstBlock + 2, Message{0x90, 0x3C, 0x40});
+     },
+     bundledPace, 5 * kMs, 0, false, CInstrumentEmulator::EOutcome::kRejected,
+     "rejected: malformed: byte 0x90 outside a SysEx message .*"},
+    {"a lost end of message is malformed", [](Messages& m) { m[kFirstBlock + 7].pop_back(); }, bundledPace, 5 * kMs, 0,
+     false, CInstrumentEmulator::EOutcome::kRejected, "rejected: malformed: a SysEx message began inside another .*"},
     {"real-time bytes inside a block and other instruments' SysEx are ignored",
      [](Messages& m) {
          m[kFirstBlock + 1].insert(m[kFirstBlock + 1].begin() + 30, 0xF8);

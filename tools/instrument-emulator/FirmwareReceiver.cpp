@@ -41,7 +41,8 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
     }
     if (byte == kSysExStart) {
         if (m_inMessage) {
-            reject(EFault::kMalformed, "malformed: a SysEx message began inside another at byte " + std::to_string(offset));
+            reject(EFault::kMalformed,
+                   "malformed: a SysEx message began inside another at byte " + std::to_string(offset));
             return EEnd::kNothing;
         }
         m_inMessage = true;
@@ -49,8 +50,8 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
         return EEnd::kNothing;
     }
     if (!m_inMessage) {
-        reject(EFault::kMalformed, "malformed: byte " + hex(byte, 2) + " outside a SysEx message at byte " +
-                                       std::to_string(offset));
+        reject(EFault::kMalformed,
+               "malformed: byte " + hex(byte, 2) + " outside a SysEx message at byte " + std::to_string(offset));
         return EEnd::kNothing;
     }
     if (byte == kSysExEnd) {
@@ -59,12 +60,13 @@ CFirmwareReceiver::EEnd CFirmwareReceiver::feed(std::uint8_t byte)
         return finishMessage();
     }
     if (byte > 0x7F) {
-        reject(EFault::kMalformed, "malformed: status byte " + hex(byte, 2) + " inside a SysEx message at byte " +
-                                       std::to_string(offset));
+        reject(EFault::kMalformed,
+               "malformed: status byte " + hex(byte, 2) + " inside a SysEx message at byte " + std::to_string(offset));
         return EEnd::kNothing;
     }
     if (m_message.size() >= kMaxMessageBytes) {
-        reject(EFault::kMalformed, "malformed: a SysEx message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
+        reject(EFault::kMalformed,
+               "malformed: a SysEx message longer than " + std::to_string(kMaxMessageBytes) + " bytes");
         return EEnd::kNothing;
     }
     m_message.push_back(byte);
@@ -123,9 +125,9 @@ void CFirmwareReceiver::takeHeader()
     const std::uint64_t crc = read7(p + 7, 5);
     if (m_blockCount == 0 || m_blockSize == 0 || m_blockSize > kMaxBlockBytes || crc > 0xFFFFFFFFu ||
         m_imageSize > m_blockCount * m_blockSize || m_imageSize <= (m_blockCount - 1) * m_blockSize) {
-        reject(EFault::kMalformed, "malformed: a header whose sizes do not fit together (" + std::to_string(m_blockCount) +
-                                       " blocks of " + std::to_string(m_blockSize) + " bytes for " +
-                                       std::to_string(m_imageSize) + ")");
+        reject(EFault::kMalformed, "malformed: a header whose sizes do not fit together (" +
+                                       std::to_string(m_blockCount) + " blocks of " + std::to_string(m_blockSize) +
+                                       " bytes for " + std::to_string(m_imageSize) + ")");
         return;
     }
     m_crc = static_cast<std::uint32_t>(crc);
@@ -154,8 +156,8 @@ void CFirmwareReceiver::takeBlock()
         return;
     }
     if (index < m_blocksReceived) {
-        reject(EFault::kOrder, "order: block " + std::to_string(index) + " after block " +
-                                   std::to_string(m_blocksReceived - 1));
+        reject(EFault::kOrder,
+               "order: block " + std::to_string(index) + " after block " + std::to_string(m_blocksReceived - 1));
         return;
     }
     if (index >= m_blockCount) {
@@ -172,8 +174,8 @@ void CFirmwareReceiver::takeBlock()
         CSyntheticFirmware::unpack7(m_message.data() + packedStart, m_message.size() - packedStart - 2);
     const std::size_t expected = std::min(m_blockSize, m_imageSize - index * m_blockSize);
     if (data.size() != expected) {
-        reject(EFault::kMalformed, "malformed: block " + std::to_string(index) + " holds " + std::to_string(data.size()) +
-                                       " bytes, not " + std::to_string(expected));
+        reject(EFault::kMalformed, "malformed: block " + std::to_string(index) + " holds " +
+                                       std::to_string(data.size()) + " bytes, not " + std::to_string(expected));
         return;
     }
     m_image.insert(m_image.end(), data.begin(), data.end());
@@ -187,21 +189,21 @@ void CFirmwareReceiver::takeClosing()
         return;
     }
     if (m_message.size() != kClosingBytes) {
-        reject(EFault::kMalformed, "malformed: a closing message of " + std::to_string(m_message.size()) + " bytes, not " +
-                                       std::to_string(kClosingBytes));
+        reject(EFault::kMalformed, "malformed: a closing message of " + std::to_string(m_message.size()) +
+                                       " bytes, not " + std::to_string(kClosingBytes));
         return;
     }
     if (m_blocksReceived < m_blockCount) {
-        reject(EFault::kMissingBlock, "missing block " + std::to_string(m_blocksReceived) +
-                                          " (the closing message came instead)");
+        reject(EFault::kMissingBlock,
+               "missing block " + std::to_string(m_blocksReceived) + " (the closing message came instead)");
         return;
     }
     const std::uint8_t* p = m_message.data() + kPrefixBytes;
     const std::uint64_t count = read7(p, 2);
     const std::uint64_t crc = read7(p + 2, 5);
     if (count != m_blockCount) {
-        reject(EFault::kMalformed, "malformed: the closing message counts " + std::to_string(count) + " blocks, the header " +
-                                       std::to_string(m_blockCount));
+        reject(EFault::kMalformed, "malformed: the closing message counts " + std::to_string(count) +
+                                       " blocks, the header " + std::to_string(m_blockCount));
         return;
     }
     const std::uint32_t imageCrc = CSyntheticFirmware::crc32(m_image);

@@ -63,8 +63,7 @@ void CInstrumentEmulator::settle()
         m_outcome = EOutcome::kAccepted;
         m_verdict = "accepted: " + std::to_string(m_receiver.blocksReceived()) + " blocks, " +
                     std::to_string(m_receiver.imageBytes()) + " bytes, CRC ok (" + crc + "), minimum spare buffer " +
-                    std::to_string(m_buffer.minimumSpare()) + " of " + std::to_string(m_buffer.capacity()) +
-                    " bytes";
+                    std::to_string(m_buffer.minimumSpare()) + " of " + std::to_string(m_buffer.capacity()) + " bytes";
         break;
     }
     default:

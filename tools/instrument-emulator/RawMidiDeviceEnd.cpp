@@ -53,8 +53,7 @@ bool CRawMidiDeviceEnd::open(const std::string& device, std::size_t bufferBytes,
     return true;
 }
 
-CRawMidiDeviceEnd::ERead CRawMidiDeviceEnd::read(std::vector<std::uint8_t>& bytes, std::uint64_t& timeNs,
-                                                 int timeoutMs)
+CRawMidiDeviceEnd::ERead CRawMidiDeviceEnd::read(std::vector<std::uint8_t>& bytes, std::uint64_t& timeNs, int timeoutMs)
 {
     std::uint8_t buffer[4096];
     for (;;) {
@@ -62,8 +61,8 @@ CRawMidiDeviceEnd::ERead CRawMidiDeviceEnd::read(std::vector<std::uint8_t>& byte
         if (m_kernelTimestamps) {
             timespec stamp{};
             got = snd_rawmidi_tread(m_in, &stamp, buffer, sizeof buffer);
-            timeNs = static_cast<std::uint64_t>(stamp.tv_sec) * 1'000'000'000u +
-                     static_cast<std::uint64_t>(stamp.tv_nsec);
+            timeNs =
+                static_cast<std::uint64_t>(stamp.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(stamp.tv_nsec);
         } else {
             got = snd_rawmidi_read(m_in, buffer, sizeof buffer);
             timeNs = monotonicNs();

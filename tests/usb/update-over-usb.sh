@@ -4,12 +4,12 @@
 # file to the host end's port, by name. Checks send's exit status and the
 # emulator's verdict.
 #
-#   update-over-usb.sh CLI EMULATOR FILE SEND_STATUS VERDICT_REGEX [UNPLUG_AFTER_S]
+#   update-over-usb.sh CLI EMULATOR FILE SEND_STATUS VERDICT_REGEX [unplug@S | replug@S]
 #
-# With UNPLUG_AFTER_S the instrument is unplugged that long after send
-# starts, and send must name the message at which it failed.
+# unplug@S pulls the instrument's cable S seconds after the transfer starts;
+# replug@S also plugs it in again. Send must then name the message at which it failed.
 set -u
-cli=$1 emulator=$2 file=$3 want_status=$4 want_verdict=$5 unplug_after=${6:-}
+cli=$1 emulator=$2 file=$3 want_status=$4 want_verdict=$5 cable=${6:-}
 work=$(mktemp -d)
 failures=0
 check() { # DESCRIPTION COMMAND...
@@ -32,10 +32,22 @@ done
 started=$(uptime_ms)
 "$cli" send --to "$MIRELO_VM_USB_PORT_NAME" "$file" >"$work/send.out" 2>"$work/send.err" &
 send_pid=$!
-if [ -n "$unplug_after" ]; then
-    sleep "$unplug_after"
-    echo "unplugging the instrument $(( $(uptime_ms) - started )) ms after send started"
+if [ -n "$cable" ]; then
+    # The time counts from the first progress line: a sanitized build in an
+    # emulated CPU can take seconds to list the destinations before it.
+    tries=300
+    until grep -q '^progress:' "$work/send.err" || [ "$tries" -le 0 ]; do
+        tries=$((tries - 1))
+        sleep 0.1
+    done
+    transfer_started=$(uptime_ms)
+    sleep "${cable#*@}"
+    echo "unplugging the instrument $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
     usb-midi-gadget unplug
+    if [ "${cable%@*}" = replug ]; then
+        usb-midi-gadget replug
+        echo "plugged in again $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+    fi
 fi
 wait "$send_pid"
 send_status=$?
@@ -48,7 +60,7 @@ echo "emulator:"
 sed 's/^/  | /' "$work/emulator"
 check "send exits $want_status" [ "$send_status" = "$want_status" ]
 check "verdict matches /$want_verdict/" grep -Eq "$want_verdict" "$work/emulator"
-if [ -n "$unplug_after" ]; then
+if [ -n "$cable" ]; then
     check "send names the message that failed" grep -Eq '^send: send failed at message [0-9]+ of [0-9]+' "$work/send.err"
 fi
 [ "$failures" = 0 ]

@@ -20,7 +20,7 @@ uptime_ms() { awk '{ printf "%d", $1 * 1000 }' /proc/uptime; }
 
 "$emulator" "$MIRELO_VM_USB_DEVICE_RAWMIDI" --timeout 120 >"$work/emulator" 2>&1 &
 emulator_pid=$!
-tries=50
+tries=300
 until grep -q '^listening' "$work/emulator"; do
     tries=$((tries - 1))
     if [ "$tries" -le 0 ] || ! kill -0 "$emulator_pid" 2>/dev/null; then

@@ -254,6 +254,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
             << CStatusText::meaning(status) << "\n";
         return cli_exit::kNoMidi;
     }
+    // The output opens by index, from a list taken before: a device that came
+    // or went since moves the list, and the update would go to another device
+    // or to none, with every send succeeding.
+    if (const std::vector<SEndpointInfo> now = CMidiEndpoints::destinations();
+        index >= now.size() || now[index].displayName != destinations[index].displayName) {
+        err << "send: \"" << destinationLabel << "\" went away before the update began; `mirelo-updater-cli list` "
+            << "shows the destinations.\n";
+        return cli_exit::kNoMidi;
+    }
 
     warnAboutFileOrder(schedule, err);
     CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
@@ -276,12 +285,19 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     }
     const std::uint64_t elapsedMs = nowMs() - progress.startMs;
     const std::uint64_t done = counting.messagesSent();
-    display.finish(sent ? 100 : progress.percent, done, elapsedMs);
+    // A transfer that ran to its end without every message reaching the
+    // backend lost its output on the way: the manager closes the output of a
+    // device that has gone, and sends to a closed output succeed.
+    const bool whole = sent && done == total;
+    display.finish(whole ? 100 : progress.percent, done, elapsedMs);
 
-    if (!sent) {
+    if (!whole) {
         if (const OSStatus status = counting.firstFailure(); status != noErr) {
             err << "send: send failed at message " << done + 1 << " of " << total << ": status "
                 << CStatusText::name(status) << ": " << CStatusText::meaning(status) << "\n";
+        } else if (sent) {
+            err << "send: send failed at message " << done + 1 << " of " << total
+                << ": the destination went away and its output was closed\n";
         } else {
             err << "send: the transfer stopped after " << done << " of " << total << " messages\n";
         }

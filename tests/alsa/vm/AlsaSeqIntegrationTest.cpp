@@ -140,7 +140,7 @@ protected:
     void SetUp() override
     {
         struct stat info {};
-        ASSERT_EQ(stat("/dev/snd/seq", &info), 0) << "no ALSA sequencer: run this through run-in-vm";
+        ASSERT_EQ(stat("/dev/snd/seq", &info), 0) << "no ALSA sequencer: run this in the test VM (tests/vm/vm-run)";
         ASSERT_STREQ(mirelo::midi::activeBackend().name(), "alsa");
         ASSERT_NE(CQORMIDIManager::instance(), nullptr);
     }

@@ -3,9 +3,8 @@
 # name), and its own CLI packs an update file and sends it as the bundled one.
 # The bundled file is replaced by the short one first: the send must find the
 # package's resources beside the program, and a send of the build tree's
-# bundled file (242 messages) would show.
+# bundled file (242 messages) would show. Without them it must refuse.
 #   CPACK_CONFIG  the build's CPackConfig.cmake
-#   WORK          a scratch folder, emptied first
 #   VERSION       the project's version
 #   HAVE_APP      whether the window program is part of the build
 #   SOURCE_DIR    the project's sources (changelog and metainfo)
@@ -28,8 +27,18 @@ if(NOT metainfo MATCHES "<releases>[ \n]*<release version=\"${VERSION}\"")
   message(FATAL_ERROR "the metainfo's latest release is not version ${VERSION}")
 endif()
 
+# Outside the build tree: a program inside it may fall back to the tree's resources.
+if(DEFINED ENV{TMPDIR} AND IS_DIRECTORY "$ENV{TMPDIR}")
+  set(WORK "$ENV{TMPDIR}")
+else()
+  set(WORK /tmp)
+endif()
+string(RANDOM LENGTH 8 suffix)
+set(WORK "${WORK}/mirelo-package-test-${suffix}")
 file(REMOVE_RECURSE "${WORK}")
-run(${CMAKE_COMMAND} -E env --unset=DESTDIR cpack -G DEB --config "${CPACK_CONFIG}" -B "${WORK}/deb")
+# Uncompressed: xz takes most of cpack's time and is not what is tested here.
+run(${CMAKE_COMMAND} -E env --unset=DESTDIR
+    cpack -G DEB --config "${CPACK_CONFIG}" -B "${WORK}/deb" -D CPACK_DEBIAN_COMPRESSION_TYPE=none)
 file(GLOB debs "${WORK}/deb/mirelo-updater_${VERSION}_*.deb")
 list(LENGTH debs count)
 if(NOT count EQUAL 1)
@@ -89,5 +98,14 @@ list(LENGTH log rows)
 if(NOT captured EQUAL total OR NOT rows EQUAL 21)
   message(FATAL_ERROR "the unpacked CLI did not send the package's update file (20 messages, ${total} bytes): "
                       "the capture holds ${captured} bytes, its log ${rows} lines\n${out}")
+endif()
+
+# Without its resources the unpacked program refuses, rather than sending
+# whatever update file the build tree holds.
+file(RENAME "${root}/usr/share/mirelo-updater" "${WORK}/moved")
+execute_process(COMMAND ${environment} "${cli}" send --capture "${WORK}/none.syx"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 2 OR EXISTS "${WORK}/none.syx")
+  message(FATAL_ERROR "without its resources the unpacked CLI ended with ${rc}:\n${out}\n${err}")
 endif()
 file(REMOVE_RECURSE "${WORK}")

@@ -16,6 +16,9 @@ struct SPrivateMember {
     MPCriticalRegionID criticalRegion = nullptr;
     std::vector<Byte> sysExBuffer;
     std::int32_t sysExReserve = 0;
+    // Counts closes of the input, so a packet list can tell that its
+    // callback closed (and perhaps reopened) the input under it.
+    std::uint64_t inputCloses = 0;
     // Guards outputPort, destinationEndpoint and the output's started flag:
     // the update worker sends while the main thread may reopen the output.
     std::mutex outputGuard;
@@ -196,6 +199,7 @@ OSStatus CQORMIDIManager::closeMidiIn()
         m_inputCallback = nullptr;
         m_inputContext = nullptr;
         m_startedIn = false;
+        ++m_private->inputCloses;
         if (m_private->sourceEndpoint != 0) {
             status = MIDIPortDisconnectSource(m_private->inputPort, m_private->sourceEndpoint);
             if (status != noErr) {
@@ -388,6 +392,7 @@ void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
         return;
     }
     std::vector<Byte>& buffer = m_private->sysExBuffer;
+    const std::uint64_t closes = m_private->inputCloses;
     try {
         const MIDIPacket* packet = &packetList.packet[0];
         for (std::uint32_t index = 0; index < packetList.numPackets; ++index) {
@@ -403,11 +408,13 @@ void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
                 if (!buffer.empty()) {
                     if (b == kSysExEnd) {
                         buffer.push_back(b);
-                        // The callback may have closed the input.
-                        if (m_inputCallback == nullptr) {
+                        m_inputCallback(m_inputContext, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+                        if (m_private->inputCloses != closes) {
+                            // The callback closed the input: the rest of this list
+                            // belongs to no one, and the next open starts clean.
+                            buffer.clear();
                             return;
                         }
-                        m_inputCallback(m_inputContext, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
                     }
                     buffer.clear();
                 }

@@ -197,6 +197,7 @@ void REVArodozDoc::makeWindowControllers()
     m_progress = form.m_progress;
     m_txtRunProgress = form.m_txtRunProgress;
     m_popOutput = form.m_popOutput;
+    m_txtOutputHint = form.m_txtOutputHint;
     m_chkRepeat = form.m_chkRepeat;
     m_btnRewind = form.m_btnRewind;
     m_btnStop = form.m_btnStop;
@@ -407,6 +408,7 @@ void REVArodozDoc::setupOutputDeviceMenu()
         if (m_btnPlay) {
             m_btnPlay->setEnabled(false);
         }
+        showOutputHint();
         return;
     }
     for (std::uint64_t i = 0; i < m_outputNumEndpoints; ++i) {
@@ -427,12 +429,14 @@ void REVArodozDoc::setupOutputDeviceMenu()
     if (m_btnPlay) {
         m_btnPlay->setEnabled(true);
     }
+    showOutputHint();
 }
 
 void REVArodozDoc::smfOutputDevice(QObject* /*sender*/)
 {
     const std::int64_t k = m_popOutput ? m_popOutput->currentIndex() : 0;
     openOutputDevice(static_cast<std::uint64_t>(k), std::nullopt);
+    showOutputHint();
 }
 
 void REVArodozDoc::openOutputDevice(std::uint64_t k, const std::optional<QString>& scannedName)
@@ -492,6 +496,23 @@ std::optional<QString> REVArodozDoc::listTitleAt(std::uint64_t k) const
         return std::nullopt;
     }
     return m_popOutput->itemText(static_cast<int>(k));
+}
+
+void REVArodozDoc::showOutputHint()
+{
+    if (!m_txtOutputHint) {
+        return;
+    }
+    const int k = m_popOutput ? m_popOutput->currentIndex() : -1;
+    bool instrument = false;
+    if (k >= 0 && static_cast<std::uint64_t>(k) < m_outputNumEndpoints) {
+        std::int32_t hardware = 0;
+        instrument = MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(k)),
+                                                  kMIDIPropertyHardware, &hardware) == noErr &&
+                     hardware != 0;
+    }
+    m_txtOutputHint->setText(QString::fromUtf8(kNoInstrumentHint));
+    m_txtOutputHint->setVisible(m_outputNumEndpoints != 0 && !instrument);
 }
 
 // ----------------------------------------------------------------- update run

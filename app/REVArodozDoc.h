@@ -41,6 +41,10 @@ public:
     static constexpr const char* kDocumentType = "mirelo update file";
     static constexpr const char* kMIDIClientName = "REVArodoz";
     static constexpr const char* kNoDevice = "No Device";
+    // Beside the output list while the selected output is not hardware: a
+    // loop-back port such as Midi Through would take the update and report
+    // success while the instrument receives nothing.
+    static constexpr const char* kNoInstrumentHint = "No instrument found — connect it by USB or pick an output";
     static constexpr int kIdleIntervalMs = 200;
     static constexpr double kFullBar = 100.0;
     // While a run goes the bar stops here: only a transfer that returned
@@ -133,6 +137,7 @@ public:
     QPointer<QProgressBar> m_progress;
     QPointer<QLabel> m_txtRunProgress; // messages sent of the total, and the time left
     QPointer<QComboBox> m_popOutput;
+    QPointer<QLabel> m_txtOutputHint;
     QPointer<QCheckBox> m_chkRepeat;
     QPointer<QPushButton> m_btnRewind;
     QPointer<QPushButton> m_btnStop;
@@ -160,6 +165,7 @@ private:
     void rememberNoDevice();
     bool remembersDeviceName() const;
     std::optional<QString> listTitleAt(std::uint64_t k) const;
+    void showOutputHint();
     void showRunningState();
     void showRunProgress(std::int64_t elapsedMs);
 

@@ -5,6 +5,7 @@
 // against a capture destination instead of MIDI hardware, as the CLI's
 // `send --capture` does.
 
+#include "CommandLineHelp.h"
 #include "DocumentController.h"
 #include "QtEventLoop.h"
 #include "REVArodozDelegate.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -87,6 +89,9 @@ bool finishCapture(std::unique_ptr<Capture>& capture)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = CCommandLineHelp::answer(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mirelo-updater"));
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));

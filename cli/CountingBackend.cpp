@@ -62,6 +62,11 @@ OSStatus CCountingBackend::stringProperty(MIDIObjectRef obj, MIDIPropertyID prop
     return m_inner.stringProperty(obj, propertyID, outString);
 }
 
+OSStatus CCountingBackend::integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue)
+{
+    return m_inner.integerProperty(obj, propertyID, outValue);
+}
+
 OSStatus CCountingBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
 {
     std::uint64_t bytes = 0;

@@ -35,6 +35,7 @@ public:
     ItemCount numberOfDestinations() override;
     MIDIEndpointRef destination(ItemCount index) override;
     OSStatus stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString) override;
+    OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue) override;
     OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) override;
     OSStatus flushOutput(MIDIEndpointRef dest) override;
 

@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr const char* kSeeList = "; `mirelo-updater-cli list` shows the destinations";
+
 bool isIndex(const std::string& text)
 {
     return !text.empty() && text.size() <= 9 &&
@@ -19,43 +21,81 @@ bool startsWithIgnoringCase(const std::string& text, const std::string& prefix)
            });
 }
 
+CDestinationChooser::SChoice chosen(std::size_t index)
+{
+    return {CDestinationChooser::EOutcome::kChosen, index, {}};
+}
+
+CDestinationChooser::SChoice refused(CDestinationChooser::EOutcome outcome, std::string message)
+{
+    return {outcome, 0, std::move(message)};
+}
+
 } // namespace
 
-std::optional<std::size_t> CDestinationChooser::choose(const std::string& what)
+CDestinationChooser::SChoice CDestinationChooser::choose(const std::string& what) const
 {
-    m_error.clear();
+    const std::string head = "--to " + what + ": ";
     if (isIndex(what)) {
         const std::size_t index = std::stoul(what);
-        if (index < m_names.size()) {
-            return index;
+        if (index < m_destinations.size()) {
+            return chosen(index);
         }
-        m_error = "there is no destination " + what + " (there " +
-                  (m_names.size() == 1 ? std::string("is 1") : "are " + std::to_string(m_names.size())) + ")";
-        return std::nullopt;
+        const std::size_t count = m_destinations.size();
+        return refused(EOutcome::kIndexOutOfRange,
+                       head + "there is no destination " + what + " (there " +
+                           (count == 1 ? std::string("is 1") : "are " + std::to_string(count)) + ")" + kSeeList +
+                           ".");
     }
-    for (std::size_t i = 0; i < m_names.size(); ++i) {
-        if (m_names[i] == what) {
-            return i;
+    for (const SEndpointInfo& d : m_destinations) {
+        if (d.displayName == what) {
+            return chosen(d.index);
         }
     }
-    std::vector<std::size_t> matches;
+    std::vector<const SEndpointInfo*> matches;
     if (!what.empty()) {
-        for (std::size_t i = 0; i < m_names.size(); ++i) {
-            if (startsWithIgnoringCase(m_names[i], what)) {
-                matches.push_back(i);
+        for (const SEndpointInfo& d : m_destinations) {
+            if (startsWithIgnoringCase(d.displayName, what)) {
+                matches.push_back(&d);
             }
         }
     }
     if (matches.size() == 1) {
-        return matches.front();
+        return chosen(matches.front()->index);
     }
     if (matches.empty()) {
-        m_error = "no destination is called \"" + what + "\"";
-    } else {
-        m_error = "\"" + what + "\" could be any of";
-        for (std::size_t i : matches) {
-            m_error += (i == matches.front() ? " " : ", ") + std::to_string(i) + " \"" + m_names[i] + "\"";
+        return refused(EOutcome::kNoMatch, head + "no destination is called \"" + what + "\"" + kSeeList + ".");
+    }
+    std::string message = head + "\"" + what + "\" could be any of";
+    for (const SEndpointInfo* d : matches) {
+        message += (d == matches.front() ? " " : ", ") + std::to_string(d->index) + " \"" + d->displayName + "\"";
+    }
+    return refused(EOutcome::kSeveralMatches, message + kSeeList + ".");
+}
+
+CDestinationChooser::SChoice CDestinationChooser::chooseInstrument() const
+{
+    std::vector<const SEndpointInfo*> hardware;
+    for (const SEndpointInfo& d : m_destinations) {
+        if (d.hardware) {
+            hardware.push_back(&d);
         }
     }
-    return std::nullopt;
+    if (hardware.size() == 1) {
+        return chosen(hardware.front()->index);
+    }
+    const bool none = hardware.empty();
+    std::string message =
+        none ? "not sending: no MIDI destination is a hardware port, so none of them is the instrument. Connect "
+               "the instrument (by USB), or name the destination to send to with --to INDEX|NAME"
+             : "not sending: " + std::to_string(hardware.size()) +
+                   " MIDI destinations are hardware ports and any of them could be the instrument. Name the one to "
+                   "send to with --to INDEX|NAME";
+    message += std::string(kSeeList) + (none ? ". The destinations:" : ". The hardware ones:");
+    for (const SEndpointInfo& d : m_destinations) {
+        if (d.hardware || none) {
+            message += "\n  " + std::to_string(d.index) + "  \"" + d.label("destination") + "\"";
+        }
+    }
+    return refused(none ? EOutcome::kNoInstrument : EOutcome::kSeveralInstruments, message);
 }

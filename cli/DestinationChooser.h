@@ -1,22 +1,38 @@
 #pragma once
-// Picks the destination that `send --to` names: an index, a display name
+// Picks the destination `send` sends to. With --to: an index, a display name
 // exactly, or else a case-insensitive prefix of exactly one display name.
+// Without: the one hardware destination. It never guesses: a software port
+// such as Midi Through is not an instrument, and of two instruments either
+// could be the wrong one.
+
+#include "MidiEndpoints.h"
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
 class CDestinationChooser {
 public:
-    explicit CDestinationChooser(std::vector<std::string> displayNames) : m_names(std::move(displayNames)) {}
+    enum class EOutcome {
+        kChosen,
+        kNoMatch,            // --to names no destination
+        kSeveralMatches,     // --to is a prefix of several display names
+        kIndexOutOfRange,    // --to is an index past the last destination
+        kNoInstrument,       // no --to, and no destination is hardware
+        kSeveralInstruments, // no --to, and more than one destination is hardware
+    };
 
-    // The index, or none with error() saying why (no match, several matches,
-    // index out of range).
-    std::optional<std::size_t> choose(const std::string& what);
-    const std::string& error() const { return m_error; }
+    struct SChoice {
+        EOutcome outcome = EOutcome::kChosen;
+        std::size_t index = 0; // the destination, when chosen
+        std::string message;   // otherwise why not, with the candidates, for the user
+    };
+
+    explicit CDestinationChooser(std::vector<SEndpointInfo> destinations) : m_destinations(std::move(destinations)) {}
+
+    [[nodiscard]] SChoice choose(const std::string& what) const;
+    [[nodiscard]] SChoice chooseInstrument() const;
 
 private:
-    std::vector<std::string> m_names;
-    std::string m_error;
+    std::vector<SEndpointInfo> m_destinations;
 };

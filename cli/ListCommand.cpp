@@ -10,6 +10,11 @@
 
 namespace {
 
+const char* portType(const SEndpointInfo& e)
+{
+    return e.hardware ? "hardware" : "software";
+}
+
 void printText(std::ostream& out, const char* heading, const std::vector<SEndpointInfo>& endpoints)
 {
     out << heading << ":";
@@ -19,8 +24,8 @@ void printText(std::ostream& out, const char* heading, const std::vector<SEndpoi
     }
     out << "\n";
     for (const SEndpointInfo& e : endpoints) {
-        out << "  " << e.index << "  \"" << e.displayName << "\"  model \"" << e.model << "\"  name \"" << e.name
-            << "\"\n";
+        out << "  " << e.index << "  " << portType(e) << "  \"" << e.displayName << "\"  model \"" << e.model
+            << "\"  name \"" << e.name << "\"\n";
     }
 }
 
@@ -33,6 +38,7 @@ void printJson(std::ostream& out, const char* kind, const std::vector<SEndpointI
                    .add("display_name", e.displayName)
                    .add("model", e.model)
                    .add("name", e.name)
+                   .add("port_type", portType(e))
                    .str();
     }
 }
@@ -42,10 +48,12 @@ void printJson(std::ostream& out, const char* kind, const std::vector<SEndpointI
 CLI::App* CListCommand::attach(CLI::App& inApp)
 {
     CLI::App* cmd = inApp.add_subcommand(
-        "list", "List the MIDI destinations (where `send --to` can send) and sources, with index, display name, "
-                "model and name.");
+        "list", "List the MIDI destinations (where `send --to` can send) and sources, with index, hardware or "
+                "software, display name, model and name. Hardware ports (connected devices such as a USB "
+                "instrument) come first; software ports (Midi Through, virtual raw MIDI, applications) after.");
     cmd->add_flag("--json", m_json,
-                  "One JSON object per line: kind (destination or source), index, display_name, model, name");
+                  "One JSON object per line: kind (destination or source), index, display_name, model, name, "
+                  "port_type (hardware or software)");
     cmd->footer("Exit status: 0 listed (also when there is no endpoint), 3 no MIDI system.");
     return cmd;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // `list`: the destinations and sources of the active MIDI backend with their
-// index, display name, model and name; --json for one JSON line each.
+// index, port type (hardware or software), display name, model and name;
+// --json for one JSON line each.
 
 #include "Command.h"
 

@@ -13,13 +13,20 @@ std::string property(MIDIEndpointRef endpoint, MIDIPropertyID id)
     return value;
 }
 
+// Never guesses hardware: an endpoint that cannot say counts as software.
+bool isHardware(MIDIEndpointRef endpoint)
+{
+    std::int32_t value = 0;
+    return MIDIObjectGetIntegerProperty(endpoint, kMIDIPropertyHardware, &value) == noErr && value != 0;
+}
+
 std::vector<SEndpointInfo> describe(ItemCount count, MIDIEndpointRef (*at)(ItemCount))
 {
     std::vector<SEndpointInfo> list;
     for (ItemCount i = 0; i < count; ++i) {
         const MIDIEndpointRef endpoint = at(i);
         list.push_back({i, property(endpoint, kMIDIPropertyDisplayName), property(endpoint, kMIDIPropertyModel),
-                        property(endpoint, kMIDIPropertyName)});
+                        property(endpoint, kMIDIPropertyName), isHardware(endpoint)});
     }
     return list;
 }

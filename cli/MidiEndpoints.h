@@ -1,6 +1,7 @@
 #pragma once
 // What the CLI shows of the active MIDI backend: whether it can start at all,
-// and its destinations and sources with their three names.
+// and its destinations and sources with their three names and whether they
+// are hardware.
 
 #include "MIDIServices.h"
 
@@ -13,6 +14,7 @@ struct SEndpointInfo {
     std::string displayName; // "" when it cannot be read
     std::string model;
     std::string name;
+    bool hardware = false; // a port of a connected device; software when it cannot be read
 
     // The display name, else the name, else the model, else "destination N".
     std::string label(const char* kind) const;

@@ -38,6 +38,22 @@ std::uint64_t nowMs()
     return mirelo::platform::clock().monotonicNanoseconds() / 1000000;
 }
 
+int exitStatusFor(CDestinationChooser::EOutcome outcome)
+{
+    switch (outcome) {
+    case CDestinationChooser::EOutcome::kChosen:
+        return cli_exit::kSuccess;
+    case CDestinationChooser::EOutcome::kSeveralMatches:
+        return cli_exit::kBadInput; // the user's --to is ambiguous
+    case CDestinationChooser::EOutcome::kNoMatch:
+    case CDestinationChooser::EOutcome::kIndexOutOfRange:
+    case CDestinationChooser::EOutcome::kNoInstrument:
+    case CDestinationChooser::EOutcome::kSeveralInstruments:
+        break;
+    }
+    return cli_exit::kNoMidi;
+}
+
 // "k:status", both decimal, k from 1.
 bool parseFailSend(const char* text, std::size_t& outIndex, OSStatus& outStatus)
 {
@@ -125,15 +141,18 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
         ->option_text("FILE");
     cmd->add_option("--to", m_to,
                     "The destination: its index in `list`, its display name, or a case-insensitive prefix "
-                    "of exactly one display name (default: destination 0)")
+                    "of exactly one display name. Without --to, send uses the one hardware destination (the "
+                    "instrument, connected by USB) and never guesses: with none (only software ports such as "
+                    "Midi Through) or several it sends nothing, lists the candidates and exits with 3. With "
+                    "--capture the capture file is the destination")
         ->option_text("INDEX|NAME");
     cmd->add_option("--capture", m_capture,
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
     cmd->footer(std::string("Exit status: 0 every message sent, 1 the transfer failed part-way (or the capture "
-                            "could not be written), 2 usage or a refused update file, 3 no MIDI system or no "
-                            "destination.\nTest hook: ") +
+                            "could not be written), 2 usage or a refused update file, 3 no MIDI system, no "
+                            "destination, or no single instrument to send to without --to.\nTest hook: ") +
                 kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
     return cmd;
 }
@@ -204,22 +223,16 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
                "there are; `mirelo-updater-cli send --capture OUT.syx` sends to a capture file instead.\n";
         return cli_exit::kNoMidi;
     }
-    std::size_t index = 0;
-    if (m_to) {
-        std::vector<std::string> names;
-        for (const SEndpointInfo& d : destinations) {
-            names.push_back(d.displayName);
-        }
-        CDestinationChooser chooser(std::move(names));
-        const std::optional<std::size_t> chosen = chooser.choose(*m_to);
-        if (!chosen) {
-            err << "send: --to " << *m_to << ": " << chooser.error()
-                << "; `mirelo-updater-cli list` shows the destinations.\n";
-            return chooser.error().find("could be any of") != std::string::npos ? cli_exit::kBadInput
-                                                                                  : cli_exit::kNoMidi;
-        }
-        index = *chosen;
+    const CDestinationChooser chooser(destinations);
+    // A capture file is the one destination there is: nothing to guess.
+    const CDestinationChooser::SChoice choice = m_to        ? chooser.choose(*m_to)
+                                                : m_capture ? CDestinationChooser::SChoice{}
+                                                            : chooser.chooseInstrument();
+    if (choice.outcome != CDestinationChooser::EOutcome::kChosen) {
+        err << "send: " << choice.message << "\n";
+        return exitStatusFor(choice.outcome);
     }
+    const std::size_t index = choice.index;
     const std::string destinationLabel = destinations[index].label("destination");
 
     // Every check has passed: only now are the capture files touched.
@@ -259,6 +272,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
             << CStatusText::meaning(status) << "\n";
         return cli_exit::kNoMidi;
     }
+    // The output opens by index, from a list taken before: a device that came
+    // or went since moves the list, and the update would go to another device
+    // or to none, with every send succeeding.
+    if (const std::vector<SEndpointInfo> now = CMidiEndpoints::destinations();
+        index >= now.size() || now[index].displayName != destinations[index].displayName) {
+        err << "send: \"" << destinationLabel << "\" went away before the update began; `mirelo-updater-cli list` "
+            << "shows the destinations.\n";
+        return cli_exit::kNoMidi;
+    }
 
     warnAboutFileOrder(schedule, err);
     CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
@@ -290,13 +312,18 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     }
     const std::uint64_t elapsedMs = nowMs() - progress.startMs;
     const std::uint64_t done = counting.messagesSent();
+    // A transfer that ran to its end without every message reaching the
+    // backend lost its output on the way: the manager closes the output of a
+    // device that has gone, and sends to a closed output succeed.
+    const bool whole = sent && done == total;
     // 100% means the whole update went out, and nothing less may show it.
-    display.finish(sent ? 100 : std::min(progress.percent, CProgressDisplay::kMostWhileRunning), done, elapsedMs);
+    display.finish(whole ? 100 : std::min(progress.percent, CProgressDisplay::kMostWhileRunning), done, elapsedMs);
     const bool captured = !scope.capture || scope.capture->finish(reason);
 
-    if (!sent) {
-        const int signal = signals.signal();
-        if (signal != 0 && counting.firstFailure() == noErr) {
+    const int signal = signals.signal();
+    const bool interrupted = !sent && signal != 0 && counting.firstFailure() == noErr;
+    if (!whole) {
+        if (interrupted) {
             err << "send: interrupted after message " << done << " of " << total
                 << "; the instrument must be updated again\n";
         } else if (!captured) {
@@ -304,12 +331,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         } else if (const OSStatus status = counting.firstFailure(); status != noErr) {
             err << "send: send failed at message " << done + 1 << " of " << total << ": status "
                 << CStatusText::name(status) << ": " << CStatusText::meaning(status) << "\n";
+        } else if (sent) {
+            err << "send: send failed at message " << done + 1 << " of " << total
+                << ": the destination went away and its output was closed\n";
         } else {
             err << "send: the transfer stopped after " << done << " of " << total << " messages\n";
         }
         err << "send: " << done << " of " << total << " messages (" << counting.bytesSent() << " bytes) reached \""
             << destinationLabel << "\"; the instrument must receive the whole update: send it again.\n";
-        return signal != 0 && counting.firstFailure() == noErr ? 128 + signal : cli_exit::kFailed;
+        return interrupted ? 128 + signal : cli_exit::kFailed;
     }
 
     out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "

@@ -40,8 +40,23 @@ int main(int argc, char** argv)
                  "mirelo-updater-cli"};
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success; 1 the job failed part-way (a send failed, an output could not be "
-               "written); 2 usage error or a refused input file; 3 no MIDI system or no destination.\n"
+    // The manual page is made from this text: its "Exit status:" and
+    // "Environment:" blocks become the page's sections of those names.
+    app.footer("Exit status:\n"
+               "  0  success\n"
+               "  1  the job failed part-way: a send failed, or an output file could not be written\n"
+               "  2  usage error, or a refused input file\n"
+               "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
+               "\n"
+               "Environment:\n"
+               "  MIRELO_MIDI_BACKEND  alsa (the default: the ALSA sequencer) or virtual (in-process, no "
+               "hardware: only the capture destination of send --capture)\n"
+               "  MIRELO_RESOURCES     the folder of the bundled update file \"mirelo updater.dat\" and the "
+               "error string tables (default: ../share/mirelo-updater from the program's folder)\n"
+               "  MIRELO_ALSA_DEBUG    when set, libasound's own error lines are printed too\n"
+               "  MIRELO_VIRTUAL_FAIL_SEND  k:status, for tests: the k-th send of the virtual backend fails "
+               "with that status\n"
+               "\n"
                "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 
     std::vector<std::unique_ptr<CCommand>> commands = makeCommands();

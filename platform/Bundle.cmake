@@ -5,7 +5,8 @@ target_sources(mirelo_platform PRIVATE Bundle.cpp StringTable.cpp)
 
 set(MIRELO_RESOURCES_BUILD_DIR "${CMAKE_BINARY_DIR}/resources")
 set_property(SOURCE Bundle.cpp APPEND PROPERTY
-  COMPILE_DEFINITIONS "MIRELO_BUILD_RESOURCES_DIR=\"${MIRELO_RESOURCES_BUILD_DIR}\"")
+  COMPILE_DEFINITIONS "MIRELO_BUILD_RESOURCES_DIR=\"${MIRELO_RESOURCES_BUILD_DIR}\""
+                      "MIRELO_BUILD_TREE_DIR=\"${CMAKE_BINARY_DIR}\"")
 
 # The copy mirrors the source folder: a file removed there goes here too.
 file(GLOB_RECURSE _mirelo_resource_files CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/resources/*")

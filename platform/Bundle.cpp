@@ -23,6 +23,33 @@ bool isFolder(const fs::path& path)
     return fs::is_directory(path, ec);
 }
 
+#ifdef MIRELO_BUILD_TREE_DIR
+// True when `folder` is `tree` or lies below it, after resolving symbolic links.
+bool isWithin(const fs::path& folder, const fs::path& tree)
+{
+    std::error_code ec;
+    const fs::path inner = fs::weakly_canonical(folder, ec);
+    if (ec) {
+        return false;
+    }
+    const fs::path outer = fs::weakly_canonical(tree, ec);
+    if (ec) {
+        return false;
+    }
+    auto innerPart = inner.begin();
+    for (const fs::path& part : outer) {
+        if (part.empty()) {
+            continue; // the trailing "" of a path that ends in a separator
+        }
+        if (innerPart == inner.end() || *innerPart != part) {
+            return false;
+        }
+        ++innerPart;
+    }
+    return true;
+}
+#endif
+
 std::optional<fs::path> executableFolder()
 {
     std::error_code ec;
@@ -99,15 +126,19 @@ std::optional<fs::path> Bundle::findResourcePath()
         std::fprintf(stderr, "MIRELO_RESOURCES names no folder: %s\n", env);
         return std::nullopt;
     }
-    if (const auto exeFolder = executableFolder()) {
+    const auto exeFolder = executableFolder();
+    if (exeFolder) {
         for (const fs::path& candidate : {*exeFolder / "resources", *exeFolder / ".." / "share" / "mirelo-updater"}) {
             if (isFolder(candidate)) {
                 return candidate.lexically_normal();
             }
         }
     }
-#ifdef MIRELO_BUILD_RESOURCES_DIR
-    if (isFolder(MIRELO_BUILD_RESOURCES_DIR)) {
+#ifdef MIRELO_BUILD_TREE_DIR
+    // Only a program inside the build tree falls back to the tree's copy: an
+    // installed or unpacked one that lost its own resources must say so, not
+    // quietly send whatever update file a checkout on this machine holds.
+    if (exeFolder && isWithin(*exeFolder, MIRELO_BUILD_TREE_DIR) && isFolder(MIRELO_BUILD_RESOURCES_DIR)) {
         return fs::path(MIRELO_BUILD_RESOURCES_DIR);
     }
 #endif

@@ -5,7 +5,8 @@
 //   1. $MIRELO_RESOURCES, when set and not empty (and then only that one);
 //   2. "resources" beside the executable;
 //   3. "../share/mirelo-updater" from the executable's folder (installed);
-//   4. the build tree's resources folder, compiled in.
+//   4. the build tree's resources folder, compiled in, for programs run from
+//      inside the build tree only.
 //
 // When none exists there is no main bundle, and callers must cope with that.
 

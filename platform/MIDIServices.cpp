@@ -127,6 +127,14 @@ OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, MIDIPropertyID propertyI
     return backend().stringProperty(obj, propertyID, outString);
 }
 
+OSStatus MIDIObjectGetIntegerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue)
+{
+    if (outValue == nullptr) {
+        return kParamErr;
+    }
+    return backend().integerProperty(obj, propertyID, outValue);
+}
+
 OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
 {
     if (pktlist == nullptr) {

@@ -48,9 +48,16 @@ constexpr OSStatus kUnimpErr = -4;
 constexpr OSStatus kIOReturnNoDevice = static_cast<OSStatus>(0xE00002C0u);
 
 enum MIDIPropertyID : int {
+    // Strings.
     kMIDIPropertyName = 1,
     kMIDIPropertyModel = 2,
     kMIDIPropertyDisplayName = 3,
+    // Integer: 1 for a port of a device the system drives (a USB MIDI
+    // instrument, a sound card's MIDI port), 0 for a port that software
+    // provides (a loop-back, a virtual raw MIDI port, an application). Backends
+    // list hardware endpoints first, so that the first destination is an
+    // instrument whenever one is connected.
+    kMIDIPropertyHardware = 4,
 };
 
 // Packets are packed without padding: the next packet starts right after the
@@ -113,7 +120,8 @@ OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* c
 OSStatus MIDIPortDisconnectSource(MIDIPortRef port, MIDIEndpointRef source);
 OSStatus MIDIPortDispose(MIDIPortRef port);
 
-// Endpoints, by index in a stable order; 0 past the end.
+// Endpoints, by index in a stable order, hardware endpoints first; 0 past
+// the end.
 ItemCount MIDIGetNumberOfSources();
 MIDIEndpointRef MIDIGetSource(ItemCount sourceIndex0);
 ItemCount MIDIGetNumberOfDestinations();
@@ -123,6 +131,9 @@ MIDIEndpointRef MIDIGetDestination(ItemCount destIndex0);
 // cannot be read leaves *outString unchanged and returns kMIDIUnknownProperty
 // (or kMIDIObjectNotFound when the object has gone).
 OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString);
+// The same for an integer property. Either call returns kMIDIWrongPropertyType
+// for a property of the other type.
+OSStatus MIDIObjectGetIntegerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue);
 
 // Sends the list to the destination through the port, without waiting for
 // delivery. Status 0 when it was handed over.

@@ -1,5 +1,6 @@
 #include "SimulatedClock.h"
 
+#include <algorithm>
 #include <numeric>
 #include <utility>
 
@@ -33,10 +34,14 @@ std::time_t SimulatedClock::wallSeconds()
 
 void SimulatedClock::sleep(std::uint64_t seconds, std::uint64_t nanoseconds)
 {
-    const std::uint64_t span = seconds * kNanosecondsPerSecond + nanoseconds;
+    std::uint64_t span = seconds * kNanosecondsPerSecond + nanoseconds;
     SleepHook hook;
     {
         std::lock_guard lock(m_mutex);
+        if (m_earlyWakeUps > 0) {
+            --m_earlyWakeUps;
+            span = span / 100 * m_earlyWakePercent + span % 100 * m_earlyWakePercent / 100;
+        }
         m_now += span;
         m_sleeps.push_back(span);
         hook = m_sleepHook;
@@ -44,6 +49,13 @@ void SimulatedClock::sleep(std::uint64_t seconds, std::uint64_t nanoseconds)
     if (hook) {
         hook(span);
     }
+}
+
+void SimulatedClock::wakeEarly(std::uint32_t count, std::uint32_t percent)
+{
+    std::lock_guard lock(m_mutex);
+    m_earlyWakeUps = count;
+    m_earlyWakePercent = std::min<std::uint32_t>(percent, 100);
 }
 
 void SimulatedClock::advance(std::uint64_t nanoseconds)

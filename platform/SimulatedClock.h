@@ -27,15 +27,20 @@ public:
     std::uint64_t monotonicNanoseconds() override;
     std::uint64_t hostTime() override;
     std::time_t wallSeconds() override;
-    // Advances time by the span at once and records it.
+    // Advances time by the span at once and records it; see wakeEarly().
     void sleep(std::uint64_t seconds, std::uint64_t nanoseconds) override;
+
+    // The next `count` sleeps wake after `percent` of the span asked (0 is a
+    // spurious wake-up that returns at once), as a real sleep may when a
+    // signal interrupts it. Later sleeps last their whole span again.
+    void wakeEarly(std::uint32_t count, std::uint32_t percent);
 
     // Moves time forward without recording a sleep (event loops, tests).
     void advance(std::uint64_t nanoseconds);
     // Moves time to `nanoseconds` unless it is already there or later.
     void advanceTo(std::uint64_t nanoseconds);
 
-    std::vector<std::uint64_t> sleeps() const; // each sleep's span in nanoseconds, in order
+    std::vector<std::uint64_t> sleeps() const; // each sleep's span as slept, in nanoseconds, in order
     std::uint64_t totalSleptNanoseconds() const;
     void clearSleeps();
     void setSleepHook(SleepHook hook);
@@ -47,6 +52,8 @@ private:
     std::time_t m_startWall;
     std::vector<std::uint64_t> m_sleeps;
     SleepHook m_sleepHook;
+    std::uint32_t m_earlyWakeUps = 0;
+    std::uint32_t m_earlyWakePercent = 0;
 };
 
 } // namespace mirelo::platform

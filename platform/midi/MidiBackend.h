@@ -32,6 +32,7 @@ public:
     virtual ItemCount numberOfDestinations() = 0;
     virtual MIDIEndpointRef destination(ItemCount index) = 0;
     virtual OSStatus stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString) = 0;
+    virtual OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue) = 0;
 
     virtual OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) = 0;
     virtual OSStatus flushOutput(MIDIEndpointRef dest) = 0;

@@ -7,6 +7,9 @@
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace mirelo::midi::alsa;
 
 namespace {
@@ -16,6 +19,11 @@ constexpr unsigned W = SND_SEQ_PORT_CAP_WRITE;
 constexpr unsigned SR = SND_SEQ_PORT_CAP_SUBS_READ;
 constexpr unsigned SW = SND_SEQ_PORT_CAP_SUBS_WRITE;
 constexpr unsigned NX = SND_SEQ_PORT_CAP_NO_EXPORT;
+// Port types as the kernel sets them: 0x090002 for a USB MIDI device (and a
+// card's MIDI port), 0x0a0002 for Midi Through and virmidi.
+constexpr unsigned kHardware = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_PORT;
+constexpr unsigned kSoftware = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_SOFTWARE | SND_SEQ_PORT_TYPE_PORT;
+constexpr unsigned kApplication = SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION;
 
 TEST(AlsaPortMapping, CapabilitiesDecideSourceAndDestination)
 {
@@ -67,6 +75,54 @@ TEST(AlsaPortMapping, ListsOtherClientsInClientThenPortOrder)
     EXPECT_EQ(sources[0].client, 14);
     EXPECT_EQ(sources[1].client, 16);
     EXPECT_EQ(sources[2].client, 24);
+}
+
+TEST(AlsaPortMapping, HardwarePortsComeFirstEachGroupByClientThenPort)
+{
+    using Address = std::pair<int, int>;
+    struct Case {
+        const char* setup;
+        std::vector<PortRecord> ports;
+        std::vector<Address> destinations;
+        std::vector<Address> sources;
+    };
+    const auto port = [](int client, int p, unsigned caps, unsigned type) {
+        return PortRecord{client, p, caps, "client", "port", true, -1, type};
+    };
+    const unsigned RW = R | SR | W | SW;
+    const Case cases[] = {
+        {"the test VM: Midi Through, virmidi, a USB gadget's own end and the USB device",
+         {port(24, 0, RW, kHardware), port(14, 0, RW, kSoftware), port(16, 0, RW, kSoftware),
+          port(20, 0, RW, kHardware), port(17, 0, RW, kSoftware)},
+         {{20, 0}, {24, 0}, {14, 0}, {16, 0}, {17, 0}},
+         {{20, 0}, {24, 0}, {14, 0}, {16, 0}, {17, 0}}},
+        {"a two-port USB device after Midi Through and a software synth",
+         {port(14, 0, RW, kSoftware), port(128, 0, W | SW, kApplication), port(24, 1, W | SW, kHardware),
+          port(24, 0, RW, kHardware)},
+         {{24, 0}, {24, 1}, {14, 0}, {128, 0}},
+         {{24, 0}, {14, 0}}},
+        {"no hardware: sequencer order", {port(16, 0, RW, kSoftware), port(14, 0, RW, kSoftware)},
+         {{14, 0}, {16, 0}}, {{14, 0}, {16, 0}}},
+        {"a card's synth port counts as hardware",
+         {port(16, 0, RW, kSoftware), port(17, 0, W | SW, SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_SYNTH)},
+         {{17, 0}, {16, 0}}, {{16, 0}}},
+    };
+    const auto addresses = [](const std::vector<PortRecord>& list) {
+        std::vector<Address> out;
+        for (const PortRecord& p : list) {
+            out.emplace_back(p.client, p.port);
+        }
+        return out;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setup);
+        EXPECT_EQ(addresses(PortMapping::listEndpoints(c.ports, EndpointKind::destination, {})), c.destinations);
+        EXPECT_EQ(addresses(PortMapping::listEndpoints(c.ports, EndpointKind::source, {})), c.sources);
+    }
+    EXPECT_TRUE(PortMapping::isHardware(0x090002));
+    EXPECT_FALSE(PortMapping::isHardware(0x0a0002));
+    EXPECT_FALSE(PortMapping::isHardware(kApplication));
+    EXPECT_FALSE(PortMapping::isHardware(0));
 }
 
 TEST(AlsaPortMapping, DisplayNameIsWhatAconnectShows)

@@ -2,10 +2,15 @@
 
 #include "midi/alsa/MidiStreamSplitter.h"
 #include "midi/alsa/PacketListBytes.h"
+#include "midi/alsa/SeqEventWriter.h"
+#include "midi/alsa/WirePacer.h"
+
+#include "SimulatedClock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace mirelo::midi::alsa;
 
@@ -130,6 +135,106 @@ TEST(AlsaMidiStreamSplitter, CutsTheStreamIntoEventsWithoutLosingAByte)
         }
         // Running status is the one place where bytes are added, never dropped.
         EXPECT_GE(total, c.input.size());
+    }
+}
+
+// What a writer hands the sequencer, recorded without one.
+struct SWrittenEvent {
+    snd_seq_event_type_t type;
+    Bytes sysEx;
+};
+
+class AlsaSeqEventWriter : public ::testing::Test {
+protected:
+    AlsaSeqEventWriter() { mirelo::platform::setClock(&m_clock); }
+    ~AlsaSeqEventWriter() override { mirelo::platform::setClock(nullptr); }
+
+    std::vector<SWrittenEvent> write(const Bytes& bytes, bool paced, int failAt = -1)
+    {
+        std::vector<SWrittenEvent> events;
+        const snd_seq_addr_t dest{20, 1};
+        SeqEventWriter writer(
+            [&](snd_seq_event_t& ev) {
+                EXPECT_EQ(ev.source.port, 3);
+                EXPECT_EQ(ev.dest.client, 20);
+                EXPECT_EQ(ev.dest.port, 1);
+                EXPECT_EQ(ev.queue, SND_SEQ_QUEUE_DIRECT);
+                SWrittenEvent written{ev.type, {}};
+                if (ev.type == SND_SEQ_EVENT_SYSEX) {
+                    const auto* data = static_cast<const Byte*>(ev.data.ext.ptr);
+                    written.sysEx.assign(data, data + ev.data.ext.len);
+                }
+                events.push_back(std::move(written));
+                return static_cast<int>(events.size()) - 1 == failAt ? -EPIPE : 0;
+            },
+            3, dest, paced ? &m_pacer : nullptr);
+        m_result = writer.write(MidiStreamSplitter::split(bytes));
+        return events;
+    }
+
+    mirelo::platform::SimulatedClock m_clock;
+    WirePacer m_pacer;
+    int m_result = 0;
+};
+
+TEST_F(AlsaSeqEventWriter, PacedPortsGetSysExIn256ByteEventsOthersWhole)
+{
+    struct Case {
+        const char* what;
+        bool paced;
+        std::size_t messageBytes;
+        std::vector<std::size_t> eventBytes;
+    };
+    const std::vector<Case> cases = {
+        {"paced, one full event", true, 256, {256}},
+        {"paced, one byte over", true, 257, {256, 1}},
+        {"paced, long", true, 1000, {256, 256, 256, 232}},
+        {"paced, short", true, 4, {4}},
+        {"software client, long", false, 1000, {1000}},
+        {"software client, longest", false, 65535, {65535}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes message = sysExOf(c.messageBytes);
+        const std::vector<SWrittenEvent> events = write(message, c.paced);
+        EXPECT_EQ(m_result, 0);
+        std::vector<std::size_t> sizes;
+        Bytes joined;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const Bytes& sysEx = events[i].sysEx;
+            EXPECT_EQ(events[i].type, SND_SEQ_EVENT_SYSEX);
+            sizes.push_back(sysEx.size());
+            joined.insert(joined.end(), sysEx.begin(), sysEx.end());
+            // F0 only opens the first event, F7 only closes the last.
+            EXPECT_EQ(std::count(sysEx.begin(), sysEx.end(), Byte{0xF0}), i == 0 ? 1 : 0);
+            EXPECT_EQ(std::count(sysEx.begin(), sysEx.end(), Byte{0xF7}), i + 1 == events.size() ? 1 : 0);
+        }
+        EXPECT_EQ(sizes, c.eventBytes);
+        EXPECT_EQ(joined, message);
+    }
+}
+
+TEST_F(AlsaSeqEventWriter, ChannelMessagesAreOneEventEachAndAFailedEventEndsTheWrite)
+{
+    Bytes stream = {0x90, 0x3C, 0x64};
+    const Bytes message = sysExOf(300);
+    stream.insert(stream.end(), message.begin(), message.end());
+    stream.insert(stream.end(), {0xC0, 0x05});
+    for (const bool paced : {true, false}) {
+        SCOPED_TRACE(paced ? "paced" : "software client");
+        std::vector<snd_seq_event_type_t> types;
+        for (const SWrittenEvent& event : write(stream, paced)) {
+            types.push_back(event.type);
+        }
+        std::vector<snd_seq_event_type_t> expected = {SND_SEQ_EVENT_NOTEON, SND_SEQ_EVENT_SYSEX};
+        if (paced) {
+            expected.push_back(SND_SEQ_EVENT_SYSEX);
+        }
+        expected.push_back(SND_SEQ_EVENT_PGMCHANGE);
+        EXPECT_EQ(types, expected);
+
+        EXPECT_EQ(write(stream, paced, 1).size(), 2u);
+        EXPECT_EQ(m_result, -EPIPE);
     }
 }
 

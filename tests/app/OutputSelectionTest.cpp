@@ -1,9 +1,15 @@
 // The output list: the user's pick, devices that come and go, names that
-// cannot be read or are not unique, and failed opens.
+// cannot be read or are not unique, failed opens, and the hint beside the
+// list while no instrument is selected.
 
 #include "DocumentTestEnvironment.h"
 
+#include <QLabel>
 #include <QPushButton>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,7 +24,89 @@ protected:
         m_backend.notifyClients(kMIDIMsgSetupChanged);
         drainEvents();
     }
+
+    MIDIEndpointRef addPort(const char* name, bool hardware,
+                            VirtualBackend::Announce announce = VirtualBackend::Announce::No)
+    {
+        return m_backend.addDestination({"model", name, name, hardware}, {}, announce);
+    }
+
+    bool hintShown() const { return !m_document->m_txtOutputHint->isHidden(); }
 };
+
+struct SStartup {
+    const char* setup;
+    std::vector<std::pair<const char*, bool>> ports; // name and hardware, in the order they appeared
+    QStringList titles;
+    bool hint;
+};
+
+const SStartup kStartups[] = {
+    {"software_ports_only", {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}},
+     {"Midi Through Port-0", "VirMIDI 0-0"}, true},
+    {"an_instrument_that_came_after_Midi_Through", {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}},
+     {"ZAV10 MIDI 1", "Midi Through Port-0"}, false},
+    {"nothing_at_all", {}, {"No Device"}, false},
+};
+
+class OutputAtStartup : public OutputSelectionTest, public testing::WithParamInterface<SStartup> {};
+
+TEST_P(OutputAtStartup, TheInstrumentIsOpenedFirstAndAHintStandsInForIt)
+{
+    const SStartup& row = GetParam();
+    for (const auto& [name, hardware] : row.ports) {
+        addPort(name, hardware);
+    }
+    REVArodozDoc& document = openDocument();
+    EXPECT_EQ(listTitles(), row.titles);
+    EXPECT_EQ(document.m_popOutput->currentIndex(), 0);
+    if (!row.ports.empty()) {
+        EXPECT_EQ(openDestination(), MIDIGetDestination(0));
+    }
+    EXPECT_EQ(hintShown(), row.hint);
+    EXPECT_EQ(document.m_txtOutputHint->text(),
+              QString::fromUtf8("No instrument found \u2014 connect it by USB or pick an output"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Setups, OutputAtStartup, testing::ValuesIn(kStartups),
+                         [](const auto& info) { return std::string(info.param.setup); });
+
+TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
+{
+    addPort("Midi Through Port-0", false);
+    addPort("VirMIDI 0-0", false);
+    REVArodozDoc& document = openDocument();
+    MIDIEndpointRef keys = 0;
+    struct SStep {
+        const char* what;
+        std::function<void()> act;
+        int selected;
+        bool hint;
+    };
+    const std::vector<SStep> steps = {
+        {"an instrument is plugged in: the chosen port stays chosen, the hint stays",
+         [&] {
+             keys = addPort("ZAV10 MIDI 1", true, VirtualBackend::Announce::Yes);
+             drainEvents();
+         },
+         1, true},
+        {"the user picks the instrument", [&] { pick(0); }, 0, false},
+        {"the user picks a software port", [&] { pick(2); }, 2, true},
+        {"the user picks the instrument again", [&] { pick(0); }, 0, false},
+        {"the instrument is unplugged: Midi Through is selected", [&] {
+             m_backend.removeEndpoint(keys, VirtualBackend::Announce::Yes);
+             drainEvents();
+         }, 0, true},
+    };
+    for (const SStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(document.m_popOutput->currentIndex(), step.selected);
+        EXPECT_EQ(openDestination(), MIDIGetDestination(static_cast<ItemCount>(step.selected)));
+        EXPECT_EQ(hintShown(), step.hint);
+    }
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+}
 
 TEST_F(OutputSelectionTest, PickingAnEntryOpensItAndRemembersItsTitle)
 {

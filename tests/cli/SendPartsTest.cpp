@@ -1,15 +1,20 @@
 // The parts `send` is made of, without a process: the progress display, the
-// choice of destination, the capture destination and the send counter.
+// choice of destination, the capture destination and the send counter; and
+// `list`, which shows the destinations the choice is made from.
 
 #include "CaptureDestination.h"
 #include "CountingBackend.h"
 #include "DestinationChooser.h"
+#include "ListCommand.h"
 #include "ProgressDisplay.h"
 
 #include "CliProcess.h"
 
+#include "midi/MidiBackend.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -81,32 +86,141 @@ TEST(ProgressDisplay, FormatsDurations)
     }
 }
 
-TEST(DestinationChooser, IndexExactNameOrUniquePrefix)
+// Destinations as `list` describes them: display names, and which are hardware.
+std::vector<SEndpointInfo> destinations(const std::vector<std::pair<const char*, bool>>& namesAndHardware)
 {
-    const std::vector<std::string> names = {"Midi Through Port-0", "ZAV10 MIDI 1", "ZAV10 MIDI 2", "zav", "Capture"};
+    std::vector<SEndpointInfo> list;
+    for (const auto& [name, hardware] : namesAndHardware) {
+        list.push_back({list.size(), name, "model", name, hardware});
+    }
+    return list;
+}
+
+using EOutcome = CDestinationChooser::EOutcome;
+
+TEST(DestinationChooser, ToTakesAnIndexAnExactNameOrAUniquePrefix)
+{
+    const CDestinationChooser chooser(destinations(
+        {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}, {"ZAV10 MIDI 2", true}, {"zav", false},
+         {"Capture", false}}));
     struct SCase {
         const char* what;
-        std::optional<std::size_t> index;
-        const char* error;
+        EOutcome outcome;
+        std::size_t index;
+        const char* says;
     };
     const std::vector<SCase> cases = {
-        {"0", 0, ""},
-        {"4", 4, ""},
-        {"5", std::nullopt, "there is no destination 5 (there are 5)"},
-        {"Capture", 4, ""},
-        {"capture", 4, ""},
-        {"midi", 0, ""},
-        {"ZAV10 MIDI 2", 2, ""},
-        {"zav", 3, ""}, // exact beats the prefixes it shares
-        {"ZAV1", std::nullopt, "\"ZAV1\" could be any of 1 \"ZAV10 MIDI 1\", 2 \"ZAV10 MIDI 2\""},
-        {"Synth", std::nullopt, "no destination is called \"Synth\""},
-        {"", std::nullopt, "no destination is called \"\""},
+        {"0", EOutcome::kChosen, 0, ""},
+        {"4", EOutcome::kChosen, 4, ""},
+        {"5", EOutcome::kIndexOutOfRange, 0, "--to 5: there is no destination 5 (there are 5); "},
+        {"Capture", EOutcome::kChosen, 4, ""},
+        {"capture", EOutcome::kChosen, 4, ""},
+        {"midi", EOutcome::kChosen, 0, ""},
+        {"ZAV10 MIDI 2", EOutcome::kChosen, 2, ""},
+        {"zav", EOutcome::kChosen, 3, ""}, // exact beats the prefixes it shares
+        {"ZAV1", EOutcome::kSeveralMatches, 0, "\"ZAV1\" could be any of 1 \"ZAV10 MIDI 1\", 2 \"ZAV10 MIDI 2\""},
+        {"Synth", EOutcome::kNoMatch, 0, "--to Synth: no destination is called \"Synth\""},
+        {"", EOutcome::kNoMatch, 0, "no destination is called \"\""},
     };
     for (const SCase& c : cases) {
-        CDestinationChooser chooser(names);
-        EXPECT_EQ(chooser.choose(c.what), c.index) << c.what;
-        EXPECT_EQ(chooser.error(), c.error) << c.what;
+        SCOPED_TRACE(c.what);
+        const CDestinationChooser::SChoice choice = chooser.choose(c.what);
+        EXPECT_EQ(choice.outcome, c.outcome);
+        if (c.outcome == EOutcome::kChosen) {
+            EXPECT_EQ(choice.index, c.index);
+            EXPECT_TRUE(choice.message.empty()) << choice.message;
+        } else {
+            EXPECT_NE(choice.message.find(c.says), std::string::npos) << choice.message;
+            EXPECT_NE(choice.message.find("`mirelo-updater-cli list`"), std::string::npos) << choice.message;
+        }
     }
+}
+
+// Without --to only a single hardware destination is taken; otherwise the
+// refusal lists the candidates and says how to pick one.
+TEST(DestinationChooser, WithoutToOnlyTheOneHardwareDestination)
+{
+    struct SCase {
+        const char* setup;
+        std::vector<std::pair<const char*, bool>> destinations;
+        EOutcome outcome;
+        std::size_t index;
+        std::vector<const char*> says;
+        std::vector<const char*> leavesOut;
+    };
+    const std::vector<SCase> cases = {
+        {"one instrument after the software ports",
+         {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}, {"ZAV10 MIDI 1", true}},
+         EOutcome::kChosen, 2, {}, {}},
+        {"one instrument, first as the backends list it",
+         {{"ZAV10 MIDI 1", true}, {"Midi Through Port-0", false}}, EOutcome::kChosen, 0, {}, {}},
+        {"software ports only",
+         {{"Midi Through Port-0", false}, {"Virtual Raw MIDI 0-0:VirMIDI 0-0", false}},
+         EOutcome::kNoInstrument, 0,
+         {"no MIDI destination is a hardware port", "--to INDEX|NAME", "`mirelo-updater-cli list`",
+          "\n  0  \"Midi Through Port-0\"", "\n  1  \"Virtual Raw MIDI 0-0:VirMIDI 0-0\""},
+         {}},
+        {"two instruments",
+         {{"ZAV10 MIDI 1", true}, {"UM-ONE MIDI 1", true}, {"Midi Through Port-0", false}},
+         EOutcome::kSeveralInstruments, 0,
+         {"2 MIDI destinations are hardware ports", "--to INDEX|NAME", "`mirelo-updater-cli list`",
+          "\n  0  \"ZAV10 MIDI 1\"", "\n  1  \"UM-ONE MIDI 1\""},
+         {"Midi Through"}},
+        {"an unreadable name is listed by what can be read", {{"", false}}, EOutcome::kNoInstrument, 0,
+         {"\n  0  \"model\""}, {}},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.setup);
+        const CDestinationChooser chooser(destinations(c.destinations));
+        const CDestinationChooser::SChoice choice = chooser.chooseInstrument();
+        EXPECT_EQ(choice.outcome, c.outcome);
+        if (c.outcome == EOutcome::kChosen) {
+            EXPECT_EQ(choice.index, c.index);
+        }
+        for (const char* text : c.says) {
+            EXPECT_NE(choice.message.find(text), std::string::npos) << text << " in:\n" << choice.message;
+        }
+        for (const char* text : c.leavesOut) {
+            EXPECT_EQ(choice.message.find(text), std::string::npos) << text << " in:\n" << choice.message;
+        }
+    }
+}
+
+TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
+{
+    mirelo::midi::VirtualBackend backend;
+    using Announce = mirelo::midi::VirtualBackend::Announce;
+    backend.addDestination({"Midi Through", "Midi Through Port-0", "Midi Through Port-0"}, {}, Announce::No);
+    backend.addDestination({"ZAV10", "ZAV10 MIDI 1", "ZAV10 MIDI 1", true}, {}, Announce::No);
+    backend.addSource({"Midi Through", "Midi Through Port-0", "Midi Through Port-0"}, Announce::No);
+    mirelo::midi::setActiveBackend(&backend);
+    const auto list = [](std::vector<std::string> args) {
+        CLI::App app;
+        CListCommand command;
+        command.attach(app);
+        args.insert(args.begin(), "list");
+        std::reverse(args.begin(), args.end()); // CLI11 takes them last first
+        app.parse(args);
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(command.run(out, err), 0) << err.str();
+        return out.str();
+    };
+    const std::string through = "\"Midi Through Port-0\"  model \"Midi Through\"  name \"Midi Through Port-0\"\n";
+    EXPECT_EQ(list({}), "MIDI backend: virtual\n"
+                        "destinations:\n"
+                        "  0  hardware  \"ZAV10 MIDI 1\"  model \"ZAV10\"  name \"ZAV10 MIDI 1\"\n"
+                        "  1  software  " + through +
+                        "sources:\n"
+                        "  0  software  " + through);
+    EXPECT_EQ(list({"--json"}),
+              "{\"kind\":\"destination\",\"index\":0,\"display_name\":\"ZAV10 MIDI 1\",\"model\":\"ZAV10\","
+              "\"name\":\"ZAV10 MIDI 1\",\"port_type\":\"hardware\"}\n"
+              "{\"kind\":\"destination\",\"index\":1,\"display_name\":\"Midi Through Port-0\",\"model\":\"Midi "
+              "Through\",\"name\":\"Midi Through Port-0\",\"port_type\":\"software\"}\n"
+              "{\"kind\":\"source\",\"index\":0,\"display_name\":\"Midi Through Port-0\",\"model\":\"Midi "
+              "Through\",\"name\":\"Midi Through Port-0\",\"port_type\":\"software\"}\n");
+    mirelo::midi::setActiveBackend(nullptr);
 }
 
 // One message per MIDISend, however many packets it came in; failures are

@@ -106,6 +106,22 @@ TEST_F(ControllerEventsTest, ListenerRemovingListenersDuringAnEventIsSafe)
     EXPECT_EQ(m_log, (std::vector<SCall>{{1, 10, 0, 0}, {2, 10, 0, 0}}));
 }
 
+TEST_F(ControllerEventsTest, ListenerRemovingItselfLeavesTheOthersCalledOnce)
+{
+    SListener first{1, &m_log, {}};
+    SListener second{2, &m_log, {}};
+    SListener third{3, &m_log, {}};
+    // The first match is the first listener itself.
+    first.action = [&](EQOREventID) { m_controller->removeListenerCallback(listen); };
+    m_controller->addListenerCallback(listen, &first);
+    m_controller->addListenerCallback(listen, &second);
+    m_controller->addListenerCallback(listen, &third);
+
+    m_controller->notifyQOREvent(kPosted1, 0, 0);
+    m_controller->notifyQOREvent(kPosted2, 0, 0);
+    EXPECT_EQ(m_log, (std::vector<SCall>{{1, 10, 0, 0}, {2, 10, 0, 0}, {3, 10, 0, 0}, {2, 11, 0, 0}, {3, 11, 0, 0}}));
+}
+
 TEST_F(ControllerEventsTest, QueuedEventsArriveAtTheNextTickBeforeItsHeartbeatEvent)
 {
     SListener l{1, &m_log, {}};

@@ -7,6 +7,7 @@
 #include "FaultTable.h"
 #include "FaultWorld.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -74,6 +75,8 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
         EXPECT_FALSE(document) << "the document opened";
     } else {
         ASSERT_TRUE(document) << alertTexts();
+        EXPECT_EQ(document->m_txtOutputHint->isHidden(), row.fault != EFault::kNoInstrument)
+            << "the hint shows exactly when no instrument is connected";
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         document->smfPlay(nullptr);
         ASSERT_TRUE(waitForRunEnd());

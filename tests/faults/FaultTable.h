@@ -2,7 +2,8 @@
 // The fault matrix: every fault the updater must survive, with what the user
 // sees through the command-line tool and through the update document. Both
 // halves run the same rows on the virtual MIDI backend: a ten-message update
-// file, messages 10 ms apart, sent to the destination "Synth".
+// file, messages 10 ms apart, sent to the destination "Synth", a hardware
+// port (the instrument) unless the row says otherwise.
 
 #include <cctype>
 #include <cstddef>
@@ -27,6 +28,8 @@ enum class EFault {
     kModelUnreadable,
     kSameName,           // a second destination called "Synth" comes after it
     kSetupChange,        // a device comes and goes after message 3
+    kNoInstrument,       // "Synth" is a software port: no destination is hardware
+    kTwoInstruments,     // a second hardware destination comes after "Synth"
 };
 
 constexpr std::size_t kFaultMessages = 10;
@@ -91,6 +94,12 @@ inline constexpr SFaultRow kFaultRows[] = {
     {EFault::kSameName, "two devices with the same name", 0, 0, "sent 10 messages", kFaultMessages,
      nullptr, 100, kFaultMessages},
     {EFault::kSetupChange, "setup change during a run", 0, 0, "sent 10 messages", kFaultMessages,
+     nullptr, 100, kFaultMessages},
+    // `send` without --to never guesses; the window opens destination 0 and
+    // says when it is not an instrument.
+    {EFault::kNoInstrument, "no instrument connected", 0, 3, "no MIDI destination is a hardware port", 0,
+     nullptr, 100, kFaultMessages},
+    {EFault::kTwoInstruments, "two instruments connected", 0, 3, "2 MIDI destinations are hardware ports", 0,
      nullptr, 100, kFaultMessages},
 };
 

@@ -75,7 +75,7 @@ public:
     {
         const EFault fault = row.fault;
         using Announce = midi::VirtualBackend::Announce;
-        midi::VirtualEndpointProperties synth{"Synth model", "Synth", "Synth"};
+        midi::VirtualEndpointProperties synth{"Synth model", "Synth", "Synth", fault != EFault::kNoInstrument};
         if (fault == EFault::kDisplayNameUnreadable) {
             synth.displayName.reset();
         }
@@ -98,6 +98,9 @@ public:
             Announce::No);
         if (fault == EFault::kSameName) {
             m_decoy = backend.addDestination({"Decoy", "Synth", "Synth"}, {}, Announce::No);
+        }
+        if (fault == EFault::kTwoInstruments) {
+            backend.addDestination({"Keys model", "Keys", "Keys", true}, {}, Announce::No);
         }
         switch (fault) {
         case EFault::kClientCreate:

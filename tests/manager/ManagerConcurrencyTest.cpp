@@ -69,6 +69,13 @@ TEST_F(CManagerTest, TheInputCallbackNeverRunsAfterCloseMidiInReturns)
     for (int round = 0; round < 100; ++round) {
         probe.closed = false;
         ASSERT_EQ(manager.openMidiIn(0, CLateCallbackProbe::record, &probe, 512), noErr);
+        if (round == 0) {
+            // Whether any call beats the close below is up to the scheduler;
+            // this one surely arrives, so the probe is known to be wired up.
+            ASSERT_TRUE(m_backend.injectIncoming(source, {{0xF0, 0x00, 0xF7}}));
+            m_backend.waitForIncoming();
+            ASSERT_EQ(probe.calls.load(), 1);
+        }
         std::thread feeder([&] {
             for (int i = 0; i < 20; ++i) {
                 m_backend.injectIncoming(source, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}});
@@ -83,7 +90,6 @@ TEST_F(CManagerTest, TheInputCallbackNeverRunsAfterCloseMidiInReturns)
         m_backend.waitForIncoming();
     }
     EXPECT_EQ(probe.lateCalls.load(), 0);
-    EXPECT_GT(probe.calls.load(), 0);
 }
 
 void closeFromCallback(void* context, const Byte* data, std::uint32_t length)

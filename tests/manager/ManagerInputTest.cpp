@@ -92,6 +92,31 @@ TEST_F(CInputTest, APartialMessageSurvivesClosingAndReopeningTheInput)
     EXPECT_EQ(m_log.taken(), (Messages{{0xF0, 0x01, 0x02, 0xF7}}));
 }
 
+void closeFromCallback(void* context, const Byte* data, std::uint32_t length)
+{
+    CSysExLog::record(context, data, length);
+    CQORMIDIManager::instance()->closeMidiIn();
+}
+
+void reopenFromCallback(void* context, const Byte* data, std::uint32_t length)
+{
+    CSysExLog::record(context, data, length);
+    CQORMIDIManager::instance()->openMidiIn(0, CSysExLog::record, context, 512);
+}
+
+TEST_F(CInputTest, ACallbackThatClosesTheInputDropsTheRestOfItsListAndTheNextOpenStartsClean)
+{
+    for (const CQORMIDIManager::InputCallback callback : {closeFromCallback, reopenFromCallback}) {
+        SCOPED_TRACE(callback == closeFromCallback ? "closes" : "closes and reopens");
+        m_log.messages.clear();
+        open(callback);
+        receive({{{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xF7, 0xF0, 0x03}}});
+        open();
+        receive({{{0x04, 0xF7}}, {{0xF0, 0x05, 0xF7}}});
+        EXPECT_EQ(m_log.taken(), (Messages{{0xF0, 0x01, 0xF7}, {0xF0, 0x05, 0xF7}}));
+    }
+}
+
 TEST_F(CInputTest, WithoutACallbackInputIsIgnoredAndNothingAdvances)
 {
     std::vector<Byte> storage(64);

@@ -71,6 +71,45 @@ TEST_F(VirtualBackendTest, EndpointsKeepTheirOrderAndPropertiesMayBeUnreadable)
     EXPECT_FALSE(m_backend.removeEndpoint(a, Announce::No));
 }
 
+TEST_F(VirtualBackendTest, HardwareEndpointsComeFirstEachGroupInTheOrderAdded)
+{
+    const auto add = [&](const char* name, bool hardware) {
+        return m_backend.addDestination({name, name, name, hardware}, {}, Announce::No);
+    };
+    const MIDIEndpointRef through = add("Midi Through", false);
+    const MIDIEndpointRef synthA = add("Synth A", true);
+    const MIDIEndpointRef virmidi = add("VirMIDI", false);
+    const MIDIEndpointRef synthB = add("Synth B", true);
+    const auto destinations = [] {
+        std::vector<MIDIEndpointRef> list;
+        for (ItemCount i = 0; i < MIDIGetNumberOfDestinations(); ++i) {
+            list.push_back(MIDIGetDestination(i));
+        }
+        return list;
+    };
+    EXPECT_EQ(destinations(), (std::vector<MIDIEndpointRef>{synthA, synthB, through, virmidi}));
+    EXPECT_TRUE(m_backend.removeEndpoint(synthA, Announce::No));
+    const MIDIEndpointRef synthC = add("Synth C", true);
+    EXPECT_EQ(destinations(), (std::vector<MIDIEndpointRef>{synthB, synthC, through, virmidi}));
+
+    const MIDIEndpointRef softSource = m_backend.addSource({"S", "S", "S"}, Announce::No);
+    const MIDIEndpointRef hardSource = m_backend.addSource({"H", "H", "H", true}, Announce::No);
+    EXPECT_EQ(MIDIGetSource(0), hardSource);
+    EXPECT_EQ(MIDIGetSource(1), softSource);
+
+    // The property says which is which; it is an integer, not a string.
+    std::int32_t value = -1;
+    EXPECT_EQ(MIDIObjectGetIntegerProperty(synthB, kMIDIPropertyHardware, &value), noErr);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(MIDIObjectGetIntegerProperty(through, kMIDIPropertyHardware, &value), noErr);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(MIDIObjectGetIntegerProperty(through, kMIDIPropertyDisplayName, &value), kMIDIWrongPropertyType);
+    EXPECT_EQ(MIDIObjectGetIntegerProperty(synthA, kMIDIPropertyHardware, &value), kMIDIObjectNotFound);
+    EXPECT_EQ(MIDIObjectGetIntegerProperty(synthB, kMIDIPropertyHardware, nullptr), kParamErr);
+    std::string text;
+    EXPECT_EQ(MIDIObjectGetStringProperty(synthB, kMIDIPropertyHardware, &text), kMIDIWrongPropertyType);
+}
+
 TEST_F(VirtualBackendTest, InjectedFailuresHitOnlyTheCallTheyAimAt)
 {
     MIDIClientRef client = 0;

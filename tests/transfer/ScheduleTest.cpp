@@ -95,6 +95,20 @@ std::vector<SFormulaCase> formulaCases()
              .sysEx(480, msg(4))
              .build(),
          {1000, 1000, 0, 500}},
+        // Dividing before multiplying leaves each of these a hair below an
+        // exact half, so it rounds down; multiplying first would round up.
+        {"OrderOfOperations120BpmDivision96",
+         CSmfImageBuilder(96).track().tempo(0, 500000).sysEx(780, msg(1)).sysEx(1548, msg(2)).sysEx(1572, msg(3)).build(),
+         {4062, 8062, 8187}},
+        {"OrderOfOperations140BpmDivision480",
+         CSmfImageBuilder(480).track().tempo(0, 428571).sysEx(70, msg(1)).sysEx(126, msg(2)).build(),
+         {62, 112}},
+        {"OrderOfOperationsAfterTheBpmRemainderIsDropped",
+         CSmfImageBuilder(960).track().tempo(0, 666667).sysEx(89, msg(1)).build(),
+         {62}},
+        {"OrderOfOperationsInEveryStretch",
+         CSmfImageBuilder(96).track().tempo(0, 500000).tempo(780, 1000000).sysEx(1170, msg(1)).build(),
+         {8124}},
     };
 }
 

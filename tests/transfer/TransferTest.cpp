@@ -154,6 +154,41 @@ TEST_F(TransferTest, SleepsTheWholeRemainderAtOnce)
     EXPECT_EQ(sent().at(0).atNs, 2500 * kNsPerMs);
 }
 
+struct SEarlyWakeCase {
+    const char* name;
+    std::uint32_t count;
+    std::uint32_t percent;
+};
+
+class EarlyWakeTest : public TransferTest, public testing::WithParamInterface<SEarlyWakeCase> {};
+
+TEST_P(EarlyWakeTest, NoMessageLeavesBeforeItIsDue)
+{
+    const Bytes image = CSmfImageBuilder(1000)
+                            .track()
+                            .tempo(0, 1000000)
+                            .sysEx(10, CSmfImageBuilder::message(4, 1))
+                            .sysEx(11, CSmfImageBuilder::message(4, 2))
+                            .sysEx(2500, CSmfImageBuilder::message(4, 3))
+                            .build();
+    m_env.clock().wakeEarly(GetParam().count, GetParam().percent);
+
+    ASSERT_TRUE(run(image));
+
+    const auto got = sent();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].atNs, 10 * kNsPerMs);
+    EXPECT_EQ(got[1].atNs, 11 * kNsPerMs);
+    EXPECT_EQ(got[2].atNs, 2500 * kNsPerMs);
+    EXPECT_GT(m_env.clock().sleeps().size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, EarlyWakeTest,
+                         testing::Values(SEarlyWakeCase{"SpuriousWakeUps", 5, 0},
+                                         SEarlyWakeCase{"HalfTheSpan", 6, 50},
+                                         SEarlyWakeCase{"JustShort", 9, 99}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TransferClock, StartInsideAMillisecondSleepsOnlyToTheDueMillisecond)
 {
     // 0.3 ms into a millisecond: whole-millisecond sleeps from here would

@@ -84,7 +84,8 @@ std::vector<PortRecord> snapshotPorts(snd_seq_t* seq)
                                          snd_seq_client_info_get_name(clientInfo),
                                          snd_seq_port_info_get_name(portInfo),
                                          snd_seq_client_info_get_type(clientInfo) == SND_SEQ_KERNEL_CLIENT,
-                                         snd_seq_client_info_get_card(clientInfo)});
+                                         snd_seq_client_info_get_card(clientInfo),
+                                         snd_seq_port_info_get_type(portInfo)});
         }
     }
     return records;
@@ -108,7 +109,8 @@ OSStatus resolve(snd_seq_t* seq, const EndpointRef& ref, PortRecord* out)
                       snd_seq_client_info_get_name(clientInfo),
                       snd_seq_port_info_get_name(portInfo),
                       snd_seq_client_info_get_type(clientInfo) == SND_SEQ_KERNEL_CLIENT,
-                      snd_seq_client_info_get_card(clientInfo)};
+                      snd_seq_client_info_get_card(clientInfo),
+                      snd_seq_port_info_get_type(portInfo)};
     if (PortMapping::refFor(record, ref.kind) != ref || !PortMapping::matchesKind(record.capability, ref.kind)) {
         return kMIDIObjectNotFound;
     }
@@ -248,19 +250,8 @@ public:
         if (outString == nullptr) {
             return kParamErr;
         }
-        if (objectTag(obj) == kClientTag || objectTag(obj) == kPortTag) {
-            return kMIDIUnknownProperty;
-        }
-        const std::optional<EndpointRef> ref = EndpointRef::decode(obj);
-        if (!ref) {
-            return kMIDIObjectNotFound;
-        }
         PortRecord record;
-        QueryHandle query(*this);
-        if (query.get() == nullptr) {
-            return kMIDIObjectNotFound;
-        }
-        if (const OSStatus status = resolve(query.get(), *ref, &record); status != noErr) {
+        if (const OSStatus status = endpointRecord(obj, &record); status != noErr) {
             return status;
         }
         switch (propertyID) {
@@ -273,6 +264,29 @@ public:
         case kMIDIPropertyDisplayName:
             *outString = PortMapping::displayName(record.clientName, record.portName);
             return noErr;
+        case kMIDIPropertyHardware:
+            return kMIDIWrongPropertyType;
+        }
+        return kMIDIUnknownProperty;
+    }
+
+    OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue) override
+    {
+        if (outValue == nullptr) {
+            return kParamErr;
+        }
+        PortRecord record;
+        if (const OSStatus status = endpointRecord(obj, &record); status != noErr) {
+            return status;
+        }
+        switch (propertyID) {
+        case kMIDIPropertyHardware:
+            *outValue = PortMapping::isHardware(record.type) ? 1 : 0;
+            return noErr;
+        case kMIDIPropertyModel:
+        case kMIDIPropertyName:
+        case kMIDIPropertyDisplayName:
+            return kMIDIWrongPropertyType;
         }
         return kMIDIUnknownProperty;
     }
@@ -386,6 +400,23 @@ private:
         std::shared_ptr<AlsaClient> m_client;
         snd_seq_t* m_temporary = nullptr;
     };
+
+    // The port an endpoint reference names, as the sequencer sees it now.
+    OSStatus endpointRecord(MIDIObjectRef obj, PortRecord* out)
+    {
+        if (objectTag(obj) == kClientTag || objectTag(obj) == kPortTag) {
+            return kMIDIUnknownProperty;
+        }
+        const std::optional<EndpointRef> ref = EndpointRef::decode(obj);
+        if (!ref) {
+            return kMIDIObjectNotFound;
+        }
+        QueryHandle query(*this);
+        if (query.get() == nullptr) {
+            return kMIDIObjectNotFound;
+        }
+        return resolve(query.get(), *ref, out);
+    }
 
     MIDIObjectRef nextRef(std::uint32_t tag)
     {

@@ -154,6 +154,10 @@ int AlsaClient::deletePort(int port)
             m_inputIdle.wait(lock, [&] { return m_portInCallback != port; });
         }
     }
+    {
+        std::lock_guard lock(m_subscriptionMutex);
+        std::erase_if(m_subscriptions, [port](const std::pair<int, int>& s) { return s.first == port; });
+    }
     return snd_seq_delete_simple_port(m_seq, port);
 }
 
@@ -192,11 +196,20 @@ int AlsaClient::ensureConnectedTo(int port, snd_seq_addr_t dest)
     const snd_seq_addr_t sender{static_cast<unsigned char>(m_clientId), static_cast<unsigned char>(port)};
     snd_seq_port_subscribe_set_sender(subscription, &sender);
     snd_seq_port_subscribe_set_dest(subscription, &dest);
+    const std::pair<int, int> key{port, addressKey(dest)};
+    std::lock_guard lock(m_subscriptionMutex);
     if (snd_seq_get_port_subscription(m_seq, subscription) == 0) {
         return 0;
     }
+    if (m_subscriptions.count(key) != 0) {
+        return -ENODEV;
+    }
     const int result = snd_seq_subscribe_port(m_seq, subscription);
-    return result == -EBUSY ? 0 : result;
+    if (result < 0 && result != -EBUSY) {
+        return result;
+    }
+    m_subscriptions.insert(key);
+    return 0;
 }
 
 void AlsaClient::receiveLoop()

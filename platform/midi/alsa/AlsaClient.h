@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -49,6 +50,9 @@ public:
     int disconnectSource(int port, snd_seq_addr_t source);
     // Subscribes an output port to a destination unless it already is: the
     // kernel's MIDI driver opens the device only for a subscribed port.
+    // -ENODEV when a subscription made earlier has vanished: the destination
+    // went away in between, even if a device of the same name now stands at
+    // its address, and the messages sent before did not reach that one.
     int ensureConnectedTo(int port, snd_seq_addr_t dest);
 
 private:
@@ -88,6 +92,8 @@ private:
     std::map<int, InputPort> m_inputPorts;
     int m_portInCallback = -1;
     bool m_reportedOverrun = false;
+    std::mutex m_subscriptionMutex;
+    std::set<std::pair<int, int>> m_subscriptions; // (our port, destination client << 8 | port)
 };
 
 } // namespace mirelo::midi::alsa

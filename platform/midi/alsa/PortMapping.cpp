@@ -26,6 +26,11 @@ bool PortMapping::matchesKind(unsigned capability, EndpointKind kind)
     return kind == EndpointKind::source ? isSource(capability) : isDestination(capability);
 }
 
+bool PortMapping::isHardware(unsigned type)
+{
+    return (type & SND_SEQ_PORT_TYPE_HARDWARE) != 0;
+}
+
 std::vector<PortRecord> PortMapping::listEndpoints(std::vector<PortRecord> ports, EndpointKind kind,
                                                    const std::set<int>& ownClients)
 {
@@ -34,6 +39,10 @@ std::vector<PortRecord> PortMapping::listEndpoints(std::vector<PortRecord> ports
                !matchesKind(p.capability, kind);
     });
     std::stable_sort(ports.begin(), ports.end(), [](const PortRecord& a, const PortRecord& b) {
+        const bool aHardware = isHardware(a.type);
+        if (aHardware != isHardware(b.type)) {
+            return aHardware;
+        }
         return a.client != b.client ? a.client < b.client : a.port < b.port;
     });
     return ports;

@@ -20,6 +20,7 @@ struct PortRecord {
     std::string portName;
     bool kernelClient = false;
     int card = -1; // the sound card behind a kernel client, -1 when none
+    unsigned type = 0; // SND_SEQ_PORT_TYPE_* bits
 };
 
 class PortMapping {
@@ -28,8 +29,14 @@ public:
     static bool isDestination(unsigned capability);
     static bool matchesKind(unsigned capability, EndpointKind kind);
 
-    // The endpoints of one kind, in sequencer order (client, then port),
-    // leaving out the system client and the clients of this process.
+    // Whether the port belongs to a device the kernel drives (USB MIDI, a
+    // card's MIDI port). Client numbers cannot tell: Midi Through is always
+    // client 14, ahead of every USB device, and virmidi ports have a card too.
+    static bool isHardware(unsigned type);
+
+    // The endpoints of one kind, hardware ports first, each group in
+    // sequencer order (client, then port), leaving out the system client and
+    // the clients of this process.
     static std::vector<PortRecord> listEndpoints(std::vector<PortRecord> ports, EndpointKind kind,
                                                  const std::set<int>& ownClients);
 

@@ -1,6 +1,7 @@
 #include "SeqEventWriter.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace mirelo::midi::alsa {
 
@@ -11,7 +12,18 @@ constexpr std::size_t kEncoderBufferBytes = 16;
 
 SeqEventWriter::SeqEventWriter(snd_seq_t* seq, std::mutex& handleMutex, int sourcePort, snd_seq_addr_t dest,
                                WirePacer* pacer)
-    : m_seq(seq), m_handleMutex(handleMutex), m_sourcePort(sourcePort), m_dest(dest), m_pacer(pacer)
+    : SeqEventWriter(
+          [seq, &handleMutex](snd_seq_event_t& ev) {
+              std::lock_guard lock(handleMutex);
+              const int result = snd_seq_event_output_direct(seq, &ev);
+              return result < 0 ? result : 0;
+          },
+          sourcePort, dest, pacer)
+{
+}
+
+SeqEventWriter::SeqEventWriter(EventSink sink, int sourcePort, snd_seq_addr_t dest, WirePacer* pacer)
+    : m_sink(std::move(sink)), m_sourcePort(sourcePort), m_dest(dest), m_pacer(pacer)
 {
 }
 
@@ -78,9 +90,7 @@ int SeqEventWriter::output(snd_seq_event_t& ev, std::size_t wireBytes)
     if (m_pacer != nullptr) {
         m_pacer->admit(wireBytes);
     }
-    std::lock_guard lock(m_handleMutex);
-    const int result = snd_seq_event_output_direct(m_seq, &ev);
-    return result < 0 ? result : 0;
+    return m_sink(ev);
 }
 
 } // namespace mirelo::midi::alsa

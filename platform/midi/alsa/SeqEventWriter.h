@@ -10,6 +10,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -19,9 +20,15 @@ class SeqEventWriter {
 public:
     static constexpr std::size_t kWireEventBytes = 256;
 
+    // Takes each finished event: 0, or a negative error code. The event's
+    // SysEx bytes are valid only during the call.
+    using EventSink = std::function<int(snd_seq_event_t& ev)>;
+
     // `pacer` is null for ports that take whole messages. `handleMutex`
     // guards the handle's shared write buffer against other senders.
     SeqEventWriter(snd_seq_t* seq, std::mutex& handleMutex, int sourcePort, snd_seq_addr_t dest, WirePacer* pacer);
+    // Hands the events to `sink` instead of a sequencer.
+    SeqEventWriter(EventSink sink, int sourcePort, snd_seq_addr_t dest, WirePacer* pacer);
     ~SeqEventWriter();
     SeqEventWriter(const SeqEventWriter&) = delete;
     SeqEventWriter& operator=(const SeqEventWriter&) = delete;
@@ -34,8 +41,7 @@ private:
     int writeMessage(const std::vector<Byte>& bytes);
     int output(snd_seq_event_t& ev, std::size_t wireBytes);
 
-    snd_seq_t* m_seq;
-    std::mutex& m_handleMutex;
+    EventSink m_sink;
     int m_sourcePort;
     snd_seq_addr_t m_dest;
     WirePacer* m_pacer;

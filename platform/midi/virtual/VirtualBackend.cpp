@@ -48,6 +48,13 @@ std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
     return packets;
 }
 
+// Keeps a list hardware first, each group in the order its endpoints came.
+void hardwareFirst(std::vector<Endpoint>& endpoints)
+{
+    std::stable_partition(endpoints.begin(), endpoints.end(),
+                          [](const Endpoint& e) { return e.properties.hardware; });
+}
+
 } // namespace
 
 struct VirtualBackend::State {
@@ -260,12 +267,33 @@ OSStatus VirtualBackend::stringProperty(MIDIObjectRef obj, MIDIPropertyID proper
     case kMIDIPropertyDisplayName:
         value = &endpoint->properties.displayName;
         break;
+    case kMIDIPropertyHardware:
+        return kMIDIWrongPropertyType;
     }
     if (value == nullptr || !value->has_value()) {
         return kMIDIUnknownProperty;
     }
     *outString = **value;
     return noErr;
+}
+
+OSStatus VirtualBackend::integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Endpoint* endpoint = m_state->findEndpoint(obj);
+    if (endpoint == nullptr) {
+        return kMIDIObjectNotFound;
+    }
+    switch (propertyID) {
+    case kMIDIPropertyHardware:
+        *outValue = endpoint->properties.hardware ? 1 : 0;
+        return noErr;
+    case kMIDIPropertyName:
+    case kMIDIPropertyModel:
+    case kMIDIPropertyDisplayName:
+        return kMIDIWrongPropertyType;
+    }
+    return kMIDIUnknownProperty;
 }
 
 OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
@@ -309,6 +337,7 @@ MIDIEndpointRef VirtualBackend::addSource(VirtualEndpointProperties properties, 
     std::lock_guard lock(m_state->mutex);
     const MIDIEndpointRef ref = m_state->newRef();
     m_state->sources.push_back(Endpoint{ref, std::move(properties), nullptr});
+    hardwareFirst(m_state->sources);
     if (announce == Announce::Yes) {
         postToClients(kMIDIMsgObjectAdded);
         postToClients(kMIDIMsgSetupChanged);
@@ -336,6 +365,7 @@ MIDIEndpointRef VirtualBackend::addDeliveringDestination(VirtualEndpointProperti
     const MIDIEndpointRef ref = m_state->newRef();
     m_state->destinations.push_back(
         Endpoint{ref, std::move(properties), std::make_shared<const DeliveryHook>(std::move(hook))});
+    hardwareFirst(m_state->destinations);
     if (announce == Announce::Yes) {
         postToClients(kMIDIMsgObjectAdded);
         postToClients(kMIDIMsgSetupChanged);
@@ -384,6 +414,8 @@ bool VirtualBackend::setProperty(MIDIEndpointRef endpoint, MIDIPropertyID proper
     case kMIDIPropertyDisplayName:
         found->properties.displayName = std::move(value);
         return true;
+    case kMIDIPropertyHardware:
+        break;
     }
     return false;
 }

@@ -25,10 +25,13 @@
 namespace mirelo::midi {
 
 // The properties of a virtual endpoint; an empty optional cannot be read.
+// Hardware endpoints stand for connected instruments: they are listed before
+// the others, as the ALSA backend lists a USB device before Midi Through.
 struct VirtualEndpointProperties {
     std::optional<std::string> model;
     std::optional<std::string> name;
     std::optional<std::string> displayName;
+    bool hardware = false;
 };
 
 struct SentPacket {
@@ -80,10 +83,12 @@ public:
     ItemCount numberOfDestinations() override;
     MIDIEndpointRef destination(ItemCount index) override;
     OSStatus stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString) override;
+    OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue) override;
     OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) override;
     OSStatus flushOutput(MIDIEndpointRef dest) override;
 
     // --- the setup ---
+    // Endpoints are listed hardware first, each group in the order added.
     MIDIEndpointRef addSource(VirtualEndpointProperties properties, Announce announce = Announce::Yes);
     MIDIEndpointRef addDestination(VirtualEndpointProperties properties, ReceiveHook hook = {},
                                    Announce announce = Announce::Yes);
@@ -91,7 +96,7 @@ public:
                                              Announce announce = Announce::Yes);
     // Removes a source (disconnecting it from every port) or a destination.
     bool removeEndpoint(MIDIEndpointRef endpoint, Announce announce = Announce::Yes);
-    // Changes one property; nullopt makes it unreadable.
+    // Changes one string property; nullopt makes it unreadable.
     bool setProperty(MIDIEndpointRef endpoint, MIDIPropertyID propertyID, std::optional<std::string> value);
 
     // --- failures ---

@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+#include <utility>
 
 using namespace std::chrono_literals;
 using mirelo::test::Bytes;
@@ -139,7 +140,7 @@ protected:
     void SetUp() override
     {
         struct stat info {};
-        ASSERT_EQ(stat("/dev/snd/seq", &info), 0) << "no ALSA sequencer: run this through run-in-vm";
+        ASSERT_EQ(stat("/dev/snd/seq", &info), 0) << "no ALSA sequencer: run this in the test VM (tests/vm/vm-run)";
         ASSERT_STREQ(mirelo::midi::activeBackend().name(), "alsa");
         ASSERT_NE(CQORMIDIManager::instance(), nullptr);
     }
@@ -180,6 +181,66 @@ TEST_F(AlsaSeqIntegration, ListsTheVirtualPortsByName)
     EXPECT_NE(std::find(models.begin(), models.end(), "Virtual Raw MIDI 0-0"), models.end());
     // The clients of this program ("ZAV Editor") are not endpoints.
     EXPECT_EQ(std::find(models.begin(), models.end(), "ZAV Editor"), models.end());
+}
+
+// Midi Through and virmidi are software ports; a USB MIDI device is a
+// hardware port and must come before them all, though its client number is
+// higher. The VM has one when its runner plugs in the USB MIDI gadget.
+TEST_F(AlsaSeqIntegration, HardwarePortsAreListedBeforeSoftwarePorts)
+{
+    struct Endpoint {
+        std::string name;
+        std::string model;
+        bool hardware;
+    };
+    const auto list = [](ItemCount count, MIDIEndpointRef (*at)(ItemCount)) {
+        std::vector<Endpoint> endpoints;
+        for (ItemCount i = 0; i < count; ++i) {
+            const MIDIEndpointRef endpoint = at(i);
+            std::int32_t hardware = -1;
+            EXPECT_EQ(MIDIObjectGetIntegerProperty(endpoint, kMIDIPropertyHardware, &hardware), noErr);
+            std::string model;
+            MIDIObjectGetStringProperty(endpoint, kMIDIPropertyModel, &model);
+            endpoints.push_back({displayName(endpoint).value_or("?"), model, hardware == 1});
+        }
+        return endpoints;
+    };
+    // The instrument the VM plugs in, by its port's display name.
+    const char* usbPort = std::getenv("MIRELO_VM_USB_PORT_NAME");
+    const bool usbPlugged = usbPort != nullptr && *usbPort != '\0';
+    const std::string usbName = usbPlugged ? usbPort : "";
+
+    const std::pair<const char*, std::vector<Endpoint>> kinds[] = {
+        {"destination", list(MIDIGetNumberOfDestinations(), MIDIGetDestination)},
+        {"source", list(MIDIGetNumberOfSources(), MIDIGetSource)},
+    };
+    for (const auto& [kind, endpoints] : kinds) {
+        SCOPED_TRACE(kind);
+        std::optional<std::size_t> firstSoftware;
+        std::optional<std::size_t> usb;
+        for (std::size_t i = 0; i < endpoints.size(); ++i) {
+            const Endpoint& e = endpoints[i];
+            std::printf("%s %zu: %s (%s)\n", kind, i, e.name.c_str(), e.hardware ? "hardware" : "software");
+            if (!e.hardware && !firstSoftware) {
+                firstSoftware = i;
+            }
+            EXPECT_FALSE(e.hardware && firstSoftware) << e.name << " is hardware but comes after a software port";
+            if (e.name == "Midi Through Port-0" || e.model.starts_with("Virtual Raw MIDI")) {
+                EXPECT_FALSE(e.hardware) << e.name;
+            }
+            if (usbPlugged && e.name == usbName) {
+                usb = i;
+                EXPECT_TRUE(e.hardware) << e.name;
+            }
+        }
+        EXPECT_TRUE(firstSoftware.has_value()) << "Midi Through and virmidi are there";
+        if (usbPlugged) {
+            ASSERT_TRUE(usb.has_value()) << usbName << " is plugged in";
+            // Ahead of Midi Through, virmidi and the gadget's own end: the
+            // instrument is what a user who picks nothing gets.
+            EXPECT_EQ(endpoints.front().name, usbName);
+        }
+    }
 }
 
 TEST_F(AlsaSeqIntegration, UpdateReachesASoftwareClientWholeInOrderAndOnTime)

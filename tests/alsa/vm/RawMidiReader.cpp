@@ -10,11 +10,21 @@
 
 namespace mirelo::test {
 
-RawMidiReader::RawMidiReader(const std::string& device)
+RawMidiReader::RawMidiReader(const std::string& device, std::size_t bufferBytes)
 {
     if (snd_rawmidi_open(&m_in, nullptr, device.c_str(), SND_RAWMIDI_NONBLOCK) < 0) {
         m_in = nullptr;
         return;
+    }
+    if (bufferBytes != 0) {
+        snd_rawmidi_params_t* params = nullptr;
+        snd_rawmidi_params_alloca(&params);
+        snd_rawmidi_params_current(m_in, params);
+        if (snd_rawmidi_params_set_buffer_size(m_in, params, bufferBytes) < 0 || snd_rawmidi_params(m_in, params) < 0) {
+            snd_rawmidi_close(m_in);
+            m_in = nullptr;
+            return;
+        }
     }
     // The kernel delivers to an input substream only once it is triggered,
     // which a read does; doing one here means nothing sent after the

@@ -22,7 +22,9 @@ public:
         std::uint64_t arrivedNs; // platform clock
     };
 
-    explicit RawMidiReader(const std::string& device); // e.g. "hw:0,0"
+    // e.g. "hw:0,0"; `bufferBytes` 0 keeps the driver's buffer. A device end
+    // without flow control (f_midi) needs one that holds the whole input.
+    explicit RawMidiReader(const std::string& device, std::size_t bufferBytes = 0);
     ~RawMidiReader();
     RawMidiReader(const RawMidiReader&) = delete;
     RawMidiReader& operator=(const RawMidiReader&) = delete;

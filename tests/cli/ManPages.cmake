@@ -1,0 +1,66 @@
+# The manual pages made from the programs' --help cover what the programs
+# read and do: every environment variable that the sources read (the shared
+# layers' in both pages, the CLI's and the window's in their own), the exit
+# statuses, and every command of the CLI.
+#   MAN_DIR     where the build put the pages (NAME.1.gz)
+#   SOURCE_DIR  the project's sources
+#   HAVE_APP    whether the window program is part of the build
+
+function(page_text program out)
+  execute_process(COMMAND gzip -dc "${MAN_DIR}/${program}.1.gz" RESULT_VARIABLE rc OUTPUT_VARIABLE text)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "no manual page ${MAN_DIR}/${program}.1.gz")
+  endif()
+  foreach(section NAME SYNOPSIS DESCRIPTION OPTIONS "\"EXIT STATUS\"" ENVIRONMENT)
+    if(NOT text MATCHES "\n\\.SH ${section}\n")
+      message(FATAL_ERROR "${program}(1) has no ${section} section")
+    endif()
+  endforeach()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The names of the variables read in these folders' sources, as the string
+# literals that getenv is given.
+function(variables_read out)
+  set(found "")
+  foreach(pattern IN LISTS ARGN)
+    file(GLOB sources "${SOURCE_DIR}/${pattern}")
+    foreach(source IN LISTS sources)
+      file(READ "${source}" text)
+      string(REGEX MATCHALL "\"MIRELO_[A-Z_]+\"" literals "${text}")
+      list(APPEND found ${literals})
+    endforeach()
+  endforeach()
+  string(REPLACE "\"" "" found "${found}")
+  list(REMOVE_DUPLICATES found)
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+function(expect_documented program)
+  foreach(variable IN LISTS ARGN)
+    if(NOT page_${program} MATCHES "\n\\\\fB${variable}\\\\fR\n")
+      message(FATAL_ERROR "${program}(1) does not explain ${variable}: add it to the program's --help")
+    endif()
+  endforeach()
+endfunction()
+
+set(shared_layers "*.cpp" "platform/*.cpp" "platform/*/*.cpp" "platform/*/*/*.cpp")
+variables_read(shared ${shared_layers})
+if(NOT shared)
+  message(FATAL_ERROR "no variable found in the shared layers: the search is broken")
+endif()
+
+page_text(mirelo-updater-cli page_mirelo-updater-cli)
+variables_read(cli_only "cli/*.cpp" "cli/*.h")
+expect_documented(mirelo-updater-cli ${shared} ${cli_only})
+foreach(command inspect pack send list)
+  if(NOT page_mirelo-updater-cli MATCHES "\n\\.SS ${command}\n")
+    message(FATAL_ERROR "mirelo-updater-cli(1) has no command ${command}")
+  endif()
+endforeach()
+
+if(HAVE_APP)
+  page_text(mirelo-updater page_mirelo-updater)
+  variables_read(app_only "app/*.cpp" "app/*.h")
+  expect_documented(mirelo-updater ${shared} ${app_only})
+endif()

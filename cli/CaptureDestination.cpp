@@ -101,6 +101,8 @@ CCaptureDestination::EOpen CCaptureDestination::open(std::string& outError)
         closeFiles();
         return EOpen::kFailed;
     }
+    m_syxBytes = 0;
+    m_csvBytes = sizeof kHead - 1;
     return EOpen::kOk;
 }
 
@@ -131,10 +133,17 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
     std::uint64_t size = 0;
     // An empty message has no packet to carry a time: it arrived now.
     const std::uint64_t stamp = list.numPackets > 0 ? list.packet[0].timeStamp : AudioGetCurrentHostTime();
+    // A message that fails half-written is taken back out: the files hold
+    // exactly the messages that were sent.
+    const auto failed = [this] {
+        static_cast<void>(::ftruncate(m_syx, static_cast<off_t>(m_syxBytes)));
+        static_cast<void>(::ftruncate(m_csv, static_cast<off_t>(m_csvBytes)));
+        return kWriteFailed;
+    };
     const MIDIPacket* packet = &list.packet[0];
     for (std::uint32_t i = 0; i < list.numPackets; ++i) {
         if (!writeAll(m_syx, packet->data, packet->length, m_syxPath)) {
-            return kWriteFailed;
+            return failed();
         }
         size += packet->length;
         packet = MIDIPacketNext(packet);
@@ -149,7 +158,7 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
                             std::to_string(stamp >= zero ? (stamp - zero) / kNanosecondsPerMicrosecond : 0) + ',' +
                             std::to_string(size) + '\n';
     if (!writeAll(m_csv, row.data(), row.size(), m_csvPath)) {
-        return kWriteFailed;
+        return failed();
     }
     // A file removed under us takes every later write with it, unnoticed.
     for (auto [fd, path] : {std::pair{m_syx, &m_syxPath}, std::pair{m_csv, &m_csvPath}}) {
@@ -159,6 +168,8 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
             return kWriteFailed;
         }
     }
+    m_syxBytes += size;
+    m_csvBytes += row.size();
     ++m_count;
     return noErr;
 }

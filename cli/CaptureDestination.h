@@ -68,6 +68,8 @@ private:
     int m_syx = -1;
     int m_csv = -1;
     std::uint64_t m_count = 0;
+    std::uint64_t m_syxBytes = 0; // written by whole messages
+    std::uint64_t m_csvBytes = 0;
     std::uint64_t m_firstStamp = 0;
     std::optional<std::string> m_failure;
 };

@@ -35,6 +35,9 @@ int main(int argc, char** argv)
     // A reader that goes away (`| head`) gives failed writes, never a signal
     // that would end a transfer between two messages.
     std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a file-size limit: a capture that cannot grow fails its write
+    // and the run says so, rather than the process dying between messages.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     CLI::App app{"mirelo updater: sends firmware stored in a Standard MIDI File to a MIDI instrument",
                  "mirelo-updater-cli"};
@@ -75,8 +78,10 @@ int main(int argc, char** argv)
 
     for (size_t i = 0; i < commands.size(); ++i) {
         if (subcommands[i]->parsed()) {
-            const int status = commands[i]->run(std::cout, std::cerr);
+            // The first failed write leaves its reason in errno; nothing after
+            // it writes to standard output.
             errno = 0;
+            const int status = commands[i]->run(std::cout, std::cerr);
             std::cout.flush();
             if (!std::cout && commands[i]->outputIsTheResult()) {
                 std::cerr << "mirelo-updater-cli: cannot write to standard output ("

@@ -150,9 +150,12 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
-    cmd->footer(std::string("Exit status: 0 every message sent, 1 the transfer failed part-way (or the capture "
-                            "could not be written), 2 usage or a refused update file, 3 no MIDI system, no "
-                            "destination, or no single instrument to send to without --to.\nTest hook: ") +
+    cmd->footer(std::string("SIGINT, SIGTERM or SIGHUP during a run: the message in flight finishes, nothing more "
+                            "is sent, the capture keeps exactly what was sent, and the status is 128 + the "
+                            "signal.\nExit status: 0 every message sent, 1 the transfer failed part-way (or the "
+                            "capture could not be written, or another send holds it), 2 usage or a refused update "
+                            "file, 3 no MIDI system, no destination, or no single instrument to send to without "
+                            "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.\nTest hook: ") +
                 kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
     return cmd;
 }

@@ -47,9 +47,11 @@ int main(int argc, char** argv)
     // "Environment:" blocks become the page's sections of those names.
     app.footer("Exit status:\n"
                "  0  success\n"
-               "  1  the job failed part-way: a send failed, or an output file could not be written\n"
+               "  1  the job failed part-way: a send failed, or an output (a file, standard output) could not be "
+               "written\n"
                "  2  usage error, or a refused input file\n"
                "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
+               "  129, 130, 143  send was interrupted by SIGHUP, SIGINT or SIGTERM after the message in flight\n"
                "\n"
                "Environment:\n"
                "  MIRELO_MIDI_BACKEND  alsa (the default: the ALSA sequencer) or virtual (in-process, no "

@@ -7,6 +7,7 @@
 #include "QORMIDIManager_Mac.h"
 #include "mstd/GenericException.h"
 #include "platform/Clock.h"
+#include "platform/Interrupt.h"
 #include "platform/TimerSlack.h"
 
 namespace {
@@ -355,7 +356,8 @@ bool CZAVController::updateFirmware(const std::uint8_t* data, std::uint32_t leng
     return updateFirmware(schedule, progress, context);
 }
 
-bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context)
+bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context,
+                                    const STransferControl& control)
 {
     CQORMIDIManager* manager = CQORMIDIManager::instance();
     const std::deque<CFirmwareSchedule::SMessage>& messages = schedule.messages();
@@ -364,6 +366,10 @@ bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressP
     }
 
     const std::uint64_t startMs = wholeMilliseconds(monotonicNanoseconds());
+    if (control.startNanoseconds != nullptr) {
+        control.startNanoseconds->store(startMs * kNanosecondsPerMillisecond, std::memory_order_release);
+    }
+    const auto stopped = [&control] { return control.stop != nullptr && control.stop->raised(); };
     const std::uint64_t count = messages.size();
     const mirelo::platform::ScopedTimerSlack preciseWakeUps;
     int lastReported = 0;
@@ -375,15 +381,25 @@ bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressP
         // Every send time counts from the one start, so a late message does
         // not push back the ones after it.
         std::uint64_t elapsedMs = wholeMilliseconds(now) - startMs;
-        while (message.sendTime > elapsedMs) {
+        while (message.sendTime > elapsedMs && !stopped()) {
             const timespec span = spanUntilDue(message.sendTime, elapsedMs, startMs, now);
-            platformNanosleep(&span);
+            if (control.stop != nullptr) {
+                control.stop->sleep(static_cast<std::uint64_t>(span.tv_sec), static_cast<std::uint64_t>(span.tv_nsec));
+            } else {
+                platformNanosleep(&span);
+            }
             now = monotonicNanoseconds();
             elapsedMs = wholeMilliseconds(now) - startMs;
+        }
+        if (stopped()) {
+            return false;
         }
 
         if (manager->sendLongMessage(message.bytes.data(), static_cast<int>(message.bytes.size())) != noErr) {
             return false;
+        }
+        if (control.sentMessages != nullptr) {
+            control.sentMessages->fetch_add(1, std::memory_order_acq_rel);
         }
         if (progress != nullptr && percent != lastReported) {
             progress(percent, context);

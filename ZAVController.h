@@ -4,6 +4,7 @@
 // its model name, watches for a heartbeat on a 50 ms timer of the main loop,
 // hands controller events to listeners, and sends firmware updates.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <utility>
@@ -19,6 +20,23 @@ enum EQOREventID : std::int32_t {
 };
 
 class CFirmwareSchedule;
+
+namespace mirelo::platform {
+class Interrupt;
+}
+
+// What a caller may ask of a transfer beyond the file: to stop, and to know
+// the instant every send time counts from.
+struct STransferControl {
+    // Once raised, no further message is sent and a wait for the next one
+    // ends at once; the message being sent finishes, so none goes out in half.
+    const mirelo::platform::Interrupt* stop = nullptr;
+    // Set before the first send: the start, in nanoseconds of the monotonic
+    // clock (a whole millisecond), that every send time counts from.
+    std::atomic<std::uint64_t>* startNanoseconds = nullptr;
+    // Counts the messages the MIDI manager accepted, as they go.
+    std::atomic<std::uint64_t>* sentMessages = nullptr;
+};
 
 class CZAVController {
 public:
@@ -78,7 +96,8 @@ public:
     bool updateFirmware(const std::uint8_t* data, std::uint32_t length, ProgressProc progress, void* context);
     // The same with a schedule built beforehand, so a caller that has already
     // verified and shown it does not hold the file twice.
-    bool updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context);
+    bool updateFirmware(const CFirmwareSchedule& schedule, ProgressProc progress, void* context,
+                        const STransferControl& control = {});
 
 private:
     CZAVController();

@@ -24,6 +24,8 @@
 #include <syslog.h>
 
 #include <algorithm>
+#include <mutex>
+#include <condition_variable>
 #include <thread>
 #include <vector>
 
@@ -82,6 +84,16 @@ std::optional<QString> loadSchedule(const QString& path, CFirmwareSchedule& outS
 } // namespace
 
 std::atomic<int> REVArodozDoc::s_liveRuns{0};
+
+namespace {
+
+// Worker threads of runs, counted until their last step, so the application
+// never takes down what a worker still touches.
+std::mutex s_workersMutex;
+std::condition_variable s_workersDone;
+int s_workers = 0;
+
+} // namespace
 
 std::shared_ptr<REVArodozDoc> REVArodozDoc::create()
 {
@@ -183,6 +195,7 @@ void REVArodozDoc::makeWindowControllers()
     m_sldTempo = form.m_sldTempo;
     m_sldPosition = form.m_sldPosition;
     m_progress = form.m_progress;
+    m_txtRunProgress = form.m_txtRunProgress;
     m_popOutput = form.m_popOutput;
     m_txtOutputHint = form.m_txtOutputHint;
     m_chkRepeat = form.m_chkRepeat;
@@ -308,6 +321,12 @@ void REVArodozDoc::setDateSource(DateSource source)
 int REVArodozDoc::liveRunCount()
 {
     return s_liveRuns.load(std::memory_order_acquire);
+}
+
+void REVArodozDoc::waitForRunWorkers()
+{
+    std::unique_lock lock(s_workersMutex);
+    s_workersDone.wait(lock, [] { return s_workers == 0; });
 }
 
 // ---------------------------------------------------------------- output list
@@ -506,14 +525,23 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
             m_isRunning = true;
             m_date = m_dateSource();
             m_run = SRunInput{m_filePath, m_progress};
+            m_runCounters = std::make_shared<SRunCounters>();
             s_liveRuns.fetch_add(1, std::memory_order_acq_rel);
+            {
+                std::lock_guard lock(s_workersMutex);
+                ++s_workers;
+            }
             std::thread([self = std::move(self)]() mutable {
                 SRunOutcome outcome = self->runUpdate();
+                // Over from here on: a quit now interrupts nothing.
+                s_liveRuns.fetch_sub(1, std::memory_order_acq_rel);
                 // The queued step takes over the worker's hold on the document,
                 // so the document is never released on this thread.
                 mirelo::platform::mainLoop().post(
                     [self = std::move(self), outcome = std::move(outcome)] { self->endOfRun(outcome); });
-                s_liveRuns.fetch_sub(1, std::memory_order_acq_rel);
+                std::lock_guard lock(s_workersMutex);
+                --s_workers;
+                s_workersDone.notify_all();
             }).detach();
         }
     }
@@ -549,7 +577,11 @@ REVArodozDoc::SRunOutcome REVArodozDoc::runUpdate()
     if (std::optional<QString> refused = loadSchedule(*m_run.filePath, schedule)) {
         return {false, std::move(refused)};
     }
-    return {CZAVController::instance()->updateFirmware(schedule, &REVArodozDoc::updateProgress, &m_run.progress),
+    const std::shared_ptr<SRunCounters> counters = m_runCounters;
+    counters->total.store(schedule.messages().size(), std::memory_order_release);
+    counters->expectedMs.store(schedule.duration(), std::memory_order_release);
+    return {CZAVController::instance()->updateFirmware(schedule, &REVArodozDoc::updateProgress, &m_run.progress,
+                                                       STransferControl{nullptr, nullptr, &counters->sent}),
             std::nullopt};
 }
 
@@ -559,8 +591,10 @@ bool REVArodozDoc::updateProgress(int percent, void* context)
     // before the report runs.
     QPointer<QProgressBar> bar = *static_cast<const QPointer<QProgressBar>*>(context);
     mirelo::platform::mainLoop().post([bar = std::move(bar), percent] {
+        // A full bar says the instrument was updated: only the end of a
+        // successful run shows it.
         if (bar) {
-            bar->setValue(static_cast<int>(static_cast<double>(percent)));
+            bar->setValue(std::min(static_cast<int>(static_cast<double>(percent)), kMostWhileRunning));
         }
     });
     return true;
@@ -600,8 +634,25 @@ void REVArodozDoc::idleRoutine()
     if (!m_txtPosition_time || !m_isRunning || !m_date) {
         return;
     }
-    const double seconds = static_cast<double>(m_date->msecsTo(m_dateSource())) / 1000.0;
-    m_txtPosition_time->setText(timeStringWithSeconds(seconds));
+    const std::int64_t elapsedMs = m_date->msecsTo(m_dateSource());
+    m_txtPosition_time->setText(timeStringWithSeconds(static_cast<double>(elapsedMs) / 1000.0));
+    showRunProgress(elapsedMs);
+}
+
+void REVArodozDoc::showRunProgress(std::int64_t elapsedMs)
+{
+    const std::uint64_t total = m_runCounters->total.load(std::memory_order_acquire);
+    if (!m_txtRunProgress || total == 0) {
+        return;
+    }
+    // The schedule fixes how long a run takes, so users know how long not to unplug.
+    const std::uint64_t expectedMs = m_runCounters->expectedMs.load(std::memory_order_acquire);
+    const std::uint64_t elapsed = elapsedMs > 0 ? static_cast<std::uint64_t>(elapsedMs) : 0;
+    const std::uint64_t leftMs = expectedMs > elapsed ? expectedMs - elapsed : 0;
+    m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages, about %3 s left")
+                                  .arg(m_runCounters->sent.load(std::memory_order_acquire))
+                                  .arg(total)
+                                  .arg(static_cast<double>(leftMs) / 1000.0, 0, 'f', 1));
 }
 
 QString REVArodozDoc::timeStringWithSeconds(double seconds)

@@ -47,6 +47,9 @@ public:
     static constexpr const char* kNoInstrumentHint = "No instrument found — connect it by USB or pick an output";
     static constexpr int kIdleIntervalMs = 200;
     static constexpr double kFullBar = 100.0;
+    // While a run goes the bar stops here: only a transfer that returned
+    // success fills it.
+    static constexpr int kMostWhileRunning = 99;
 
     // What the display timer reads as "now"; tests set a fixed one.
     using DateSource = std::function<QDateTime()>;
@@ -110,8 +113,12 @@ public:
     bool remembersNoDeviceMark() const;
     std::optional<QString> rememberedDeviceName() const;
     void setDateSource(DateSource source);
-    // Update runs whose worker has not finished yet, over all documents.
+    // Transfers that have not returned yet, over all documents: quitting now
+    // would leave an instrument half-written.
     static int liveRunCount();
+    // Blocks until every run's worker has handed over its end-of-run step and
+    // touches nothing more (transfers that have returned end within moments).
+    static void waitForRunWorkers();
 
     // The window outlets; null until the window loads and after it goes.
     QPointer<QLabel> m_txtTracks;
@@ -128,6 +135,7 @@ public:
     QPointer<QSlider> m_sldTempo;
     QPointer<QSlider> m_sldPosition;
     QPointer<QProgressBar> m_progress;
+    QPointer<QLabel> m_txtRunProgress; // messages sent of the total, and the time left
     QPointer<QComboBox> m_popOutput;
     QPointer<QLabel> m_txtOutputHint;
     QPointer<QCheckBox> m_chkRepeat;
@@ -144,6 +152,12 @@ private:
         std::optional<QString> filePath;
         QPointer<QProgressBar> progress;
     };
+    // How far a run got, written by its worker and read by the display timer.
+    struct SRunCounters {
+        std::atomic<std::uint64_t> sent{0};
+        std::atomic<std::uint64_t> total{0};
+        std::atomic<std::uint64_t> expectedMs{0};
+    };
 
     // The open step: position k, with the name the scan read for it.
     void openOutputDevice(std::uint64_t k, const std::optional<QString>& scannedName);
@@ -153,6 +167,7 @@ private:
     std::optional<QString> listTitleAt(std::uint64_t k) const;
     void showOutputHint();
     void showRunningState();
+    void showRunProgress(std::int64_t elapsedMs);
 
     // How a run ended: sent whole, a failed transfer, or not started because
     // the update file could not be read or was refused (nothing was sent).
@@ -181,6 +196,7 @@ private:
     bool m_setupChangedDuringRun = false;
     bool m_closed = false;
     SRunInput m_run;
+    std::shared_ptr<SRunCounters> m_runCounters = std::make_shared<SRunCounters>();
     DateSource m_dateSource;
     std::unique_ptr<CDocumentWindow> m_window;
 

@@ -56,7 +56,7 @@ bool setUpCapture(std::unique_ptr<Capture>& capture)
 #if MIRELO_HAVE_CAPTURE
     capture = std::make_unique<Capture>(std::filesystem::path(path.toStdString()));
     std::string reason;
-    if (!capture->open(reason)) {
+    if (capture->open(reason) != Capture::EOpen::kOk) {
         std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
         capture.reset();
         return false;
@@ -69,16 +69,20 @@ bool setUpCapture(std::unique_ptr<Capture>& capture)
 #endif
 }
 
-void finishCapture(std::unique_ptr<Capture>& capture)
+// False when the capture could not be written: the run that hit it stopped
+// there, and the application's status says so too.
+bool finishCapture(std::unique_ptr<Capture>& capture)
 {
     if (!capture) {
-        return;
+        return true;
     }
     mirelo::midi::setActiveBackend(nullptr);
     std::string reason;
     if (!capture->finish(reason)) {
         std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
+        return false;
     }
+    return true;
 }
 
 } // namespace
@@ -122,10 +126,14 @@ int main(int argc, char** argv)
             std::fflush(nullptr);
             std::_Exit(kExitQuitDuringUpdate);
         }
+        // A run that ended may still be handing over its last step.
+        REVArodozDoc::waitForRunWorkers();
         documents.closeAllDocuments();
     }
     CZAVController::terminate();
     mirelo::platform::setMainLoop(nullptr);
-    finishCapture(capture);
+    if (!finishCapture(capture) && status == EXIT_SUCCESS) {
+        status = EXIT_FAILURE;
+    }
     return status;
 }

@@ -2,46 +2,74 @@
 // The capture destination of `send --capture OUT.syx`: a virtual MIDI backend
 // with one destination, "Capture", that writes every message it receives to
 // OUT.syx, bytes unchanged, and one row per message to OUT.syx.csv:
-// index,sent_us,bytes, where sent_us counts microseconds from the first
-// message by the packets' timestamps. One MIDISend is one message, however
-// many 256-byte packets it came in.
+// index,sent_us,bytes, where sent_us counts microseconds from the transfer's
+// start, the zero its due times count from. One MIDISend is one message,
+// however many 256-byte packets it came in.
+//
+// Each message is written through at once: a write that fails (disk full, the
+// file removed) fails that send, so the run stops there as it would at a
+// device that refused a message, and the files hold exactly what was sent.
 
 #include "midi/virtual/VirtualBackend.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class CCaptureDestination {
 public:
     static constexpr const char* kName = "Capture";
+    // The status of a send whose message could not be written.
+    static constexpr OSStatus kWriteFailed = kMIDIMessageSendErr;
 
+    enum class EOpen { kOk, kInUse, kFailed };
+
+    // Adds the destination; the files are opened by open().
     explicit CCaptureDestination(std::filesystem::path syxPath);
+    ~CCaptureDestination();
     CCaptureDestination(const CCaptureDestination&) = delete;
     CCaptureDestination& operator=(const CCaptureDestination&) = delete;
 
-    // Creates both files (empty) and the destination. False with a reason
-    // when a file cannot be created.
-    bool open(std::string& outError);
-    // Flushes and closes both files. False with a reason when any write failed.
+    // Why the capture may not write where asked: an output is the update file
+    // itself, or the two outputs are one file (through any link). Nothing is
+    // opened or created.
+    static std::optional<std::string> pathProblem(const std::filesystem::path& updateFile,
+                                                  const std::filesystem::path& syxPath);
+
+    // Opens or creates both files, locks each against another capture, then
+    // empties them. kInUse when another capture holds a lock.
+    EOpen open(std::string& outError);
+    // Rows count from this start (monotonic nanoseconds), once it is set;
+    // before, from the first message.
+    void countFrom(const std::atomic<std::uint64_t>* startNanoseconds) { m_start = startNanoseconds; }
+    // Closes both files. False with a reason when a write failed or closing did.
     bool finish(std::string& outError);
+    // The write error that failed a send, if any.
+    std::optional<std::string> failure() const;
 
     mirelo::midi::VirtualBackend& backend() { return m_backend; }
     const std::filesystem::path& syxPath() const { return m_syxPath; }
     const std::filesystem::path& csvPath() const { return m_csvPath; }
 
 private:
-    void receive(const MIDIPacketList& list);
+    OSStatus receive(const MIDIPacketList& list);
+    bool writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path);
+    void closeFiles();
 
     std::filesystem::path m_syxPath;
     std::filesystem::path m_csvPath;
     mirelo::midi::VirtualBackend m_backend;
+    const std::atomic<std::uint64_t>* m_start = nullptr;
 
-    mutable std::mutex m_mutex; // the hook runs on the sending thread
-    std::ofstream m_syx;
-    std::ofstream m_csv;
+    mutable std::mutex m_mutex; // receive runs on the sending thread
+    int m_syx = -1;
+    int m_csv = -1;
     std::uint64_t m_count = 0;
-    MIDITimeStamp m_firstTimeStamp = 0;
+    std::uint64_t m_syxBytes = 0; // written by whole messages
+    std::uint64_t m_csvBytes = 0;
+    std::uint64_t m_firstStamp = 0;
+    std::optional<std::string> m_failure;
 };

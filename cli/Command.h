@@ -14,4 +14,8 @@ public:
     virtual CLI::App* attach(CLI::App& inApp) = 0;
     // Runs after a successful parse; the result is the process exit status.
     virtual int run(std::ostream& out, std::ostream& err) = 0;
+    // Whether output that could not be written makes the command fail. Not
+    // for a transfer: whether the update went out decides its status, and a
+    // closed pipe must not stop it half-way.
+    virtual bool outputIsTheResult() const { return true; }
 };

@@ -1,20 +1,21 @@
 #include "PackCommand.h"
 
 #include "ExitStatus.h"
+#include "FileReplacer.h"
 #include "SyxReader.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 CLI::App* CPackCommand::attach(CLI::App& inApp)
 {
     CLI::App* cmd = inApp.add_subcommand(
         "pack", "Make an update file from SysEx messages (.syx): every F0...F7 message of the inputs, in order, "
                 "sent --first-delay ms after the start and then one every --interval ms.");
-    cmd->add_option("--out", m_outPath, "The update file to write (a format-1 Standard MIDI File)")
+    cmd->add_option("--out", m_outPath,
+                    "The update file to write (a format-1 Standard MIDI File), or - for standard output. An "
+                    "existing file is replaced whole, keeping its mode; a link is followed")
         ->required()
         ->option_text("FILE");
     cmd->add_option("--interval", m_options.intervalMs, "Milliseconds between two messages (default 60)")
@@ -58,33 +59,25 @@ int CPackCommand::run(std::ostream& out, std::ostream& err)
         return cli_exit::kBadInput;
     }
 
-    // Written beside the target and renamed over it, so a failed write never
-    // leaves half an update file under the real name.
-    const std::filesystem::path target(m_outPath);
-    std::filesystem::path temporary = target;
-    temporary += ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-        file.close();
-        if (!file) {
-            err << "pack: cannot write " << m_outPath << " (" << std::strerror(errno) << ")\n";
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
+    // "-" is standard output; the summary then goes to standard error.
+    const bool toStandardOutput = m_outPath == "-";
+    if (toStandardOutput) {
+        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        out.flush();
+        if (!out) {
+            err << "pack: cannot write the update file to standard output (" << std::strerror(errno) << ")\n";
             return cli_exit::kFailed;
         }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        err << "pack: cannot write " << m_outPath << " (" << ec.message() << ")\n";
-        std::filesystem::remove(temporary, ec);
+    } else if (std::string reason; !CFileReplacer::write(m_outPath, image, reason)) {
+        err << "pack: " << reason << "\n";
         return cli_exit::kFailed;
     }
 
     const std::uint64_t last =
         m_options.firstDelayMs + static_cast<std::uint64_t>(messages.size() - 1) * m_options.intervalMs;
-    out << "wrote " << m_outPath << ": " << messages.size() << " messages, " << image.size() << " bytes, last due at "
-        << last << " ms (division " << m_options.division << ")\n";
+    std::ostream& summary = toStandardOutput ? err : out;
+    summary << "wrote " << (toStandardOutput ? "standard output" : m_outPath) << ": " << messages.size()
+            << " messages, " << image.size() << " bytes, last due at " << last << " ms (division "
+            << m_options.division << ")\n";
     return cli_exit::kSuccess;
 }

@@ -58,6 +58,7 @@ void CProgressDisplay::draw(int percent, std::uint64_t sentMessages, std::uint64
 
 void CProgressDisplay::update(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs)
 {
+    percent = std::min(percent, kMostWhileRunning);
     if (m_isTerminal) {
         draw(percent, sentMessages, elapsedMs);
         return;

@@ -12,10 +12,14 @@
 class CProgressDisplay {
 public:
     static constexpr int kBarWidth = 30;
+    // A run shows at most this much: 100% is only for a transfer that has
+    // returned success, and a run that fails at its last message of several
+    // hundred would otherwise already show it.
+    static constexpr int kMostWhileRunning = 99;
 
     CProgressDisplay(std::ostream& out, bool isTerminal, std::uint64_t totalMessages, std::uint64_t expectedMs);
 
-    // Main thread only.
+    // Main thread only. Shows at most kMostWhileRunning.
     void update(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs);
     // The last state; ends the terminal line.
     void finish(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs);

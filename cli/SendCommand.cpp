@@ -7,6 +7,7 @@
 #include "MidiEndpoints.h"
 #include "ProgressDisplay.h"
 #include "ScheduleLoader.h"
+#include "SignalWatch.h"
 #include "StatusText.h"
 
 #include "Bundle.h"
@@ -17,8 +18,10 @@
 #include "ZAVController.h"
 #include "midi/MidiBackend.h"
 #include "midi/virtual/VirtualBackend.h"
+#include "platform/Interrupt.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <memory>
@@ -147,9 +150,12 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
-    cmd->footer(std::string("Exit status: 0 every message sent, 1 the transfer failed part-way (or the capture "
-                            "could not be written), 2 usage or a refused update file, 3 no MIDI system, no "
-                            "destination, or no single instrument to send to without --to.\nTest hook: ") +
+    cmd->footer(std::string("SIGINT, SIGTERM or SIGHUP during a run: the message in flight finishes, nothing more "
+                            "is sent, the capture keeps exactly what was sent, and the status is 128 + the "
+                            "signal.\nExit status: 0 every message sent, 1 the transfer failed part-way (or the "
+                            "capture could not be written, or another send holds it), 2 usage or a refused update "
+                            "file, 3 no MIDI system, no destination, or no single instrument to send to without "
+                            "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.\nTest hook: ") +
                 kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
     return cmd;
 }
@@ -184,6 +190,12 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         }
         path = found->string();
     }
+    if (m_capture) {
+        if (const auto problem = CCaptureDestination::pathProblem(path, *m_capture)) {
+            err << "send: --capture " << *m_capture << ": " << *problem << "\n";
+            return cli_exit::kBadInput;
+        }
+    }
     // Verified and built once; the transfer sends from this schedule.
     CFirmwareSchedule schedule;
     if (const int status = CScheduleLoader::load(path, schedule, err, "send: "); status != cli_exit::kSuccess) {
@@ -192,14 +204,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     const std::uint64_t total = schedule.messages().size();
     std::string reason;
 
+    // Before any thread of the run exists, so that every one of them leaves
+    // the run's signals to the watch.
+    mirelo::platform::Interrupt interrupt;
+    const CSignalWatch signals(interrupt);
+
     // The MIDI system, and what to send to.
     CRunScope scope;
     if (m_capture) {
         scope.capture = std::make_unique<CCaptureDestination>(*m_capture);
-        if (!scope.capture->open(reason)) {
-            err << "send: " << reason << "\n";
-            return cli_exit::kFailed;
-        }
         mirelo::midi::setActiveBackend(&scope.capture->backend());
     }
     mirelo::midi::MidiBackend& backend = mirelo::midi::activeBackend();
@@ -224,6 +237,14 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     }
     const std::size_t index = choice.index;
     const std::string destinationLabel = destinations[index].label("destination");
+
+    // Every check has passed: only now are the capture files touched.
+    if (scope.capture) {
+        if (const auto opened = scope.capture->open(reason); opened != CCaptureDestination::EOpen::kOk) {
+            err << "send: " << reason << "\n";
+            return cli_exit::kFailed;
+        }
+    }
 
     if (const char* failSend = std::getenv(kFailSendVariable); failSend != nullptr && *failSend != '\0') {
         std::size_t k = 0;
@@ -267,15 +288,24 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     warnAboutFileOrder(schedule, err);
     CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
     SRun progress{loop, display, counting, nowMs()};
+    if (signals.signal() != 0) {
+        err << "send: interrupted before the first message; nothing was sent\n";
+        return 128 + signals.signal();
+    }
     progress.redraw();
     mirelo::platform::EventLoop::TimerId redrawTimer = 0;
     if (::isatty(STDERR_FILENO) == 1) {
         redrawTimer = loop.addTimer(kRedrawInterval, kRedrawInterval, [&progress] { progress.redraw(); });
     }
 
+    std::atomic<std::uint64_t> startNanoseconds{0};
+    if (scope.capture) {
+        scope.capture->countFrom(&startNanoseconds);
+    }
     bool sent = false;
     std::thread worker([&] {
-        sent = CZAVController::instance()->updateFirmware(schedule, &CSendCommand::onProgress, &progress);
+        sent = CZAVController::instance()->updateFirmware(schedule, &CSendCommand::onProgress, &progress,
+                                                          STransferControl{&interrupt, &startNanoseconds});
         loop.post([&loop] { loop.quit(); });
     });
     loop.run();
@@ -289,10 +319,19 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     // backend lost its output on the way: the manager closes the output of a
     // device that has gone, and sends to a closed output succeed.
     const bool whole = sent && done == total;
-    display.finish(whole ? 100 : progress.percent, done, elapsedMs);
+    // 100% means the whole update went out, and nothing less may show it.
+    display.finish(whole ? 100 : std::min(progress.percent, CProgressDisplay::kMostWhileRunning), done, elapsedMs);
+    const bool captured = !scope.capture || scope.capture->finish(reason);
 
+    const int signal = signals.signal();
+    const bool interrupted = !sent && signal != 0 && counting.firstFailure() == noErr;
     if (!whole) {
-        if (const OSStatus status = counting.firstFailure(); status != noErr) {
+        if (interrupted) {
+            err << "send: interrupted after message " << done << " of " << total
+                << "; the instrument must be updated again\n";
+        } else if (!captured) {
+            err << "send: send failed at message " << done + 1 << " of " << total << ": capture: " << reason << "\n";
+        } else if (const OSStatus status = counting.firstFailure(); status != noErr) {
             err << "send: send failed at message " << done + 1 << " of " << total << ": status "
                 << CStatusText::name(status) << ": " << CStatusText::meaning(status) << "\n";
         } else if (sent) {
@@ -303,15 +342,12 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         }
         err << "send: " << done << " of " << total << " messages (" << counting.bytesSent() << " bytes) reached \""
             << destinationLabel << "\"; the instrument must receive the whole update: send it again.\n";
-        if (scope.capture) {
-            scope.capture->finish(reason);
-        }
-        return cli_exit::kFailed;
+        return interrupted ? 128 + signal : cli_exit::kFailed;
     }
 
     out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "
         << CProgressDisplay::formatDuration(elapsedMs) << " to \"" << destinationLabel << "\"\n";
-    if (scope.capture && !scope.capture->finish(reason)) {
+    if (!captured) {
         err << "send: " << reason << "\n";
         return cli_exit::kFailed;
     }

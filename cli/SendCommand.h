@@ -26,6 +26,7 @@ public:
 
     CLI::App* attach(CLI::App& inApp) override;
     int run(std::ostream& out, std::ostream& err) override;
+    bool outputIsTheResult() const override { return false; }
 
 private:
     struct SRun;

@@ -3,6 +3,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -29,6 +32,13 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
 
 int main(int argc, char** argv)
 {
+    // A reader that goes away (`| head`) gives failed writes, never a signal
+    // that would end a transfer between two messages.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a file-size limit: a capture that cannot grow fails its write
+    // and the run says so, rather than the process dying between messages.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     CLI::App app{"mirelo updater: sends firmware stored in a Standard MIDI File to a MIDI instrument",
                  "mirelo-updater-cli"};
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
@@ -37,9 +47,11 @@ int main(int argc, char** argv)
     // "Environment:" blocks become the page's sections of those names.
     app.footer("Exit status:\n"
                "  0  success\n"
-               "  1  the job failed part-way: a send failed, or an output file could not be written\n"
+               "  1  the job failed part-way: a send failed, or an output (a file, standard output) could not be "
+               "written\n"
                "  2  usage error, or a refused input file\n"
                "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
+               "  129, 130, 143  send was interrupted by SIGHUP, SIGINT or SIGTERM after the message in flight\n"
                "\n"
                "Environment:\n"
                "  MIRELO_MIDI_BACKEND  alsa (the default: the ALSA sequencer) or virtual (in-process, no "
@@ -68,7 +80,17 @@ int main(int argc, char** argv)
 
     for (size_t i = 0; i < commands.size(); ++i) {
         if (subcommands[i]->parsed()) {
-            return commands[i]->run(std::cout, std::cerr);
+            // The first failed write leaves its reason in errno; nothing after
+            // it writes to standard output.
+            errno = 0;
+            const int status = commands[i]->run(std::cout, std::cerr);
+            std::cout.flush();
+            if (!std::cout && commands[i]->outputIsTheResult()) {
+                std::cerr << "mirelo-updater-cli: cannot write to standard output ("
+                          << (errno != 0 ? std::strerror(errno) : "write error") << ")\n";
+                return status == 0 ? 1 : status;
+            }
+            return status;
         }
     }
     return 1;

@@ -1,5 +1,7 @@
 #include "Clock.h"
 
+#include "Interrupt.h"
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -19,6 +21,10 @@ public:
     {
         std::this_thread::sleep_for(std::chrono::seconds(seconds) + std::chrono::nanoseconds(nanoseconds));
     }
+    void sleepUnless(std::uint64_t seconds, std::uint64_t nanoseconds, const Interrupt& interrupt) override
+    {
+        interrupt.waitFor(std::chrono::seconds(seconds) + std::chrono::nanoseconds(nanoseconds));
+    }
 
 private:
     static std::uint64_t toNanoseconds(std::chrono::steady_clock::duration d)
@@ -31,6 +37,11 @@ RealClock s_realClock;
 std::atomic<Clock*> s_installedClock{nullptr};
 
 } // namespace
+
+void Clock::sleepUnless(std::uint64_t seconds, std::uint64_t nanoseconds, const Interrupt& /*interrupt*/)
+{
+    sleep(seconds, nanoseconds);
+}
 
 Clock& clock()
 {

@@ -8,6 +8,8 @@
 
 namespace mirelo::platform {
 
+class Interrupt;
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -15,6 +17,9 @@ public:
     virtual std::uint64_t hostTime() = 0;             // packet timestamps, nanoseconds
     virtual std::time_t wallSeconds() = 0;            // seconds since the epoch
     virtual void sleep(std::uint64_t seconds, std::uint64_t nanoseconds) = 0;
+    // The same sleep, ended early once the interrupt is raised. A clock whose
+    // sleeps take no real time keeps its plain sleep.
+    virtual void sleepUnless(std::uint64_t seconds, std::uint64_t nanoseconds, const Interrupt& interrupt);
 };
 
 // The clock all time goes through; the real one unless a test installed another.

@@ -9,13 +9,19 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <set>
 
 namespace {
 
 using mirelo::midi::VirtualBackend;
 using mirelo::test::CDocumentTest;
+using mirelo::test::CSmfImageBuilder;
 using mirelo::test::CWorkerGate;
 
 class UpdateRunTest : public CDocumentTest {
@@ -110,6 +116,34 @@ TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
     }
 }
 
+// With 200 messages the transfer's last report is 100; the bar stops at 99
+// until the run has ended with success. Between the transfer's return and the
+// end-of-run step, the run no longer counts as live: a quit then would not
+// be an interrupted update.
+TEST_F(UpdateRunTest, OnlyTheEndOfASuccessfulRunFillsTheBar)
+{
+    CSmfImageBuilder image(96, 0);
+    image.track().tempo(0, 500000);
+    for (std::uint32_t i = 0; i < 200; ++i) {
+        image.sysEx(i, CSmfImageBuilder::message(20, i));
+    }
+    writeUpdateFile(image.build());
+    REVArodozDoc& document = openWithDestination();
+
+    document.smfPlay(nullptr);
+    const QDeadlineTimer deadline(kWaitMs);
+    while (REVArodozDoc::liveRunCount() != 0 && !deadline.hasExpired()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(REVArodozDoc::liveRunCount(), 0);
+    EXPECT_TRUE(document.smfIsRunning()) << "the end-of-run step has not run yet";
+    ASSERT_TRUE(waitForRunEnd());
+    ASSERT_GE(m_barValues.size(), 2u);
+    EXPECT_EQ(m_barValues[m_barValues.size() - 2], 99);
+    EXPECT_EQ(m_barValues.back(), 100);
+    EXPECT_EQ(std::count(m_barValues.begin(), m_barValues.end(), 100), 1);
+}
+
 TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
 {
     REVArodozDoc& document = openWithDestination();
@@ -181,6 +215,11 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     CWorkerGate& gate = holdWorker();
     document.smfPlay(nullptr);
     ASSERT_TRUE(gate.waitUntilHeld());
+    // Held before the second message: how long not to unplug, as the CLI shows it.
+    *now = start.addMSecs(500);
+    document.idleRoutine();
+    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.500");
+    EXPECT_EQ(document.m_txtRunProgress->text(), "1 of 4 messages, about 1.0 s left");
     *now = start.addMSecs(3'723'500);
     document.idleRoutine();
     EXPECT_EQ(document.m_txtPosition_time->text(), "01:02:03.500");

@@ -43,7 +43,7 @@ int main(int argc, char** argv)
 
     CCaptureDestination capture(std::filesystem::path(QDir::tempPath().toStdString()) / "mirelo-screenshot.syx");
     std::string reason;
-    if (!capture.open(reason)) {
+    if (capture.open(reason) != CCaptureDestination::EOpen::kOk) {
         std::fprintf(stderr, "%s\n", reason.c_str());
         return EXIT_FAILURE;
     }

@@ -22,8 +22,10 @@ std::string slurp(const std::filesystem::path& path)
 
 } // namespace
 
-SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environment& environment,
-                            std::optional<std::uint64_t> addressSpaceBytes)
+CCliProcess::CCliProcess(const std::vector<std::string>& args, const Environment& environment,
+                         const SCliOptions& options)
+    : m_outPath(options.standardOutput.value_or((m_outputs / "stdout").string())),
+      m_errPath((m_outputs / "stderr").string())
 {
     std::vector<std::string> envText;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -45,8 +47,15 @@ SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environm
     envp.push_back(nullptr);
 
     std::vector<std::string> argText;
-    if (addressSpaceBytes) {
-        argText = {"/usr/bin/prlimit", "--as=" + std::to_string(*addressSpaceBytes), "--"};
+    if (options.addressSpaceBytes || options.fileSizeBytes) {
+        argText = {"/usr/bin/prlimit"};
+        if (options.addressSpaceBytes) {
+            argText.push_back("--as=" + std::to_string(*options.addressSpaceBytes));
+        }
+        if (options.fileSizeBytes) {
+            argText.push_back("--fsize=" + std::to_string(*options.fileSizeBytes));
+        }
+        argText.push_back("--");
     }
     argText.push_back(MIRELO_CLI_PATH);
     argText.insert(argText.end(), args.begin(), args.end());
@@ -56,26 +65,63 @@ SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environm
     }
     argv.push_back(nullptr);
 
-    CScratchDirectory outputs;
-    const std::string outPath = (outputs / "stdout").string();
-    const std::string errPath = (outputs / "stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
+    m_collectOutput = !options.standardOutput && !options.closedPipe;
+    int pipeEnds[2] = {-1, -1};
+    if (options.closedPipe && pipe2(pipeEnds, O_CLOEXEC) == 0) {
+        ::close(pipeEnds[0]);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    } else {
+        const int outFlags = options.standardOutput ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC;
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_outPath.c_str(), outFlags, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
+    if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        m_pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipeEnds[1] >= 0) {
+        ::close(pipeEnds[1]);
+    }
+}
+
+CCliProcess::~CCliProcess()
+{
+    if (!m_waited) {
+        wait();
+    }
+}
+
+std::string CCliProcess::errorSoFar() const
+{
+    return slurp(m_errPath);
+}
+
+SCliResult CCliProcess::wait()
+{
+    m_waited = true;
     SCliResult result;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (m_pid > 0) {
         int wstatus = 0;
-        while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+        while (waitpid(m_pid, &wstatus, 0) < 0 && errno == EINTR) {
         }
         result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
+    if (m_collectOutput) {
+        result.out = slurp(m_outPath);
+    }
+    result.err = slurp(m_errPath);
     return result;
+}
+
+SCliResult CCliProcess::run(const std::vector<std::string>& args, const Environment& environment,
+                            const SCliOptions& options)
+{
+    return CCliProcess(args, environment, options).wait();
 }
 
 CScratchDirectory::CScratchDirectory()

@@ -7,13 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,6 +105,20 @@ std::vector<SLogRow> readTimingLog(const std::filesystem::path& csv)
         rows.push_back(row);
     }
     return rows;
+}
+
+// Waits on the real clock, a few milliseconds at a time, for what a child
+// process shows; false after ten seconds.
+template <typename Condition>
+bool waitFor(Condition condition)
+{
+    for (int i = 0; i < 2000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
 }
 
 class CliEndToEnd : public ::testing::Test {
@@ -236,6 +256,202 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
     EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 4u);
 }
 
+// A failure at the last of several hundred messages: the transfer's last
+// report is 100 (399.5 rounds up), and nothing may show it.
+TEST_F(CliEndToEnd, AFailureAtTheLastMessageNeverShowsAHundred)
+{
+    const std::filesystem::path dat = pack(400, {"--interval", "0"});
+    CCliProcess::Environment env = kVirtual;
+    env["MIRELO_VIRTUAL_FAIL_SEND"] = "400:-10838";
+    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("send failed at message 400 of 400"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("100%"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("progress: 99% (399 of 400 messages"), std::string::npos) << r.err;
+}
+
+// SIGTERM, SIGINT or SIGHUP during a run: the message in flight finishes,
+// nothing more goes out, the captures hold exactly what was sent, and the
+// status says which signal ended it.
+TEST_F(CliEndToEnd, ASignalEndsTheRunAfterTheMessageInFlightAndSaysHowFarItGot)
+{
+    constexpr std::size_t kMessages = 60;
+    const std::filesystem::path dat = pack(kMessages, {"--interval", "20"});
+    const Bytes all = sampleSyx(kMessages);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const std::filesystem::path capture = m_dir / "capture.syx";
+        CCliProcess send({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+        ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress: 10%") != std::string::npos; }));
+        ::kill(send.pid(), signal);
+        const SCliResult r = send.wait();
+        EXPECT_EQ(r.status, 128 + signal) << r.err;
+        const std::regex notice(R"re(interrupted after message (\d+) of 60; the instrument must be updated again)re");
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(r.err, m, notice)) << r.err;
+        const std::size_t sent = std::stoul(m[1]);
+        EXPECT_GE(sent, 6u);
+        EXPECT_LT(sent, kMessages);
+        EXPECT_EQ(r.err.find("100%"), std::string::npos) << r.err;
+        const Bytes captured = readFile(capture);
+        EXPECT_EQ(captured, sampleSyx(sent)) << "the capture holds exactly the messages sent";
+        EXPECT_EQ(Bytes(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(captured.size())), captured);
+        EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), sent) << "one row per message sent";
+    }
+}
+
+// A reader that goes away (`2>&1 | head -1`) does not stop the transfer.
+TEST_F(CliEndToEnd, AClosedPipeDoesNotStopTheTransfer)
+{
+    const std::filesystem::path dat = pack(30, {"--interval", "1"});
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    SCliOptions options;
+    options.closedPipe = true;
+    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, kVirtual, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readFile(capture), sampleSyx(30));
+}
+
+TEST_F(CliEndToEnd, TheCaptureNeverOverwritesTheUpdateFileAndIsEmptiedOnlyOnceEveryCheckPassed)
+{
+    const std::filesystem::path dat = pack(3, {"--interval", "1"});
+    const Bytes update = readFile(dat);
+    std::filesystem::create_symlink(dat, m_dir / "link.syx");
+    writeFile(m_dir / "pair.syx", {1, 2, 3});
+    std::filesystem::create_symlink(m_dir / "pair.syx", m_dir / "pair.syx.csv");
+    std::filesystem::path withoutCsv = dat;
+    withoutCsv.replace_extension(); // its ".csv" is the update file
+    std::filesystem::rename(dat, withoutCsv.string() + ".csv");
+    const std::filesystem::path input = withoutCsv.string() + ".csv";
+    std::filesystem::remove(m_dir / "link.syx");
+    std::filesystem::create_symlink(input, m_dir / "link.syx");
+
+    struct SCase {
+        std::string capture;
+        const char* says;
+    };
+    const SCase cases[] = {
+        {input.string(), "is the update file itself"},
+        {(m_dir / "link.syx").string(), "is the update file itself"},
+        {withoutCsv.string(), ".csv is the update file itself"},
+        {(m_dir / "pair.syx").string(), "are one file"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.capture);
+        const SCliResult r = CCliProcess::run({"send", input.string(), "--capture", c.capture}, kVirtual);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(input), update) << "the update file was touched";
+    }
+    EXPECT_EQ(readFile(m_dir / "pair.syx"), (Bytes{1, 2, 3}));
+
+    // A destination that does not exist is refused before the old capture is emptied.
+    writeFile(m_dir / "old.syx", {0xF0, 0x00, 0xF7});
+    const SCliResult r =
+        CCliProcess::run({"send", input.string(), "--capture", (m_dir / "old.syx").string(), "--to", "Nothing"},
+                         kVirtual);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(readFile(m_dir / "old.syx"), (Bytes{0xF0, 0x00, 0xF7}));
+}
+
+TEST_F(CliEndToEnd, ASecondSendIntoTheSameCaptureFailsAtStart)
+{
+    const std::filesystem::path dat = pack(20, {"--interval", "40"});
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    CCliProcess first({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+    ASSERT_TRUE(waitFor([&] { return first.errorSoFar().find("progress: 0%") != std::string::npos; }));
+    const SCliResult second = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find(capture.string() + " is being written by another capture"), std::string::npos)
+        << second.err;
+    EXPECT_EQ(first.wait().status, 0);
+    EXPECT_EQ(readFile(capture), sampleSyx(20)) << "the first run's capture is whole and not interleaved";
+}
+
+// A capture that cannot grow stops the run at that message, as a device that
+// refused it would, and the files keep exactly the messages before it.
+TEST_F(CliEndToEnd, ACaptureWriteErrorStopsTheRunAtThatMessage)
+{
+    const std::filesystem::path dat = pack(12, {"--interval", "1"});
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    SCliOptions options;
+    options.fileSizeBytes = sampleSyx(5).size() + 10; // room for five messages and part of the sixth
+    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, kVirtual, options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("send failed at message 6 of 12: capture: writing " + capture.string() + " failed (File too large)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(readFile(capture), sampleSyx(5));
+    EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 5u);
+}
+
+TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
+{
+    writeFile(m_dir / "in.syx", sampleSyx(3));
+    const auto pack = [&](const std::string& out) {
+        return CCliProcess::run({"pack", "--out", out, "--interval", "1", (m_dir / "in.syx").string()});
+    };
+    ASSERT_EQ(pack((m_dir / "plain.dat").string()).status, 0);
+    const Bytes expected = readFile(m_dir / "plain.dat");
+
+    // Through a link: the link stays, its target is written, its mode kept.
+    writeFile(m_dir / "target.dat", {1});
+    std::filesystem::permissions(m_dir / "target.dat", std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::owner_write |
+                                                           std::filesystem::perms::group_read);
+    std::filesystem::create_symlink("target.dat", m_dir / "link.dat");
+    EXPECT_EQ(pack((m_dir / "link.dat").string()).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(m_dir / "link.dat"));
+    EXPECT_EQ(readFile(m_dir / "target.dat"), expected);
+    EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+
+    // A name as long as the system allows, and a stale OUT.tmp left alone.
+    const std::string longName(255, 'u');
+    writeFile(m_dir / (longName.substr(0, 251) + ".tmp"), {7});
+    EXPECT_EQ(pack((m_dir / longName).string()).status, 0);
+    EXPECT_EQ(readFile(m_dir / longName), expected);
+    EXPECT_EQ(readFile(m_dir / (longName.substr(0, 251) + ".tmp")), (Bytes{7}));
+
+    // Anything but a regular file is refused, not replaced.
+    ::mkfifo((m_dir / "fifo").c_str(), 0600);
+    std::filesystem::create_directory(m_dir / "folder");
+    for (const auto& [name, kind] : {std::pair{"fifo", "a FIFO"}, std::pair{"folder", "a directory"}}) {
+        const SCliResult r = pack((m_dir / name).string());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(std::string("is ") + kind + ", not a file an update can replace"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(std::filesystem::status(m_dir / "fifo").type(), std::filesystem::file_type::fifo);
+
+    // "-" is standard output, with the summary on standard error.
+    const SCliResult toStdout = pack("-");
+    EXPECT_EQ(toStdout.status, 0);
+    EXPECT_EQ(Bytes(toStdout.out.begin(), toStdout.out.end()), expected);
+    EXPECT_NE(toStdout.err.find("wrote standard output: 3 messages"), std::string::npos) << toStdout.err;
+}
+
+TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
+{
+    const std::filesystem::path dat = pack(2, {"--interval", "1"});
+    SCliOptions full;
+    full.standardOutput = "/dev/full";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
+                                                std::vector<std::string>{"inspect", dat.string()},
+                                                std::vector<std::string>{"inspect", "--schedule", dat.string()}}) {
+        SCOPED_TRACE(args.front());
+        const SCliResult r = CCliProcess::run(args, kVirtual, full);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("cannot write to standard output (No space left on device)"), std::string::npos)
+            << r.err;
+    }
+    // The transfer's outcome decides its status, whatever became of its summary line.
+    const SCliResult send =
+        CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual, full);
+    EXPECT_EQ(send.status, 0) << send.err;
+}
+
 TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
 {
     writeFile(m_dir / "junk.dat", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
@@ -287,9 +503,11 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         if (c.memoryLimitMiB != 0 && kSanitized) {
             continue; // a sanitizer reserves far more address space than any limit here
         }
-        const SCliResult r = CCliProcess::run(c.args, kVirtual,
-                                              c.memoryLimitMiB == 0 ? std::nullopt
-                                                                    : std::optional<std::uint64_t>(c.memoryLimitMiB << 20));
+        SCliOptions options;
+        if (c.memoryLimitMiB != 0) {
+            options.addressSpaceBytes = c.memoryLimitMiB << 20;
+        }
+        const SCliResult r = CCliProcess::run(c.args, kVirtual, options);
         EXPECT_EQ(r.status, c.status) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }

@@ -11,10 +11,14 @@
 #include "CliProcess.h"
 
 #include "midi/MidiBackend.h"
+#include "platform/Clock.h"
+#include "platform/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -57,6 +61,24 @@ TEST(ProgressDisplay, PlainOutputShowsWhereAFailedRunStopped)
     display2.update(30, 4, 300);
     display2.finish(37, 4, 320);
     EXPECT_NE(out2.str().find("progress: 37%"), std::string::npos);
+}
+
+// The transfer reports 100 after message 399 of 400 (399.5 rounds up); until
+// it has returned success the display must not say the update is whole.
+TEST(ProgressDisplay, NothingShowsAHundredBeforeTheRunSucceeded)
+{
+    for (const bool terminal : {false, true}) {
+        SCOPED_TRACE(terminal ? "terminal" : "plain");
+        std::ostringstream out;
+        CProgressDisplay display(out, terminal, 400, 4000);
+        display.update(100, 399, 3990);
+        EXPECT_EQ(out.str().find("100%"), std::string::npos) << out.str();
+        display.finish(99, 399, 4000);
+        EXPECT_EQ(out.str().find("100%"), std::string::npos) << out.str();
+        EXPECT_NE(out.str().find(terminal ? " 99%  399/400 messages" : "progress: 99% (399 of 400 messages"),
+                  std::string::npos)
+            << out.str();
+    }
 }
 
 TEST(ProgressDisplay, TerminalRedrawsOneLine)
@@ -230,7 +252,7 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     CScratchDirectory dir;
     CCaptureDestination capture(dir / "out.syx");
     std::string error;
-    ASSERT_TRUE(capture.open(error)) << error;
+    ASSERT_EQ(capture.open(error), CCaptureDestination::EOpen::kOk) << error;
     mirelo::midi::VirtualBackend& backend = capture.backend();
     CCountingBackend counting(backend);
     ASSERT_EQ(counting.numberOfDestinations(), 1u);
@@ -279,11 +301,76 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     EXPECT_EQ(log, "index,sent_us,bytes\n0,0,3\n1,2500,600\n");
 }
 
+// Rows count from the transfer's start, the zero its due times count from;
+// an empty message has no packet and is stamped when it arrives.
+TEST(CaptureDestination, RowsCountFromTheTransfersStart)
+{
+    mirelo::platform::SimulatedClock clock(10'000'000);
+    mirelo::platform::setClock(&clock);
+    CScratchDirectory dir;
+    CCaptureDestination capture(dir / "out.syx");
+    std::string error;
+    ASSERT_EQ(capture.open(error), CCaptureDestination::EOpen::kOk) << error;
+    const std::atomic<std::uint64_t> start{4'000'000};
+    capture.countFrom(&start);
+    mirelo::midi::VirtualBackend& backend = capture.backend();
+    MIDIClientRef client = 0;
+    MIDIPortRef port = 0;
+    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
+    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
+    std::vector<Byte> storage(300);
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+    MIDIPacketListInit(list);
+    EXPECT_EQ(backend.send(port, backend.destination(0), list), noErr); // empty, stamped now: 10 ms
+    const Byte message[] = {0xF0, 0x01, 0xF7};
+    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 4'500'000, sizeof message, message);
+    EXPECT_EQ(backend.send(port, backend.destination(0), list), noErr);
+    ASSERT_TRUE(capture.finish(error)) << error;
+    mirelo::platform::setClock(nullptr);
+    std::ifstream csv(dir / "out.syx.csv");
+    const std::string log((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log, "index,sent_us,bytes\n0,6000,0\n1,500,3\n");
+}
+
+// A second capture into the same files fails at once and leaves the first's
+// files as they are; one whose files vanish fails its next send.
+TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
+{
+    CScratchDirectory dir;
+    std::filesystem::create_directory(dir / "run");
+    const std::filesystem::path syx = dir / "run" / "out.syx";
+    CCaptureDestination first(syx);
+    std::string error;
+    ASSERT_EQ(first.open(error), CCaptureDestination::EOpen::kOk) << error;
+    mirelo::midi::VirtualBackend& backend = first.backend();
+    MIDIClientRef client = 0;
+    MIDIPortRef port = 0;
+    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
+    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
+    std::vector<Byte> storage(300);
+    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+    const Byte message[] = {0xF0, 0x01, 0xF7};
+    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 0, sizeof message, message);
+    ASSERT_EQ(backend.send(port, backend.destination(0), list), noErr);
+
+    CCaptureDestination second(syx);
+    EXPECT_EQ(second.open(error), CCaptureDestination::EOpen::kInUse);
+    EXPECT_NE(error.find(syx.string() + " is being written by another capture"), std::string::npos) << error;
+    EXPECT_EQ(std::filesystem::file_size(syx), sizeof message) << "the first capture's file was emptied";
+
+    std::filesystem::remove_all(dir / "run");
+    EXPECT_EQ(backend.send(port, backend.destination(0), list), CCaptureDestination::kWriteFailed);
+    ASSERT_TRUE(first.failure());
+    EXPECT_NE(first.failure()->find("was removed while the capture was written"), std::string::npos)
+        << *first.failure();
+    EXPECT_FALSE(first.finish(error));
+}
+
 TEST(CaptureDestination, SaysWhenItCannotCreateItsFiles)
 {
     CCaptureDestination capture("/nonexistent/dir/out.syx");
     std::string error;
-    EXPECT_FALSE(capture.open(error));
+    EXPECT_EQ(capture.open(error), CCaptureDestination::EOpen::kFailed);
     EXPECT_NE(error.find("cannot create /nonexistent/dir/out.syx"), std::string::npos) << error;
 }
 

@@ -32,7 +32,7 @@ struct Port {
 struct Endpoint {
     MIDIEndpointRef ref;
     VirtualEndpointProperties properties;
-    std::shared_ptr<const VirtualBackend::ReceiveHook> hook;
+    std::shared_ptr<const VirtualBackend::DeliveryHook> hook;
 };
 
 std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
@@ -298,7 +298,7 @@ OSStatus VirtualBackend::integerProperty(MIDIObjectRef obj, MIDIPropertyID prope
 
 OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
 {
-    std::shared_ptr<const ReceiveHook> hook;
+    std::shared_ptr<const DeliveryHook> hook;
     OSStatus status = noErr;
     {
         std::lock_guard lock(m_state->mutex);
@@ -320,7 +320,7 @@ OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDI
         }
     }
     if (hook && *hook) {
-        (*hook)(dest, *pktlist);
+        status = (*hook)(dest, *pktlist);
     }
     return status;
 }
@@ -348,10 +348,23 @@ MIDIEndpointRef VirtualBackend::addSource(VirtualEndpointProperties properties, 
 MIDIEndpointRef VirtualBackend::addDestination(VirtualEndpointProperties properties, ReceiveHook hook,
                                                Announce announce)
 {
+    DeliveryHook delivery;
+    if (hook) {
+        delivery = [hook = std::move(hook)](MIDIEndpointRef destination, const MIDIPacketList& list) {
+            hook(destination, list);
+            return OSStatus{noErr};
+        };
+    }
+    return addDeliveringDestination(std::move(properties), std::move(delivery), announce);
+}
+
+MIDIEndpointRef VirtualBackend::addDeliveringDestination(VirtualEndpointProperties properties, DeliveryHook hook,
+                                                         Announce announce)
+{
     std::lock_guard lock(m_state->mutex);
     const MIDIEndpointRef ref = m_state->newRef();
     m_state->destinations.push_back(
-        Endpoint{ref, std::move(properties), std::make_shared<const ReceiveHook>(std::move(hook))});
+        Endpoint{ref, std::move(properties), std::make_shared<const DeliveryHook>(std::move(hook))});
     hardwareFirst(m_state->destinations);
     if (announce == Announce::Yes) {
         postToClients(kMIDIMsgObjectAdded);

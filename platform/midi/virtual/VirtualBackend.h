@@ -52,6 +52,10 @@ public:
     // Called for every list sent successfully to the destination it was given
     // with; the list is valid only during the call.
     using ReceiveHook = std::function<void(MIDIEndpointRef destination, const MIDIPacketList& list)>;
+    // The same, for a destination that may refuse what it receives: a
+    // non-zero status becomes the status of the send (a capture file that
+    // cannot be written).
+    using DeliveryHook = std::function<OSStatus(MIDIEndpointRef destination, const MIDIPacketList& list)>;
     // Whether adding or removing an endpoint notifies the clients
     // (object added/removed, then setup changed), as a hot-plug would.
     enum class Announce { No, Yes };
@@ -88,6 +92,8 @@ public:
     MIDIEndpointRef addSource(VirtualEndpointProperties properties, Announce announce = Announce::Yes);
     MIDIEndpointRef addDestination(VirtualEndpointProperties properties, ReceiveHook hook = {},
                                    Announce announce = Announce::Yes);
+    MIDIEndpointRef addDeliveringDestination(VirtualEndpointProperties properties, DeliveryHook hook,
+                                             Announce announce = Announce::Yes);
     // Removes a source (disconnecting it from every port) or a destination.
     bool removeEndpoint(MIDIEndpointRef endpoint, Announce announce = Announce::Yes);
     // Changes one string property; nullopt makes it unreadable.

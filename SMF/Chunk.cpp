@@ -1,7 +1,7 @@
-#include "Chunk.h"
+#include "SMF/Chunk.h"
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 bool CChunk::readChunkHeader(const uint8_t* pBuff, uint32_t inSize, uint32_t& outBodySize)
 {

@@ -1,8 +1,8 @@
-#include "MidiEvent.h"
+#include "SMF/MidiEvent.h"
 
 #include <cstring>
 
-#include "SMFAssert.h"
+#include "SMF/SMFAssert.h"
 
 CMidiEvent::CMidiEvent() : m_short(), m_type(kEventTypeNone), time(0) {}
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "MidiMetaEvent.h"
-#include "MidiShortEvent.h"
-#include "MidiSysExEvent.h"
+#include "SMF/MidiMetaEvent.h"
+#include "SMF/MidiShortEvent.h"
+#include "SMF/MidiSysExEvent.h"
 
 class CMidiEvent {
 public:

@@ -1,7 +1,7 @@
-#include "MidiHeader.h"
+#include "SMF/MidiHeader.h"
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 CMidiHeader::CMidiHeader() : CChunk(kChunkTagHeader), m_format(0), m_trackCount(0), m_division(0)
 {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "Chunk.h"
+#include "SMF/Chunk.h"
 
 class CMidiHeader : public CChunk {
 public:

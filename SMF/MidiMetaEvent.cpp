@@ -1,7 +1,7 @@
-#include "MidiMetaEvent.h"
+#include "SMF/MidiMetaEvent.h"
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 namespace {
 constexpr uint8_t kSequencerSpecificLead0 = 0x43;

@@ -1,7 +1,7 @@
-#include "MidiShortEvent.h"
+#include "SMF/MidiShortEvent.h"
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 const CMidiShortEvent::SMsgInfo CMidiShortEvent::shortMsgInfo[kTypeMax] = {
     {0x80, 2}, // kTypeNoteOff

@@ -1,7 +1,7 @@
-#include "MidiSysExEvent.h"
+#include "SMF/MidiSysExEvent.h"
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 uint32_t CMidiSysExEvent::getType() const
 {

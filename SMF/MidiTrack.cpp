@@ -1,10 +1,10 @@
-#include "MidiTrack.h"
+#include "SMF/MidiTrack.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "Chunk.h"
-#include "MidiEvent.h"
-#include "SMFUtil.h"
+#include "SMF/Chunk.h"
+#include "SMF/MidiEvent.h"
+#include "SMF/SMFUtil.h"
 
 class CMidiTrack : public CChunk {
 public:

@@ -1,9 +1,9 @@
-#include "SMF.h"
+#include "SMF/SMF.h"
 
 #include <cstring>
 
-#include "SMFAssert.h"
-#include "SMFUtil.h"
+#include "SMF/SMFAssert.h"
+#include "SMF/SMFUtil.h"
 
 namespace {
 

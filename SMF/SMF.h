@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "MidiHeader.h"
-#include "MidiTrack.h"
+#include "SMF/MidiHeader.h"
+#include "SMF/MidiTrack.h"
 
 class CSMF {
 public:

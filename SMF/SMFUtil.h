@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "SMFAssert.h"
+#include "SMF/SMFAssert.h"
 
 // Returned for "no byte count" by the readers and writers that produce counts.
 constexpr uint32_t kInvalidCount = 0xFFFFFFFFu;

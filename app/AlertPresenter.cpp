@@ -1,6 +1,6 @@
-#include "AlertPresenter.h"
+#include "app/AlertPresenter.h"
 
-#include "MessageBoxPresenter.h"
+#include "app/MessageBoxPresenter.h"
 
 #include <atomic>
 

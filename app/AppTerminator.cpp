@@ -1,4 +1,4 @@
-#include "AppTerminator.h"
+#include "app/AppTerminator.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "DocumentController.h"
+#include "app/DocumentController.h"
 
-#include "REVArodozDoc.h"
+#include "app/REVArodozDoc.h"
 
 #include <algorithm>
 

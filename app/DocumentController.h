@@ -3,7 +3,7 @@
 // open a file as an update document (read it, load and show its window) and
 // keep the open documents. The application makes one; it is then the shared one.
 
-#include "Error.h"
+#include "app/Error.h"
 
 #include <QUrl>
 

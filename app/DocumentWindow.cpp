@@ -1,4 +1,4 @@
-#include "DocumentWindow.h"
+#include "app/DocumentWindow.h"
 
 #include <QCloseEvent>
 

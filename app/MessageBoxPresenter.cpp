@@ -1,7 +1,7 @@
-#include "MessageBoxPresenter.h"
+#include "app/MessageBoxPresenter.h"
 
-#include "Error.h"
-#include "MyErrors.h"
+#include "app/Error.h"
+#include "app/MyErrors.h"
 
 #include <QApplication>
 #include <QMessageBox>

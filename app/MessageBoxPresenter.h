@@ -2,7 +2,7 @@
 // The application's alert: a modal QMessageBox on the GUI thread. Without a
 // QApplication (no GUI in this process) the alert goes to standard error.
 
-#include "AlertPresenter.h"
+#include "app/AlertPresenter.h"
 
 class CMessageBoxPresenter final : public CAlertPresenter {
 public:

@@ -1,7 +1,7 @@
-#include "MyErrors.h"
+#include "app/MyErrors.h"
 
-#include "AlertPresenter.h"
-#include "ErrorPresentingTarget.h"
+#include "app/AlertPresenter.h"
+#include "app/ErrorPresentingTarget.h"
 #include "platform/Bundle.h"
 
 #include <QChar>

@@ -4,7 +4,7 @@
 // and shows it. Class operations only; the bundle is platform::mainBundle(),
 // the alert goes through CAlertPresenter::current().
 
-#include "Error.h"
+#include "app/Error.h"
 
 #include <QString>
 

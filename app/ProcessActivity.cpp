@@ -1,4 +1,4 @@
-#include "ProcessActivity.h"
+#include "app/ProcessActivity.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,11 +1,11 @@
-#include "REVArodozDelegate.h"
+#include "app/REVArodozDelegate.h"
 
-#include "AppTerminator.h"
-#include "DocumentController.h"
-#include "DocumentWindow.h"
-#include "MyErrors.h"
-#include "ProcessActivity.h"
-#include "REVArodozDoc.h"
+#include "app/AppTerminator.h"
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/MyErrors.h"
+#include "app/ProcessActivity.h"
+#include "app/REVArodozDoc.h"
 
 #include "ZAVController.h"
 #include "platform/Bundle.h"

@@ -1,10 +1,10 @@
-#include "REVArodozDoc.h"
+#include "app/REVArodozDoc.h"
 
-#include "AlertPresenter.h"
-#include "AppTerminator.h"
-#include "DocumentController.h"
-#include "DocumentWindow.h"
-#include "MyErrors.h"
+#include "app/AlertPresenter.h"
+#include "app/AppTerminator.h"
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/MyErrors.h"
 #include "ui_REVArodozDoc.h"
 
 #include "FirmwareSchedule.h"

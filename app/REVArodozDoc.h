@@ -7,8 +7,8 @@
 // document (shared ownership) until its end-of-run step has been queued, so
 // the document always dies on the GUI thread.
 
-#include "Error.h"
-#include "ErrorPresentingTarget.h"
+#include "app/Error.h"
+#include "app/ErrorPresentingTarget.h"
 
 #include "platform/EventLoop.h"
 #include "platform/MIDIServices.h"

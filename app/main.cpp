@@ -5,18 +5,18 @@
 // against a capture destination instead of MIDI hardware, as the CLI's
 // `send --capture` does.
 
-#include "CommandLineHelp.h"
-#include "DocumentController.h"
-#include "QtEventLoop.h"
-#include "REVArodozDelegate.h"
-#include "REVArodozDoc.h"
+#include "app/CommandLineHelp.h"
+#include "app/DocumentController.h"
+#include "app/QtEventLoop.h"
+#include "app/REVArodozDelegate.h"
+#include "app/REVArodozDoc.h"
 
 #include "ZAVController.h"
 #include "platform/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
 
 #if MIRELO_HAVE_CAPTURE
-#include "CaptureDestination.h"
+#include "cli/CaptureDestination.h"
 #endif
 
 #include <QApplication>

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "SMF.h"
+#include "SMF/SMF.h"
 
 namespace {
 

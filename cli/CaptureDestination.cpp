@@ -1,4 +1,4 @@
-#include "CaptureDestination.h"
+#include "cli/CaptureDestination.h"
 
 #include "platform/Clock.h"
 

@@ -10,7 +10,7 @@
 // file removed) fails that send, so the run stops there as it would at a
 // device that refused a message, and the files hold exactly what was sent.
 
-#include "midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
 
 #include <atomic>
 #include <cstdint>

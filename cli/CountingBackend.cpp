@@ -1,4 +1,4 @@
-#include "CountingBackend.h"
+#include "cli/CountingBackend.h"
 
 OSStatus CCountingBackend::clientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
                                         MIDIClientRef* outClient)

@@ -4,7 +4,7 @@
 // how `send` knows how far a run got and which status stopped it, which the
 // transfer's true/false result does not say.
 
-#include "midi/MidiBackend.h"
+#include "platform/midi/MidiBackend.h"
 
 #include <atomic>
 #include <cstdint>

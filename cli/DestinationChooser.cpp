@@ -1,4 +1,4 @@
-#include "DestinationChooser.h"
+#include "cli/DestinationChooser.h"
 
 #include <algorithm>
 #include <cctype>

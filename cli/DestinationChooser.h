@@ -5,7 +5,7 @@
 // such as Midi Through is not an instrument, and of two instruments either
 // could be the wrong one.
 
-#include "MidiEndpoints.h"
+#include "cli/MidiEndpoints.h"
 
 #include <cstddef>
 #include <string>

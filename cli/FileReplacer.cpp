@@ -1,4 +1,4 @@
-#include "FileReplacer.h"
+#include "cli/FileReplacer.h"
 
 #include <cerrno>
 #include <climits>

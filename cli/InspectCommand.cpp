@@ -1,14 +1,14 @@
-#include "InspectCommand.h"
+#include "cli/InspectCommand.h"
 
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "ExitStatus.h"
+#include "cli/ExitStatus.h"
 #include "FirmwareSchedule.h"
-#include "JsonLine.h"
-#include "SMF.h"
-#include "ScheduleLoader.h"
+#include "cli/JsonLine.h"
+#include "SMF/SMF.h"
+#include "cli/ScheduleLoader.h"
 
 #include "platform/WholeFile.h"
 

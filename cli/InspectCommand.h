@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Command.h"
+#include "cli/Command.h"
 
 class CSMF;
 

@@ -1,10 +1,10 @@
-#include "ListCommand.h"
+#include "cli/ListCommand.h"
 
-#include "ExitStatus.h"
-#include "JsonLine.h"
-#include "MidiEndpoints.h"
+#include "cli/ExitStatus.h"
+#include "cli/JsonLine.h"
+#include "cli/MidiEndpoints.h"
 
-#include "midi/MidiBackend.h"
+#include "platform/midi/MidiBackend.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // index, port type (hardware or software), display name, model and name;
 // --json for one JSON line each.
 
-#include "Command.h"
+#include "cli/Command.h"
 
 class CListCommand : public CCommand {
 public:

@@ -1,6 +1,6 @@
-#include "MidiEndpoints.h"
+#include "cli/MidiEndpoints.h"
 
-#include "StatusText.h"
+#include "cli/StatusText.h"
 
 namespace {
 

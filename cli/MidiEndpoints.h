@@ -3,7 +3,7 @@
 // and its destinations and sources with their three names and whether they
 // are hardware.
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <cstddef>
 #include <string>

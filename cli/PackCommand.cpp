@@ -1,8 +1,8 @@
-#include "PackCommand.h"
+#include "cli/PackCommand.h"
 
-#include "ExitStatus.h"
-#include "FileReplacer.h"
-#include "SyxReader.h"
+#include "cli/ExitStatus.h"
+#include "cli/FileReplacer.h"
+#include "cli/SyxReader.h"
 
 #include <cerrno>
 #include <cstdio>

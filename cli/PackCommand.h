@@ -2,8 +2,8 @@
 // `pack`: makes an update file from SysEx input (.syx files), paced at a
 // fixed interval.
 
-#include "Command.h"
-#include "UpdateFilePacker.h"
+#include "cli/Command.h"
+#include "cli/UpdateFilePacker.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "ScheduleLoader.h"
+#include "cli/ScheduleLoader.h"
 
-#include "ExitStatus.h"
+#include "cli/ExitStatus.h"
 
 #include "platform/WholeFile.h"
 

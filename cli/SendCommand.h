@@ -5,7 +5,7 @@
 // CZAVController::initialize(), the manager's openMidiOut, then
 // updateFirmware on a worker thread while the main thread runs the event loop.
 
-#include "Command.h"
+#include "cli/Command.h"
 
 #include <cstdint>
 #include <optional>

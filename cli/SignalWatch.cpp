@@ -1,4 +1,4 @@
-#include "SignalWatch.h"
+#include "cli/SignalWatch.h"
 
 #include <cerrno>
 #include <poll.h>

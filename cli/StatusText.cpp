@@ -1,6 +1,6 @@
-#include "StatusText.h"
+#include "cli/StatusText.h"
 
-#include "Bundle.h"
+#include "platform/Bundle.h"
 
 #include <string_view>
 

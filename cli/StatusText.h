@@ -2,7 +2,7 @@
 // Words for a platform status: its symbolic name and what it means for the
 // user, from the application's error tables when they are there.
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "UpdateFilePacker.h"
+#include "cli/UpdateFilePacker.h"
 
-#include "SMF.h"
+#include "SMF/SMF.h"
 
 #include <memory>
 

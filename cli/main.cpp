@@ -10,11 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "Command.h"
-#include "InspectCommand.h"
-#include "ListCommand.h"
-#include "PackCommand.h"
-#include "SendCommand.h"
+#include "cli/Command.h"
+#include "cli/InspectCommand.h"
+#include "cli/ListCommand.h"
+#include "cli/PackCommand.h"
+#include "cli/SendCommand.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ endfunction()
 
 mirelo_man_page(mirelo-updater-cli "send firmware updates to a MIDI instrument from the command line"
   mirelo-updater)
-if(TARGET mirelo-updater)
+if(MIRELO_BUILD_APP)
   mirelo_man_page(mirelo-updater "send a firmware update to a MIDI instrument from a window" mirelo-updater-cli)
   install(FILES "${_packaging}/mirelo-updater.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 endif()

@@ -1,7 +1,7 @@
-# The resource bundle: its sources in mirelo_platform, a copy of resources/ in
+# The resource bundle: its sources in mirelo_platform_base, a copy of resources/ in
 # the build tree so that every program run from the build finds it, and the
 # install rule for the installed programs.
-target_sources(mirelo_platform PRIVATE Bundle.cpp StringTable.cpp)
+target_sources(mirelo_platform_base PRIVATE Bundle.cpp StringTable.cpp)
 
 set(MIRELO_RESOURCES_BUILD_DIR "${CMAKE_BINARY_DIR}/resources")
 set_property(SOURCE Bundle.cpp APPEND PROPERTY
@@ -19,7 +19,7 @@ add_custom_command(
   COMMENT "Copying resources into the build tree"
   VERBATIM)
 add_custom_target(mirelo_resources ALL DEPENDS "${CMAKE_BINARY_DIR}/resources.stamp")
-add_dependencies(mirelo_platform mirelo_resources)
+add_dependencies(mirelo_platform_base mirelo_resources)
 
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/resources/"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/mirelo-updater")

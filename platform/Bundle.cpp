@@ -1,4 +1,4 @@
-#include "Bundle.h"
+#include "platform/Bundle.h"
 
 #include <cstdio>
 #include <cstdlib>

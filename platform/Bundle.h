@@ -10,7 +10,7 @@
 //
 // When none exists there is no main bundle, and callers must cope with that.
 
-#include "StringTable.h"
+#include "platform/StringTable.h"
 
 #include <filesystem>
 #include <map>

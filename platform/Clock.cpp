@@ -1,6 +1,6 @@
-#include "Clock.h"
+#include "platform/Clock.h"
 
-#include "Interrupt.h"
+#include "platform/Interrupt.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "EventLoop.h"
+#include "platform/EventLoop.h"
 
-#include "PlainEventLoop.h"
+#include "platform/PlainEventLoop.h"
 
 #include <atomic>
 #include <chrono>

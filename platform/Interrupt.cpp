@@ -1,6 +1,6 @@
-#include "Interrupt.h"
+#include "platform/Interrupt.h"
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 namespace mirelo::platform {
 

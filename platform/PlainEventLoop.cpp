@@ -1,7 +1,7 @@
-#include "PlainEventLoop.h"
+#include "platform/PlainEventLoop.h"
 
-#include "Clock.h"
-#include "SimulatedClock.h"
+#include "platform/Clock.h"
+#include "platform/SimulatedClock.h"
 
 #include <limits>
 #include <utility>

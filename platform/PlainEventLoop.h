@@ -6,7 +6,7 @@
 // of waiting, so a 50 ms timer can be run for minutes in an instant.
 // Install the clock before adding timers; due times are kept in its terms.
 
-#include "EventLoop.h"
+#include "platform/EventLoop.h"
 
 #include <condition_variable>
 #include <cstdint>

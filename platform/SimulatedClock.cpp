@@ -1,4 +1,4 @@
-#include "SimulatedClock.h"
+#include "platform/SimulatedClock.h"
 
 #include <algorithm>
 #include <numeric>

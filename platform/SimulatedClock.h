@@ -3,7 +3,7 @@
 // moves it, so hours of pacing run in microseconds and always the same way.
 // Every sleep is recorded. Safe to use from several threads.
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "StringTable.h"
+#include "platform/StringTable.h"
 
 #include <fstream>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "WholeFile.h"
+#include "platform/WholeFile.h"
 
 #include <cerrno>
 #include <cstring>

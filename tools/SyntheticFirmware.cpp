@@ -1,4 +1,4 @@
-#include "SyntheticFirmware.h"
+#include "tools/SyntheticFirmware.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Writes the synthetic firmware's SysEx messages to a .syx file, the input
 // from which `mirelo-updater-cli pack` makes the bundled update file.
 
-#include "SyntheticFirmware.h"
+#include "tools/SyntheticFirmware.h"
 
 #include <cstdio>
 #include <fstream>

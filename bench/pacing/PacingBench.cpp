@@ -20,7 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "../../tests/support/SmfImageBuilder.h"
+#include "tests/support/SmfImageBuilder.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
-#include "MidiBackend.h"
+#include "platform/midi/MidiBackend.h"
 
-#include "virtual/VirtualBackend.h"
-#ifdef MIRELO_HAVE_ALSA
-#include "alsa/AlsaBackend.h"
-#endif
+#include "platform/midi/alsa/AlsaBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
 
 #include <atomic>
 #include <cstdio>
@@ -13,13 +11,8 @@
 namespace mirelo::midi {
 namespace {
 
-#ifdef MIRELO_HAVE_ALSA
 constexpr const char* kDefaultBackend = "alsa";
 constexpr const char* kKnownBackends = "alsa, virtual";
-#else
-constexpr const char* kDefaultBackend = "virtual";
-constexpr const char* kKnownBackends = "virtual";
-#endif
 
 std::atomic<MidiBackend*> s_override{nullptr};
 std::atomic<MidiBackend*> s_default{nullptr};
@@ -78,11 +71,9 @@ std::unique_ptr<MidiBackend> makeBackend(const std::string& name)
     if (name == "virtual") {
         return std::make_unique<VirtualBackend>();
     }
-#ifdef MIRELO_HAVE_ALSA
     if (name == "alsa") {
         return makeAlsaBackend();
     }
-#endif
     return nullptr;
 }
 

@@ -3,7 +3,7 @@
 // call of the MIDI API to the active backend. A backend reports failures as
 // statuses of the MIDI family and never throws (allocation failure aside).
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <memory>
 #include <string>
@@ -39,7 +39,7 @@ public:
 };
 
 // The backend all MIDI calls go to. Chosen on first use from
-// MIRELO_MIDI_BACKEND ("alsa" or "virtual"; default "alsa" where it is built).
+// MIRELO_MIDI_BACKEND ("alsa" or "virtual"; default "alsa").
 MidiBackend& activeBackend();
 
 // Replaces the active backend (tests, the CLI's capture destination). The

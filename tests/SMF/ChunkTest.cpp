@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "MidiHeader.h"
-#include "MidiTrack.h"
-#include "SMFTestUtil.h"
-#include "SMFUtil.h"
+#include "SMF/MidiHeader.h"
+#include "SMF/MidiTrack.h"
+#include "tests/SMF/SMFTestUtil.h"
+#include "SMF/SMFUtil.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "MidiEvent.h"
-#include "MidiTrack.h"
-#include "SMFTestUtil.h"
+#include "SMF/MidiEvent.h"
+#include "SMF/MidiTrack.h"
+#include "tests/SMF/SMFTestUtil.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "MidiTrack.h"
-#include "SMF.h"
-#include "SMFTestUtil.h"
-#include "support/MalformedTrackBodies.h"
+#include "SMF/MidiTrack.h"
+#include "SMF/SMF.h"
+#include "tests/SMF/SMFTestUtil.h"
+#include "tests/support/MalformedTrackBodies.h"
 
 namespace {
 

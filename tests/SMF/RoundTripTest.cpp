@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "SMF.h"
-#include "SMFTestUtil.h"
+#include "SMF/SMF.h"
+#include "tests/SMF/SMFTestUtil.h"
 
 namespace {
 

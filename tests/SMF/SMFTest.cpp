@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "SMF.h"
-#include "SMFTestUtil.h"
+#include "SMF/SMF.h"
+#include "tests/SMF/SMFTestUtil.h"
 
 namespace {
 

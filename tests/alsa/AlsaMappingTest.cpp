@@ -1,8 +1,8 @@
 // How sequencer ports become endpoints: capabilities, order, names, refs.
 
-#include "midi/alsa/EndpointRef.h"
-#include "midi/alsa/OwnClientSet.h"
-#include "midi/alsa/PortMapping.h"
+#include "platform/midi/alsa/EndpointRef.h"
+#include "platform/midi/alsa/OwnClientSet.h"
+#include "platform/midi/alsa/PortMapping.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Without a sequencer device (no /dev/snd/seq: containers, CI) the backend
 // says so once, in one line of its own, and every call fails cleanly.
 
-#include "midi/alsa/AlsaBackend.h"
-#include "midi/alsa/EndpointRef.h"
+#include "platform/midi/alsa/AlsaBackend.h"
+#include "platform/midi/alsa/EndpointRef.h"
 
 #include <gtest/gtest.h>
 

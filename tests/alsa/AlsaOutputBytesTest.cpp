@@ -1,11 +1,11 @@
 // From packet lists to the pieces sent as sequencer events, and back.
 
-#include "midi/alsa/MidiStreamSplitter.h"
-#include "midi/alsa/PacketListBytes.h"
-#include "midi/alsa/SeqEventWriter.h"
-#include "midi/alsa/WirePacer.h"
+#include "platform/midi/alsa/MidiStreamSplitter.h"
+#include "platform/midi/alsa/PacketListBytes.h"
+#include "platform/midi/alsa/SeqEventWriter.h"
+#include "platform/midi/alsa/WirePacer.h"
 
-#include "SimulatedClock.h"
+#include "platform/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

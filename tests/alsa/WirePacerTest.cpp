@@ -1,8 +1,8 @@
 // The model of a hardware port's raw MIDI buffer, run on the simulated clock.
 
-#include "midi/alsa/WirePacer.h"
+#include "platform/midi/alsa/WirePacer.h"
 
-#include "SimulatedClock.h"
+#include "platform/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

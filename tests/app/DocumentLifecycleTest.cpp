@@ -1,11 +1,11 @@
 // Start-up, opening, the window's fixed fields, saving, teardown and the ways
 // closing ends the application.
 
-#include "DocumentTestEnvironment.h"
+#include "tests/app/DocumentTestEnvironment.h"
 
-#include "DocumentWindow.h"
-#include "ProcessActivity.h"
-#include "REVArodozDelegate.h"
+#include "app/DocumentWindow.h"
+#include "app/ProcessActivity.h"
+#include "app/REVArodozDelegate.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -4,12 +4,12 @@
 // folder with a small update file, the shared document controller and the
 // device controller. Runs are waited for by processing Qt events.
 
-#include "AlertPresenter.h"
-#include "AppTerminator.h"
-#include "DocumentController.h"
-#include "Error.h"
-#include "QtEventLoop.h"
-#include "REVArodozDoc.h"
+#include "app/AlertPresenter.h"
+#include "app/AppTerminator.h"
+#include "app/DocumentController.h"
+#include "app/Error.h"
+#include "app/QtEventLoop.h"
+#include "app/REVArodozDoc.h"
 
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
@@ -18,7 +18,7 @@
 #include "platform/SimulatedClock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "support/SmfImageBuilder.h"
+#include "tests/support/SmfImageBuilder.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

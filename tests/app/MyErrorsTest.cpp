@@ -1,6 +1,6 @@
-#include "AlertPresenter.h"
-#include "ErrorPresentingTarget.h"
-#include "MyErrors.h"
+#include "app/AlertPresenter.h"
+#include "app/ErrorPresentingTarget.h"
+#include "app/MyErrors.h"
 #include "platform/Bundle.h"
 
 #include <gtest/gtest.h>

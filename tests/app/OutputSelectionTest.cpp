@@ -2,7 +2,7 @@
 // cannot be read or are not unique, failed opens, and the hint beside the
 // list while no instrument is selected.
 
-#include "DocumentTestEnvironment.h"
+#include "tests/app/DocumentTestEnvironment.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "QtEventLoop.h"
+#include "app/QtEventLoop.h"
 
 #include <QCoreApplication>
 #include <QTest>

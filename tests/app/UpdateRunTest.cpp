@@ -2,7 +2,7 @@
 // succeeded or failed, Play during a run, setup changes during a run, the
 // elapsed time and the other transport controls.
 
-#include "DocumentTestEnvironment.h"
+#include "tests/app/DocumentTestEnvironment.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -3,12 +3,12 @@
 // reached 100 % and saves a picture of the window. scripts/screenshot runs it
 // under Xvfb.
 
-#include "CaptureDestination.h"
-#include "DocumentController.h"
-#include "DocumentWindow.h"
-#include "QtEventLoop.h"
-#include "REVArodozDelegate.h"
-#include "REVArodozDoc.h"
+#include "cli/CaptureDestination.h"
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/QtEventLoop.h"
+#include "app/REVArodozDelegate.h"
+#include "app/REVArodozDoc.h"
 
 #include "ZAVController.h"
 #include "platform/EventLoop.h"

@@ -1,7 +1,7 @@
 // The synthetic firmware decodes back to its image, and the bundled update
 // file made from it is paced like a real update over a MIDI cable.
 
-#include "SyntheticFirmware.h"
+#include "tools/SyntheticFirmware.h"
 
 #include "FirmwareSchedule.h"
 #include "platform/WholeFile.h"

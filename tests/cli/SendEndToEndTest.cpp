@@ -2,8 +2,8 @@
 // them. Transfers use a few milliseconds between messages, so each run takes
 // a few tens of milliseconds of real time.
 
-#include "CliProcess.h"
-#include "support/SmfImageBuilder.h"
+#include "tests/cli/CliProcess.h"
+#include "tests/support/SmfImageBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,15 +2,15 @@
 // choice of destination, the capture destination and the send counter; and
 // `list`, which shows the destinations the choice is made from.
 
-#include "CaptureDestination.h"
-#include "CountingBackend.h"
-#include "DestinationChooser.h"
-#include "ListCommand.h"
-#include "ProgressDisplay.h"
+#include "cli/CaptureDestination.h"
+#include "cli/CountingBackend.h"
+#include "cli/DestinationChooser.h"
+#include "cli/ListCommand.h"
+#include "cli/ProgressDisplay.h"
 
-#include "CliProcess.h"
+#include "tests/cli/CliProcess.h"
 
-#include "midi/MidiBackend.h"
+#include "platform/midi/MidiBackend.h"
 #include "platform/Clock.h"
 #include "platform/SimulatedClock.h"
 

@@ -1,4 +1,4 @@
-#include "SyxReader.h"
+#include "cli/SyxReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "UpdateFilePacker.h"
+#include "cli/UpdateFilePacker.h"
 
 #include "FirmwareSchedule.h"
 

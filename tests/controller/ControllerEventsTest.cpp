@@ -11,7 +11,7 @@
 
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "support/CoreEnvironment.h"
+#include "tests/support/CoreEnvironment.h"
 
 namespace {
 

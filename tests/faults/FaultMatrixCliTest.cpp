@@ -3,11 +3,11 @@
 // clock) for every row, and through the binary for the rows its test hooks
 // can stage (a failing send, a spoiled file).
 
-#include "FaultTable.h"
-#include "FaultWorld.h"
+#include "tests/faults/FaultTable.h"
+#include "tests/faults/FaultWorld.h"
 
-#include "CliProcess.h"
-#include "SendCommand.h"
+#include "tests/cli/CliProcess.h"
+#include "cli/SendCommand.h"
 
 #include "platform/Clock.h"
 #include "platform/SimulatedClock.h"

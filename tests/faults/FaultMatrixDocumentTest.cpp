@@ -3,9 +3,9 @@
 // row checks the alerts shown, the bar after the run, the messages that
 // reached "Synth", that nothing went out after a failed send, and leaks.
 
-#include "DocumentTestEnvironment.h"
-#include "FaultTable.h"
-#include "FaultWorld.h"
+#include "tests/app/DocumentTestEnvironment.h"
+#include "tests/faults/FaultTable.h"
+#include "tests/faults/FaultWorld.h"
 
 #include <QLabel>
 #include <QProgressBar>

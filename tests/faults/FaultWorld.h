@@ -3,8 +3,8 @@
 // destination "Synth" and how each fault is set up on the virtual backend,
 // and the leak check after each row.
 
-#include "FaultTable.h"
-#include "support/SmfImageBuilder.h"
+#include "tests/faults/FaultTable.h"
+#include "tests/support/SmfImageBuilder.h"
 
 #include "platform/midi/virtual/VirtualBackend.h"
 

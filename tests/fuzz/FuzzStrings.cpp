@@ -3,8 +3,8 @@
 // key/value pairs and written out as a table with every character that needs
 // it escaped, must read back as exactly those entries.
 
-#include "FuzzCheck.h"
-#include "StringTable.h"
+#include "tests/fuzz/FuzzCheck.h"
+#include "platform/StringTable.h"
 
 #include <algorithm>
 #include <cstddef>

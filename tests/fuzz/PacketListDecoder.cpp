@@ -1,6 +1,6 @@
-#include "PacketListDecoder.h"
+#include "tests/fuzz/PacketListDecoder.h"
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <algorithm>
 #include <cstring>

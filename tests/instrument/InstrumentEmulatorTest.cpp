@@ -2,9 +2,9 @@
 // reaches the device end (which messages, changed how, arriving when) and the
 // verdict the instrument must give.
 
-#include "InstrumentEmulator.h"
-#include "DeviceBufferModel.h"
-#include "SyntheticFirmware.h"
+#include "tools/instrument-emulator/InstrumentEmulator.h"
+#include "tools/instrument-emulator/DeviceBufferModel.h"
+#include "tools/SyntheticFirmware.h"
 
 #include <gtest/gtest.h>
 

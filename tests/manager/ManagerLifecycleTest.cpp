@@ -1,4 +1,4 @@
-#include "ManagerFixture.h"
+#include "tests/manager/ManagerFixture.h"
 
 #include <regex>
 

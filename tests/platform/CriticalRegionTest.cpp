@@ -1,4 +1,4 @@
-#include "CriticalRegion.h"
+#include "platform/CriticalRegion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "Clock.h"
-#include "EventLoop.h"
-#include "PlainEventLoop.h"
-#include "SimulatedClock.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/PlainEventLoop.h"
+#include "platform/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

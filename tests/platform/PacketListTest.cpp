@@ -1,4 +1,4 @@
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <gtest/gtest.h>
 

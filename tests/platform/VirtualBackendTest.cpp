@@ -1,8 +1,8 @@
-#include "EventLoop.h"
-#include "MIDIServices.h"
-#include "PlainEventLoop.h"
-#include "midi/MidiBackend.h"
-#include "midi/virtual/VirtualBackend.h"
+#include "platform/EventLoop.h"
+#include "platform/MIDIServices.h"
+#include "platform/PlainEventLoop.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
 
 #include <gtest/gtest.h>
 

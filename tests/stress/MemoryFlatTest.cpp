@@ -3,8 +3,8 @@
 // Resident memory is read from /proc/self/statm at progress points of one
 // 20,000-message run on the simulated clock.
 
-#include "CoreEnvironment.h"
-#include "SmfImageBuilder.h"
+#include "tests/support/CoreEnvironment.h"
+#include "tests/support/SmfImageBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "FirmwareSchedule.h"
-#include "InspectCommand.h"
-#include "support/SmfImageBuilder.h"
+#include "cli/InspectCommand.h"
+#include "tests/support/SmfImageBuilder.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "FirmwareSchedule.h"
-#include "support/MalformedTrackBodies.h"
-#include "support/SmfImageBuilder.h"
+#include "tests/support/MalformedTrackBodies.h"
+#include "tests/support/SmfImageBuilder.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "FirmwareSchedule.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "support/CoreEnvironment.h"
-#include "support/SmfImageBuilder.h"
+#include "tests/support/CoreEnvironment.h"
+#include "tests/support/SmfImageBuilder.h"
 
 namespace {
 

@@ -3,17 +3,17 @@
 // port, read back at the device end. Unpaced, that port drops most of a
 // large SysEx message and still reports success.
 
-#include "RawMidiReader.h"
-#include "SmfImageBuilder.h"
+#include "tests/alsa/vm/RawMidiReader.h"
+#include "tests/support/SmfImageBuilder.h"
 
-#include "Clock.h"
-#include "EventLoop.h"
-#include "MIDIServices.h"
-#include "PlainEventLoop.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/MIDIServices.h"
+#include "platform/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "midi/MidiBackend.h"
-#include "midi/alsa/WirePacer.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/alsa/WirePacer.h"
 
 #include <gtest/gtest.h>
 

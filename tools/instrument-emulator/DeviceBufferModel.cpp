@@ -1,4 +1,4 @@
-#include "DeviceBufferModel.h"
+#include "tools/instrument-emulator/DeviceBufferModel.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "FirmwareReceiver.h"
+#include "tools/instrument-emulator/FirmwareReceiver.h"
 
-#include "SyntheticFirmware.h"
+#include "tools/SyntheticFirmware.h"
 
 #include <cstdio>
 

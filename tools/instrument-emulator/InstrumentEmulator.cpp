@@ -1,4 +1,4 @@
-#include "InstrumentEmulator.h"
+#include "tools/instrument-emulator/InstrumentEmulator.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 // Knows nothing of where the bytes come from, so that it runs on timed byte
 // runs made up by a test as well as on a device end's input.
 
-#include "DeviceBufferModel.h"
-#include "FirmwareReceiver.h"
+#include "tools/instrument-emulator/DeviceBufferModel.h"
+#include "tools/instrument-emulator/FirmwareReceiver.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "RawMidiDeviceEnd.h"
+#include "tools/instrument-emulator/RawMidiDeviceEnd.h"
 
 #include <poll.h>
 

@@ -3,8 +3,8 @@
 // taken it. One verdict line on standard output; exit status 0 accepted,
 // 1 rejected, 2 usage or no device.
 
-#include "InstrumentEmulator.h"
-#include "RawMidiDeviceEnd.h"
+#include "tools/instrument-emulator/InstrumentEmulator.h"
+#include "tools/instrument-emulator/RawMidiDeviceEnd.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,13 +1,13 @@
-#include "AlsaBackend.h"
+#include "platform/midi/alsa/AlsaBackend.h"
 
-#include "AlsaClient.h"
-#include "EndpointRef.h"
-#include "MidiStreamSplitter.h"
-#include "OwnClientSet.h"
-#include "PacketListBytes.h"
-#include "PortMapping.h"
-#include "SeqEventWriter.h"
-#include "WirePacer.h"
+#include "platform/midi/alsa/AlsaClient.h"
+#include "platform/midi/alsa/EndpointRef.h"
+#include "platform/midi/alsa/MidiStreamSplitter.h"
+#include "platform/midi/alsa/OwnClientSet.h"
+#include "platform/midi/alsa/PacketListBytes.h"
+#include "platform/midi/alsa/PortMapping.h"
+#include "platform/midi/alsa/SeqEventWriter.h"
+#include "platform/midi/alsa/WirePacer.h"
 
 #include <alsa/asoundlib.h>
 

@@ -3,7 +3,7 @@
 // endpoints are the other clients' ports. See PortMapping for the mapping and
 // SeqEventWriter for how output reaches a device without losing bytes.
 
-#include "midi/MidiBackend.h"
+#include "platform/midi/MidiBackend.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
-#include "AlsaClient.h"
+#include "platform/midi/alsa/AlsaClient.h"
 
-#include "PacketListBytes.h"
+#include "platform/midi/alsa/PacketListBytes.h"
 
-#include "Clock.h"
-#include "EventLoop.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

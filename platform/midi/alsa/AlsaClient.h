@@ -4,8 +4,8 @@
 // receive thread that hands incoming MIDI to read procedures and turns
 // announcements into notifications on the main loop.
 
-#include "EndpointRef.h"
-#include "OwnClientSet.h"
+#include "platform/midi/alsa/EndpointRef.h"
+#include "platform/midi/alsa/OwnClientSet.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,4 +1,4 @@
-#include "EndpointRef.h"
+#include "platform/midi/alsa/EndpointRef.h"
 
 namespace mirelo::midi::alsa {
 

@@ -5,7 +5,7 @@
 // takes the same address, the old reference no longer matches and is treated
 // as gone instead of silently reaching the new device.
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <optional>
 #include <string_view>

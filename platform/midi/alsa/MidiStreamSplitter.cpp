@@ -1,4 +1,4 @@
-#include "MidiStreamSplitter.h"
+#include "platform/midi/alsa/MidiStreamSplitter.h"
 
 namespace mirelo::midi::alsa {
 

@@ -6,7 +6,7 @@
 // continuation of a SysEx that an earlier send began, travel as a SysEx run,
 // which raw MIDI drivers write out unchanged.
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "OwnClientSet.h"
+#include "platform/midi/alsa/OwnClientSet.h"
 
 namespace mirelo::midi::alsa {
 

@@ -1,4 +1,4 @@
-#include "PacketListBytes.h"
+#include "platform/midi/alsa/PacketListBytes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 // one run again; incoming runs are packed into lists of 256-byte packets for
 // the read procedure.
 
-#include "MIDIServices.h"
+#include "platform/MIDIServices.h"
 
 #include <vector>
 

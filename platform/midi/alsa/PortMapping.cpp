@@ -1,4 +1,4 @@
-#include "PortMapping.h"
+#include "platform/midi/alsa/PortMapping.h"
 
 #include <alsa/asoundlib.h>
 

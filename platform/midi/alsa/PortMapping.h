@@ -3,7 +3,7 @@
 // ports are sources and destinations, in what order, under what names, and
 // which ones need their output paced to the MIDI wire.
 
-#include "EndpointRef.h"
+#include "platform/midi/alsa/EndpointRef.h"
 
 #include <set>
 #include <string>

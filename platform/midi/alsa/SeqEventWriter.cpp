@@ -1,4 +1,4 @@
-#include "SeqEventWriter.h"
+#include "platform/midi/alsa/SeqEventWriter.h"
 
 #include <algorithm>
 #include <utility>

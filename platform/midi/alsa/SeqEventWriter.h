@@ -5,8 +5,8 @@
 // SysEx runs are cut into events of at most 256 bytes and every event waits
 // for room in the modelled device buffer; other ports get each run whole.
 
-#include "MidiStreamSplitter.h"
-#include "WirePacer.h"
+#include "platform/midi/alsa/MidiStreamSplitter.h"
+#include "platform/midi/alsa/WirePacer.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,6 +1,6 @@
-#include "WirePacer.h"
+#include "platform/midi/alsa/WirePacer.h"
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "VirtualBackend.h"
+#include "platform/midi/virtual/VirtualBackend.h"
 
-#include "../../EventLoop.h"
+#include "platform/EventLoop.h"
 
 #include <algorithm>
 #include <cstring>

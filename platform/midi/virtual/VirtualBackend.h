@@ -9,8 +9,8 @@
 // thread that called MIDISend, after the send was recorded, with no backend
 // lock held.
 
-#include "../MidiBackend.h"
-#include "VirtualReceiver.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/VirtualReceiver.h"
 
 #include <condition_variable>
 #include <cstddef>

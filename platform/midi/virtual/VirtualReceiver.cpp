@@ -1,4 +1,4 @@
-#include "VirtualReceiver.h"
+#include "platform/midi/virtual/VirtualReceiver.h"
 
 #include <utility>
 

@@ -2,18 +2,18 @@
 // backend against a real sequencer with Midi Through and four virmidi cards.
 // Ports are found by name, never by number.
 
-#include "RawMidiReader.h"
-#include "SeqRecorder.h"
-#include "SmfImageBuilder.h"
+#include "tests/alsa/vm/RawMidiReader.h"
+#include "tests/alsa/vm/SeqRecorder.h"
+#include "tests/support/SmfImageBuilder.h"
 
-#include "Clock.h"
-#include "EventLoop.h"
-#include "MIDIServices.h"
-#include "PlainEventLoop.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/MIDIServices.h"
+#include "platform/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "midi/MidiBackend.h"
-#include "midi/alsa/WirePacer.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/alsa/WirePacer.h"
 
 #include <gtest/gtest.h>
 

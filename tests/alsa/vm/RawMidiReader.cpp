@@ -1,6 +1,6 @@
-#include "RawMidiReader.h"
+#include "tests/alsa/vm/RawMidiReader.h"
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

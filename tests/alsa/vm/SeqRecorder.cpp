@@ -1,6 +1,6 @@
-#include "SeqRecorder.h"
+#include "tests/alsa/vm/SeqRecorder.h"
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -34,7 +34,6 @@ constexpr std::size_t kChunkSize = 256;
 constexpr std::size_t kShortMessageListSize = 272;
 // List bytes per 256 message bytes: the data and a packet header, with room to spare.
 constexpr std::size_t kListBytesPerChunk = 268;
-constexpr std::size_t kPacketHeaderSize = offsetof(MIDIPacket, data);
 constexpr Byte kSysExStart = 0xF0;
 constexpr Byte kSysExEnd = 0xF7;
 constexpr Byte kFirstStatusByte = 0x80;
@@ -100,11 +99,6 @@ bool namePresent(MIDIEndpointRef open, ItemCount (*count)(), MIDIEndpointRef (*e
         }
     }
     return false;
-}
-
-MIDIPacketList* asPacketList(std::vector<Byte>& storage)
-{
-    return reinterpret_cast<MIDIPacketList*>(storage.data());
 }
 
 } // namespace
@@ -338,11 +332,10 @@ OSStatus CQORMIDIManager::sendShortMessage(int channel, int status, int data1, i
         return kMIDIMessageSendErr;
     }
 
-    std::vector<Byte> storage(kShortMessageListSize);
-    MIDIPacketList* list = asPacketList(storage);
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    MIDIPacketListAdd(list, storage.size(), packet, AudioGetCurrentHostTime(), length, bytes);
-    return MIDISend(m_private->outputPort, m_private->destinationEndpoint, list);
+    mirelo::midi::PacketListStorage storage(kShortMessageListSize);
+    // Three bytes always fit the 272 of a short message's list.
+    static_cast<void>(storage.add(AudioGetCurrentHostTime(), bytes, length));
+    return MIDISend(m_private->outputPort, m_private->destinationEndpoint, storage.list());
 }
 
 OSStatus CQORMIDIManager::sendLongMessage(const Byte* data, int length)
@@ -360,19 +353,16 @@ OSStatus CQORMIDIManager::sendLongMessage(const Byte* data, int length)
     }
     // The extra 272 bytes cover the list header and one full packet.
     const std::size_t listSize = total * kListBytesPerChunk / kChunkSize + kShortMessageListSize;
-    std::vector<Byte> storage(listSize);
-    MIDIPacketList* list = asPacketList(storage);
-    MIDIPacket* packet = MIDIPacketListInit(list);
+    mirelo::midi::PacketListStorage storage(listSize);
     const MIDITimeStamp now = AudioGetCurrentHostTime();
     for (std::size_t offset = 0; offset < total;) {
         const std::size_t chunk = std::min(total - offset, kChunkSize);
-        packet = MIDIPacketListAdd(list, listSize, packet, now, chunk, data + offset);
-        if (packet == nullptr) {
+        if (!storage.add(now, data + offset, chunk)) {
             return kMIDIMessageSendErr;
         }
         offset += chunk;
     }
-    return MIDISend(m_private->outputPort, m_private->destinationEndpoint, list);
+    return MIDISend(m_private->outputPort, m_private->destinationEndpoint, storage.list());
 }
 
 void CQORMIDIManager::procMidiIn(const MIDIPacketList* packetList, void* readProcRefCon, void* /*srcConnRefCon*/)
@@ -394,11 +384,8 @@ void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
     std::vector<Byte>& buffer = m_private->sysExBuffer;
     const std::uint64_t closes = m_private->inputCloses;
     try {
-        const MIDIPacket* packet = &packetList.packet[0];
-        for (std::uint32_t index = 0; index < packetList.numPackets; ++index) {
-            const Byte* bytes = reinterpret_cast<const Byte*>(packet) + kPacketHeaderSize;
-            for (std::uint16_t at = 0; at < packet->length; ++at) {
-                const Byte b = bytes[at];
+        for (const MIDIPacket& packet : mirelo::midi::packetsOf(packetList)) {
+            for (const Byte b : mirelo::midi::packetBytes(packet)) {
                 if (b < kFirstStatusByte) {
                     if (!buffer.empty()) {
                         buffer.push_back(b);
@@ -422,7 +409,6 @@ void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
                     buffer.push_back(b);
                 }
             }
-            packet = MIDIPacketNext(packet);
         }
     } catch (...) {
         // The rest of this list is dropped; the buffer keeps its state.

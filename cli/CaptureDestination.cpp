@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -140,13 +141,12 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
         static_cast<void>(::ftruncate(m_csv, static_cast<off_t>(m_csvBytes)));
         return kWriteFailed;
     };
-    const MIDIPacket* packet = &list.packet[0];
-    for (std::uint32_t i = 0; i < list.numPackets; ++i) {
-        if (!writeAll(m_syx, packet->data, packet->length, m_syxPath)) {
+    for (const MIDIPacket& packet : mirelo::midi::packetsOf(list)) {
+        const std::span<const Byte> bytes = mirelo::midi::packetBytes(packet);
+        if (!writeAll(m_syx, bytes.data(), bytes.size(), m_syxPath)) {
             return failed();
         }
-        size += packet->length;
-        packet = MIDIPacketNext(packet);
+        size += bytes.size();
     }
     if (m_count == 0) {
         m_firstStamp = stamp;

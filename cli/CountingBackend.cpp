@@ -71,10 +71,8 @@ OSStatus CCountingBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MI
 {
     std::uint64_t bytes = 0;
     if (pktlist != nullptr) {
-        const MIDIPacket* packet = &pktlist->packet[0];
-        for (std::uint32_t i = 0; i < pktlist->numPackets; ++i) {
-            bytes += packet->length;
-            packet = MIDIPacketNext(packet);
+        for (const MIDIPacket& packet : mirelo::midi::packetsOf(*pktlist)) {
+            bytes += packet.length;
         }
     }
     const OSStatus status = m_inner.send(port, dest, pktlist);

@@ -2,6 +2,7 @@
 
 #include "platform/MIDIServices.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -47,3 +48,52 @@ MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIP
     ++pktlist->numPackets;
     return packet;
 }
+
+namespace mirelo::midi {
+
+std::vector<Byte> allBytes(const MIDIPacketList& list)
+{
+    std::vector<Byte> bytes;
+    for (const MIDIPacket& packet : packetsOf(list)) {
+        const std::span<const Byte> data = packetBytes(packet);
+        bytes.insert(bytes.end(), data.begin(), data.end());
+    }
+    return bytes;
+}
+
+// Room for a whole MIDIPacket past the list's end, so a reader that copies a
+// packet struct never reads past the storage.
+PacketListStorage::PacketListStorage(std::size_t listSize)
+    : m_size(listSize), m_bytes(std::max(listSize, kListHeaderSize) + sizeof(MIDIPacket), 0)
+{
+    m_lastPacket = static_cast<std::size_t>(reinterpret_cast<Byte*>(MIDIPacketListInit(list())) - m_bytes.data());
+}
+
+std::size_t PacketListStorage::sizeFor(std::size_t packets, std::size_t dataBytes)
+{
+    return kListHeaderSize + packets * kPacketHeaderSize + dataBytes;
+}
+
+PacketListStorage PacketListStorage::holding(const Byte* bytes, std::size_t length, MIDITimeStamp time)
+{
+    const std::size_t packets = (length + kPacketDataSize - 1) / kPacketDataSize;
+    PacketListStorage storage(sizeFor(packets, length));
+    for (std::size_t offset = 0; offset < length; offset += kPacketDataSize) {
+        // Sized for exactly these packets: every add fits.
+        static_cast<void>(storage.add(time, bytes + offset, std::min(kPacketDataSize, length - offset)));
+    }
+    return storage;
+}
+
+bool PacketListStorage::add(MIDITimeStamp time, const Byte* data, std::size_t length)
+{
+    auto* last = reinterpret_cast<MIDIPacket*>(m_bytes.data() + m_lastPacket);
+    MIDIPacket* added = MIDIPacketListAdd(list(), m_size, last, time, length, data);
+    if (added == nullptr) {
+        return false;
+    }
+    m_lastPacket = static_cast<std::size_t>(reinterpret_cast<Byte*>(added) - m_bytes.data());
+    return true;
+}
+
+} // namespace mirelo::midi

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 using OSStatus = std::int32_t;
 using MIDIObjectRef = std::uint32_t;
@@ -91,6 +93,90 @@ MIDIPacket* MIDIPacketListInit(MIDIPacketList* pktlist);
 // no room for it or nData exceeds 65535.
 MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket,
                               MIDITimeStamp time, ByteCount nData, const Byte* data);
+
+// Our own helpers for packed lists: every walk over a list and every list
+// built from bytes goes through these, so the offset arithmetic lives here only.
+namespace mirelo::midi {
+
+// A packet's bytes. Its length may run past the 256 bytes the struct
+// declares: the list was sized for it.
+inline std::span<const Byte> packetBytes(const MIDIPacket& packet)
+{
+    return {reinterpret_cast<const Byte*>(&packet) + offsetof(MIDIPacket, data), packet.length};
+}
+
+// The packets of a list in order: for (const MIDIPacket& packet : packetsOf(list)).
+class PacketRange {
+public:
+    class Iterator {
+    public:
+        const MIDIPacket& operator*() const { return *m_packet; }
+        Iterator& operator++()
+        {
+            // Never stepped past the last packet: its length may be the end of the storage.
+            if (++m_index < m_count) {
+                m_packet = MIDIPacketNext(m_packet);
+            }
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return m_index == other.m_index; }
+
+    private:
+        friend class PacketRange;
+        Iterator(const MIDIPacket* packet, std::uint32_t index, std::uint32_t count)
+            : m_packet(packet), m_index(index), m_count(count)
+        {
+        }
+
+        const MIDIPacket* m_packet;
+        std::uint32_t m_index;
+        std::uint32_t m_count;
+    };
+
+    explicit PacketRange(const MIDIPacketList& list) : m_list(list) {}
+    Iterator begin() const { return {&m_list.packet[0], 0, m_list.numPackets}; }
+    Iterator end() const { return {nullptr, m_list.numPackets, m_list.numPackets}; }
+
+private:
+    const MIDIPacketList& m_list;
+};
+
+inline PacketRange packetsOf(const MIDIPacketList& list)
+{
+    return PacketRange(list);
+}
+
+// Every byte of every packet, in order: a message cut into packets made whole.
+std::vector<Byte> allBytes(const MIDIPacketList& list);
+
+// Zeroed storage for one list of a given size, started empty; filled with
+// add() or with MIDIPacketListAdd(list(), size(), ...).
+class PacketListStorage {
+public:
+    static constexpr std::size_t kPacketDataSize = 256;
+
+    explicit PacketListStorage(std::size_t listSize);
+
+    // The size of a list of `packets` packets carrying `dataBytes` in all.
+    static std::size_t sizeFor(std::size_t packets, std::size_t dataBytes);
+    // A list holding `length` bytes in packets of at most 256 bytes, all
+    // stamped `time`.
+    static PacketListStorage holding(const Byte* bytes, std::size_t length, MIDITimeStamp time);
+
+    // Appends a packet after the last one; false when it does not fit.
+    [[nodiscard]] bool add(MIDITimeStamp time, const Byte* data, std::size_t length);
+
+    MIDIPacketList* list() { return reinterpret_cast<MIDIPacketList*>(m_bytes.data()); }
+    const MIDIPacketList* list() const { return reinterpret_cast<const MIDIPacketList*>(m_bytes.data()); }
+    std::size_t size() const { return m_size; }
+
+private:
+    std::size_t m_size;
+    std::vector<Byte> m_bytes;
+    std::size_t m_lastPacket = 0; // offset of the packet the next add follows
+};
+
+} // namespace mirelo::midi
 
 // Notifications.
 using MIDINotificationMessageID = std::int32_t;

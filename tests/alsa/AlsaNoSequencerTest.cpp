@@ -60,8 +60,8 @@ TEST(AlsaNoSequencer, EverythingElseFailsWithoutACrash)
 
     MIDIPortRef port = 0;
     EXPECT_EQ(backend->outputPortCreate(0, "MIDI OUTPUT", &port), kMIDIInvalidClient);
-    std::vector<Byte> list(272, 0);
-    EXPECT_EQ(backend->send(0, madeUp, reinterpret_cast<MIDIPacketList*>(list.data())), kMIDIInvalidPort);
+    const PacketListStorage list(272);
+    EXPECT_EQ(backend->send(0, madeUp, list.list()), kMIDIInvalidPort);
     EXPECT_EQ(backend->flushOutput(madeUp), noErr);
     EXPECT_EQ(backend->clientDispose(0), kMIDIInvalidClient);
     const std::string err = testing::internal::GetCapturedStderr();

@@ -1,7 +1,6 @@
 // From packet lists to the pieces sent as sequencer events, and back.
 
 #include "platform/midi/alsa/MidiStreamSplitter.h"
-#include "platform/midi/alsa/PacketListBytes.h"
 #include "platform/midi/alsa/SeqEventWriter.h"
 #include "platform/midi/alsa/WirePacer.h"
 
@@ -30,64 +29,21 @@ Bytes sysExOf(std::size_t size)
     return message;
 }
 
-// A list as the MIDI manager builds one: the message in 256-byte packets.
-std::vector<Byte> listInChunks(const Bytes& message)
-{
-    std::vector<Byte> storage(message.size() * 268 / 256 + 272, 0);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    for (std::size_t offset = 0; offset < message.size(); offset += 256) {
-        const std::size_t chunk = std::min<std::size_t>(256, message.size() - offset);
-        packet = MIDIPacketListAdd(list, storage.size(), packet, 42, chunk, message.data() + offset);
-        EXPECT_NE(packet, nullptr);
-    }
-    return storage;
-}
-
-TEST(AlsaPacketListBytes, AMessageInManyPacketsIsOneSysExAgain)
+// A message the sender cut into 256-byte packets goes out as one SysEx again.
+TEST(AlsaOutputBytes, AMessageInManyPacketsIsOneSysExAgain)
 {
     for (std::size_t size : {2u, 256u, 257u, 1000u, 4096u, 65535u}) {
         SCOPED_TRACE(size);
         const Bytes message = sysExOf(size);
-        const std::vector<Byte> storage = listInChunks(message);
-        const Bytes flat = PacketListBytes::flatten(*reinterpret_cast<const MIDIPacketList*>(storage.data()));
+        const mirelo::midi::PacketListStorage list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), 42);
+        const Bytes flat = mirelo::midi::allBytes(*list.list());
         EXPECT_EQ(flat, message);
         const std::vector<MidiSegment> segments = MidiStreamSplitter::split(flat);
         ASSERT_EQ(segments.size(), 1u);
         EXPECT_EQ(segments[0].kind, Kind::sysEx);
         EXPECT_EQ(segments[0].bytes, message);
     }
-}
-
-TEST(AlsaPacketListBytes, EmptyListGivesNoBytes)
-{
-    std::vector<Byte> storage(272, 0);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
-    MIDIPacketListInit(list);
-    EXPECT_TRUE(PacketListBytes::flatten(*list).empty());
     EXPECT_TRUE(MidiStreamSplitter::split({}).empty());
-}
-
-TEST(AlsaPacketListBytes, IncomingBytesArePackedIn256BytePackets)
-{
-    for (std::size_t size : {1u, 256u, 257u, 5000u}) {
-        SCOPED_TRACE(size);
-        const Bytes message = size == 1 ? Bytes{0xF8} : sysExOf(size);
-        const std::vector<Byte> storage = PacketListBytes::build(message.data(), message.size(), 777);
-        const MIDIPacketList* list = PacketListBytes::asList(storage);
-        ASSERT_EQ(list->numPackets, (message.size() + 255) / 256);
-        const MIDIPacket* packet = &list->packet[0];
-        for (std::uint32_t i = 0; i < list->numPackets; ++i) {
-            // Packed fields: copy them out before gtest binds references.
-            const MIDITimeStamp stamp = packet->timeStamp;
-            const std::uint16_t length = packet->length;
-            EXPECT_EQ(stamp, 777u);
-            EXPECT_LE(length, 256u);
-            EXPECT_LE(reinterpret_cast<const Byte*>(packet) + sizeof(MIDIPacket), storage.data() + storage.size());
-            packet = MIDIPacketNext(packet);
-        }
-        EXPECT_EQ(PacketListBytes::flatten(*list), message);
-    }
 }
 
 TEST(AlsaMidiStreamSplitter, CutsTheStreamIntoEventsWithoutLosingAByte)

@@ -273,14 +273,8 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     big.back() = 0xF7;
     const std::vector<std::uint8_t> small = {0xF0, 0x01, 0xF7};
     auto sendAt = [&](const std::vector<std::uint8_t>& message, MIDITimeStamp stamp) {
-        std::vector<std::uint8_t> storage(message.size() * 2 + 272);
-        auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
-        MIDIPacket* packet = MIDIPacketListInit(list);
-        for (std::size_t at = 0; at < message.size(); at += 256) {
-            const std::size_t n = std::min<std::size_t>(256, message.size() - at);
-            packet = MIDIPacketListAdd(list, storage.size(), packet, stamp, n, message.data() + at);
-        }
-        return counting.send(port, counting.destination(0), list);
+        const auto list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), stamp);
+        return counting.send(port, counting.destination(0), list.list());
     };
     backend.failSend(3, kMIDIMessageSendErr);
     EXPECT_EQ(sendAt(small, 5'000'000), noErr);
@@ -318,13 +312,11 @@ TEST(CaptureDestination, RowsCountFromTheTransfersStart)
     MIDIPortRef port = 0;
     ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
     ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-    std::vector<Byte> storage(300);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
-    MIDIPacketListInit(list);
-    EXPECT_EQ(backend.send(port, backend.destination(0), list), noErr); // empty, stamped now: 10 ms
+    const mirelo::midi::PacketListStorage empty(300);
+    EXPECT_EQ(backend.send(port, backend.destination(0), empty.list()), noErr); // stamped now: 10 ms
     const Byte message[] = {0xF0, 0x01, 0xF7};
-    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 4'500'000, sizeof message, message);
-    EXPECT_EQ(backend.send(port, backend.destination(0), list), noErr);
+    const auto list = mirelo::midi::PacketListStorage::holding(message, sizeof message, 4'500'000);
+    EXPECT_EQ(backend.send(port, backend.destination(0), list.list()), noErr);
     ASSERT_TRUE(capture.finish(error)) << error;
     mirelo::platform::setClock(nullptr);
     std::ifstream csv(dir / "out.syx.csv");
@@ -347,10 +339,9 @@ TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
     MIDIPortRef port = 0;
     ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
     ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-    std::vector<Byte> storage(300);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
     const Byte message[] = {0xF0, 0x01, 0xF7};
-    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 0, sizeof message, message);
+    const auto storage = mirelo::midi::PacketListStorage::holding(message, sizeof message, 0);
+    const MIDIPacketList* list = storage.list();
     ASSERT_EQ(backend.send(port, backend.destination(0), list), noErr);
 
     CCaptureDestination second(syx);

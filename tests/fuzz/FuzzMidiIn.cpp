@@ -88,12 +88,12 @@ SInput& input()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     SInput& in = input();
-    CQORMIDIManager::procMidiIn(reinterpret_cast<const MIDIPacketList*>(in.reset.bytes.get()), in.manager, nullptr);
+    CQORMIDIManager::procMidiIn(in.reset.list(), in.manager, nullptr);
     in.received.messages.clear();
 
     const std::vector<SPacketListImage> lists = decodePacketLists(data, size);
     for (const auto& list : lists) {
-        CQORMIDIManager::procMidiIn(reinterpret_cast<const MIDIPacketList*>(list.bytes.get()), in.manager, nullptr);
+        CQORMIDIManager::procMidiIn(list.list(), in.manager, nullptr);
     }
     FUZZ_CHECK(in.received.messages == expectedMessages(lists));
     return 0;

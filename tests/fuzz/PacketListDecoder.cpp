@@ -1,14 +1,11 @@
 #include "tests/fuzz/PacketListDecoder.h"
 
-#include "platform/MIDIServices.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
-constexpr std::size_t kListHeaderSize = offsetof(MIDIPacketList, packet);
-constexpr std::size_t kPacketHeaderSize = offsetof(MIDIPacket, data);
 constexpr unsigned kMaxPacketsPerList = 9;
 constexpr std::uint8_t kLongLength = 0xFF;
 
@@ -35,28 +32,23 @@ private:
 
 SPacketListImage makePacketList(std::vector<std::vector<std::uint8_t>> packets)
 {
-    SPacketListImage list;
-    list.size = kListHeaderSize;
+    SPacketListImage image;
+    std::size_t dataBytes = 0;
     for (const auto& packet : packets) {
-        list.size += kPacketHeaderSize + packet.size();
+        dataBytes += packet.size();
     }
-    list.bytes = std::make_unique<std::uint8_t[]>(list.size);
-    const auto count = static_cast<std::uint32_t>(packets.size());
-    std::memcpy(list.bytes.get(), &count, sizeof count);
-    std::size_t at = kListHeaderSize;
+    // No room to spare, unlike mirelo::midi::PacketListStorage: a stray read is caught.
+    image.size = mirelo::midi::PacketListStorage::sizeFor(packets.size(), dataBytes);
+    image.bytes = std::make_unique<std::uint8_t[]>(image.size);
+    auto* list = reinterpret_cast<MIDIPacketList*>(image.bytes.get());
+    MIDIPacket* packet = MIDIPacketListInit(list);
     MIDITimeStamp timeStamp = 1000;
-    for (const auto& packet : packets) {
-        const auto length = static_cast<std::uint16_t>(packet.size());
-        std::memcpy(list.bytes.get() + at, &timeStamp, sizeof timeStamp);
-        std::memcpy(list.bytes.get() + at + sizeof timeStamp, &length, sizeof length);
-        if (!packet.empty()) {
-            std::memcpy(list.bytes.get() + at + kPacketHeaderSize, packet.data(), packet.size());
-        }
-        at += kPacketHeaderSize + packet.size();
-        ++timeStamp;
+    for (const auto& data : packets) {
+        packet = MIDIPacketListAdd(list, image.size, packet, timeStamp++, data.size(), data.data());
+        FUZZ_CHECK(packet != nullptr);
     }
-    list.packets = std::move(packets);
-    return list;
+    image.packets = std::move(packets);
+    return image;
 }
 
 std::vector<SPacketListImage> decodePacketLists(const std::uint8_t* data, std::size_t size)

@@ -10,6 +10,8 @@
 //   per packet: one length byte; 0xFF means a 16-bit big-endian length follows;
 //               then the data bytes (fewer when the input ends first)
 
+#include "platform/MIDIServices.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +21,8 @@ struct SPacketListImage {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::size_t size = 0;
     std::vector<std::vector<std::uint8_t>> packets; // the data of each packet, in order
+
+    const MIDIPacketList* list() const { return reinterpret_cast<const MIDIPacketList*>(bytes.get()); }
 };
 
 std::vector<SPacketListImage> decodePacketLists(const std::uint8_t* data, std::size_t size);

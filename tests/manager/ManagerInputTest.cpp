@@ -119,10 +119,9 @@ TEST_F(CInputTest, ACallbackThatClosesTheInputDropsTheRestOfItsListAndTheNextOpe
 
 TEST_F(CInputTest, WithoutACallbackInputIsIgnoredAndNothingAdvances)
 {
-    std::vector<Byte> storage(64);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
     const Byte start[] = {0xF0, 0x01};
-    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 0, sizeof start, start);
+    const mirelo::midi::PacketListStorage storage = mirelo::midi::PacketListStorage::holding(start, sizeof start, 0);
+    const MIDIPacketList* list = storage.list();
     CQORMIDIManager::procMidiIn(list, m_manager, nullptr);
     CQORMIDIManager::procMidiIn(list, nullptr, nullptr);
 

@@ -175,11 +175,9 @@ TEST_F(CManagerTest, InputStatesAndTheCallbackAcrossFailures)
     m_backend.failNextPortCreate(kMIDINotPermitted);
     EXPECT_EQ(manager.openMidiIn(0, CSysExLog::record, &log, 512), kMIDINotPermitted);
     EXPECT_FALSE(manager.isOpenedMidiIn());
-    std::vector<Byte> storage(64);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
     const Byte message[] = {0xF0, 0x7E, 0xF7};
-    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 0, sizeof message, message);
-    CQORMIDIManager::procMidiIn(list, &manager, nullptr);
+    const auto list = mirelo::midi::PacketListStorage::holding(message, sizeof message, 0);
+    CQORMIDIManager::procMidiIn(list.list(), &manager, nullptr);
     EXPECT_EQ(log.taken().size(), 1u);
 
     ASSERT_EQ(manager.openMidiIn(0, CSysExLog::record, &log, 512), noErr);
@@ -192,7 +190,7 @@ TEST_F(CManagerTest, InputStatesAndTheCallbackAcrossFailures)
     EXPECT_EQ(manager.closeMidiIn(), noErr);
     EXPECT_FALSE(manager.isOpenedMidiIn());
     EXPECT_EQ(m_backend.portCount(), 0u);
-    CQORMIDIManager::procMidiIn(list, &manager, nullptr);
+    CQORMIDIManager::procMidiIn(list.list(), &manager, nullptr);
     EXPECT_EQ(log.taken().size(), 1u);
 }
 

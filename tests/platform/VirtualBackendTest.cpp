@@ -12,6 +12,7 @@
 
 namespace {
 
+using mirelo::midi::PacketListStorage;
 using mirelo::midi::VirtualBackend;
 using mirelo::midi::VirtualEndpointProperties;
 using Announce = VirtualBackend::Announce;
@@ -126,10 +127,9 @@ TEST_F(VirtualBackendTest, InjectedFailuresHitOnlyTheCallTheyAimAt)
     ASSERT_EQ(MIDIOutputPortCreate(client, "out", &port), noErr);
 
     const MIDIEndpointRef dest = m_backend.addDestination({"M", "N", "D"}, {}, Announce::No);
-    std::vector<Byte> storage(64);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
     const Byte note[] = {0x90, 0x3C, 0x64};
-    MIDIPacketListAdd(list, storage.size(), MIDIPacketListInit(list), 7, sizeof note, note);
+    const PacketListStorage storage = PacketListStorage::holding(note, sizeof note, 7);
+    const MIDIPacketList* list = storage.list();
 
     m_backend.failSend(2, kMIDIMessageSendErr);
     EXPECT_EQ(MIDISend(port, dest, list), noErr);
@@ -155,12 +155,11 @@ TEST_F(VirtualBackendTest, AReceiveHookSeesEverySuccessfulSendToItsDestination)
     MIDIPortRef port = 0;
     ASSERT_EQ(MIDIOutputPortCreate(makeClient(), "out", &port), noErr);
 
-    std::vector<Byte> storage(64);
-    auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+    PacketListStorage storage(64);
     const Byte bytes[] = {0xF8};
-    MIDIPacket* packet = MIDIPacketListInit(list);
-    packet = MIDIPacketListAdd(list, storage.size(), packet, 0, 1, bytes);
-    MIDIPacketListAdd(list, storage.size(), packet, 0, 1, bytes);
+    ASSERT_TRUE(storage.add(0, bytes, 1));
+    ASSERT_TRUE(storage.add(0, bytes, 1));
+    const MIDIPacketList* list = storage.list();
 
     m_backend.failSend(2, kMIDIMessageSendErr);
     EXPECT_EQ(MIDISend(port, capture, list), noErr);
@@ -216,11 +215,9 @@ void logInput(const MIDIPacketList* list, void* refCon, void* connRefCon)
     std::lock_guard lock(log->mutex);
     log->thread = std::this_thread::get_id();
     log->connections.push_back(connRefCon);
-    const MIDIPacket* packet = &list->packet[0];
-    for (std::uint32_t i = 0; i < list->numPackets; ++i) {
-        const auto* bytes = reinterpret_cast<const Byte*>(packet) + offsetof(MIDIPacket, data);
-        log->packets.emplace_back(bytes, bytes + packet->length);
-        packet = MIDIPacketNext(packet);
+    for (const MIDIPacket& packet : mirelo::midi::packetsOf(*list)) {
+        const std::span<const Byte> bytes = mirelo::midi::packetBytes(packet);
+        log->packets.emplace_back(bytes.begin(), bytes.end());
     }
 }
 

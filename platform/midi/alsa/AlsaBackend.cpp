@@ -4,7 +4,6 @@
 #include "platform/midi/alsa/EndpointRef.h"
 #include "platform/midi/alsa/MidiStreamSplitter.h"
 #include "platform/midi/alsa/OwnClientSet.h"
-#include "platform/midi/alsa/PacketListBytes.h"
 #include "platform/midi/alsa/PortMapping.h"
 #include "platform/midi/alsa/SeqEventWriter.h"
 #include "platform/midi/alsa/WirePacer.h"
@@ -312,7 +311,7 @@ public:
             std::fprintf(stderr, "ALSA: MIDI destination %d:%d is gone\n", ref->client, ref->port);
             return status;
         }
-        const std::vector<Byte> bytes = PacketListBytes::flatten(*pktlist);
+        const std::vector<Byte> bytes = allBytes(*pktlist);
         if (bytes.empty()) {
             return noErr;
         }

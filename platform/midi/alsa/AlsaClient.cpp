@@ -1,6 +1,5 @@
 #include "platform/midi/alsa/AlsaClient.h"
 
-#include "platform/midi/alsa/PacketListBytes.h"
 
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
@@ -340,8 +339,8 @@ void AlsaClient::deliverInput(const snd_seq_event_t& ev)
             client.m_inputIdle.notify_all();
         }
     } done{*this};
-    const std::vector<Byte> list = PacketListBytes::build(bytes, length, platform::clock().hostTime());
-    readProc(PacketListBytes::asList(list), refCon, connRefCon);
+    const PacketListStorage list = PacketListStorage::holding(bytes, length, platform::clock().hostTime());
+    readProc(list.list(), refCon, connRefCon);
 }
 
 void AlsaClient::post(MIDINotificationMessageID id)

@@ -3,15 +3,12 @@
 #include "platform/EventLoop.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace mirelo::midi {
 namespace {
 
 constexpr MIDIObjectRef kFirstRef = 0x10000;
-constexpr std::size_t kListHeaderSize = offsetof(MIDIPacketList, packet);
-constexpr std::size_t kPacketHeaderSize = offsetof(MIDIPacket, data);
 constexpr std::size_t kMaxPacketLength = 0xFFFF;
 
 struct Client {
@@ -39,11 +36,9 @@ std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
 {
     std::vector<SentPacket> packets;
     packets.reserve(list.numPackets);
-    const MIDIPacket* packet = &list.packet[0];
-    for (std::uint32_t i = 0; i < list.numPackets; ++i) {
-        const auto* bytes = reinterpret_cast<const Byte*>(packet) + kPacketHeaderSize;
-        packets.push_back(SentPacket{packet->timeStamp, std::vector<Byte>(bytes, bytes + packet->length)});
-        packet = MIDIPacketNext(packet);
+    for (const MIDIPacket& packet : packetsOf(list)) {
+        const std::span<const Byte> bytes = packetBytes(packet);
+        packets.push_back(SentPacket{packet.timeStamp, std::vector<Byte>(bytes.begin(), bytes.end())});
     }
     return packets;
 }
@@ -481,12 +476,12 @@ std::vector<MIDIEndpointRef> VirtualBackend::flushes() const
 bool VirtualBackend::injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
                                     MIDITimeStamp timeStamp)
 {
-    std::size_t size = kListHeaderSize;
+    std::size_t dataBytes = 0;
     for (const auto& packet : packets) {
         if (packet.size() > kMaxPacketLength) {
             return false;
         }
-        size += kPacketHeaderSize + packet.size();
+        dataBytes += packet.size();
     }
     {
         std::lock_guard lock(m_state->mutex);
@@ -494,17 +489,16 @@ bool VirtualBackend::injectIncoming(MIDIEndpointRef source, const std::vector<st
             return false;
         }
     }
-    std::vector<Byte> image(std::max(size, sizeof(MIDIPacketList)));
-    auto* list = reinterpret_cast<MIDIPacketList*>(image.data());
-    MIDIPacket* current = MIDIPacketListInit(list);
+    PacketListStorage storage(PacketListStorage::sizeFor(packets.size(), dataBytes));
     for (const auto& packet : packets) {
-        current = MIDIPacketListAdd(list, image.size(), current, timeStamp, packet.size(), packet.data());
+        // Sized for exactly these packets: every add fits.
+        static_cast<void>(storage.add(timeStamp, packet.data(), packet.size()));
     }
-    m_receiver.enqueue([this, source, image = std::move(image)] { deliver(source, image); });
+    m_receiver.enqueue([this, source, storage = std::move(storage)] { deliver(source, *storage.list()); });
     return true;
 }
 
-void VirtualBackend::deliver(MIDIEndpointRef source, const std::vector<Byte>& listImage)
+void VirtualBackend::deliver(MIDIEndpointRef source, const MIDIPacketList& list)
 {
     std::vector<MIDIPortRef> targets;
     {
@@ -515,7 +509,6 @@ void VirtualBackend::deliver(MIDIEndpointRef source, const std::vector<Byte>& li
             }
         }
     }
-    const auto* list = reinterpret_cast<const MIDIPacketList*>(listImage.data());
     for (MIDIPortRef target : targets) {
         MIDIReadProc readProc = nullptr;
         void* refCon = nullptr;
@@ -536,7 +529,7 @@ void VirtualBackend::deliver(MIDIEndpointRef source, const std::vector<Byte>& li
             connRefCon = connection->second;
             m_state->delivering = target;
         }
-        readProc(list, refCon, connRefCon);
+        readProc(&list, refCon, connRefCon);
         {
             std::lock_guard lock(m_state->mutex);
             m_state->delivering = 0;

@@ -139,7 +139,7 @@ private:
 
     MIDIPortRef createPort(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc, void* refCon,
                            bool input, OSStatus* status);
-    void deliver(MIDIEndpointRef source, const std::vector<Byte>& listImage);
+    void deliver(MIDIEndpointRef source, const MIDIPacketList& list);
     void postToClients(MIDINotificationMessageID messageID); // m_state->mutex held
 
     std::shared_ptr<State> m_state; // shared with notification tasks, which may outlive us

@@ -259,6 +259,9 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     std::string name;
     ASSERT_EQ(counting.stringProperty(counting.destination(0), kMIDIPropertyDisplayName, &name), noErr);
     EXPECT_EQ(name, "Capture");
+    std::int32_t hardware = -1;
+    ASSERT_EQ(counting.integerProperty(counting.destination(0), kMIDIPropertyHardware, &hardware), noErr);
+    EXPECT_EQ(hardware, 0) << "a capture file is no instrument";
 
     MIDIClientRef client = 0;
     MIDIPortRef port = 0;

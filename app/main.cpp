@@ -14,10 +14,7 @@
 #include "ZAVController.h"
 #include "platform/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-
-#if MIRELO_HAVE_CAPTURE
-#include "cli/CaptureDestination.h"
-#endif
+#include "platform/midi/virtual/CaptureDestination.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -33,13 +30,7 @@ namespace {
 // Quit while the worker still sends: the instrument holds half an update.
 constexpr int kExitQuitDuringUpdate = 2;
 
-#if MIRELO_HAVE_CAPTURE
-using Capture = CCaptureDestination;
-#else
-struct Capture {
-    bool finish(std::string&) { return true; }
-};
-#endif
+using Capture = mirelo::midi::CaptureDestination;
 
 // Installs the capture destination when asked for. False when it was asked for
 // and cannot be made.
@@ -53,20 +44,15 @@ bool setUpCapture(std::unique_ptr<Capture>& capture)
         std::fprintf(stderr, "mirelo-updater: MIRELO_CAPTURE needs MIRELO_MIDI_BACKEND=virtual; ignored.\n");
         return true;
     }
-#if MIRELO_HAVE_CAPTURE
     capture = std::make_unique<Capture>(std::filesystem::path(path.toStdString()));
     std::string reason;
-    if (capture->open(reason) != Capture::EOpen::kOk) {
+    if (capture->open(reason) != Capture::OpenResult::kOk) {
         std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
         capture.reset();
         return false;
     }
     mirelo::midi::setActiveBackend(&capture->backend());
     return true;
-#else
-    std::fprintf(stderr, "mirelo-updater: this build has no capture destination.\n");
-    return false;
-#endif
 }
 
 // False when the capture could not be written: the run that hit it stopped
@@ -121,7 +107,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "mirelo-updater: quit during the update; the instrument must be updated again.\n");
             std::string reason;
             if (capture) {
-                capture->finish(reason);
+                // The process ends with its own status; the files keep what was sent.
+                static_cast<void>(capture->finish(reason));
             }
             std::fflush(nullptr);
             std::_Exit(kExitQuitDuringUpdate);

@@ -1,6 +1,5 @@
 #include "cli/SendCommand.h"
 
-#include "cli/CaptureDestination.h"
 #include "cli/CountingBackend.h"
 #include "cli/DestinationChooser.h"
 #include "cli/ExitStatus.h"
@@ -17,13 +16,11 @@
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "platform/Interrupt.h"
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -52,21 +49,6 @@ int exitStatusFor(CDestinationChooser::EOutcome outcome)
         break;
     }
     return cli_exit::kNoMidi;
-}
-
-// "k:status", both decimal, k from 1.
-bool parseFailSend(const char* text, std::size_t& outIndex, OSStatus& outStatus)
-{
-    const std::string_view value(text);
-    const std::size_t colon = value.find(':');
-    if (colon == std::string_view::npos) {
-        return false;
-    }
-    const auto indexEnd = value.data() + colon;
-    const auto first = std::from_chars(value.data(), indexEnd, outIndex);
-    const auto second = std::from_chars(indexEnd + 1, value.data() + value.size(), outStatus);
-    return first.ec == std::errc() && first.ptr == indexEnd && second.ec == std::errc() &&
-           second.ptr == value.data() + value.size() && outIndex > 0 && outStatus != noErr;
 }
 
 // Messages go out in file order, so one due before the message ahead of it
@@ -112,7 +94,7 @@ public:
         m_controllerStarted = true;
     }
 
-    std::unique_ptr<CCaptureDestination> capture;
+    std::unique_ptr<mirelo::midi::CaptureDestination> capture;
     std::unique_ptr<CCountingBackend> counting;
     std::unique_ptr<mirelo::platform::PlainEventLoop> loop;
 
@@ -156,7 +138,8 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                             "capture could not be written, or another send holds it), 2 usage or a refused update "
                             "file, 3 no MIDI system, no destination, or no single instrument to send to without "
                             "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.\nTest hook: ") +
-                kFailSendVariable + "=k:status makes the k-th send of the virtual backend fail with the status.");
+                mirelo::midi::VirtualBackend::kFailSendVariable +
+                "=k:status makes the k-th send of the virtual backend fail with the status.");
     return cmd;
 }
 
@@ -191,7 +174,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         path = found->string();
     }
     if (m_capture) {
-        if (const auto problem = CCaptureDestination::pathProblem(path, *m_capture)) {
+        if (const auto problem = mirelo::midi::CaptureDestination::pathProblem(path, *m_capture)) {
             err << "send: --capture " << *m_capture << ": " << *problem << "\n";
             return cli_exit::kBadInput;
         }
@@ -212,7 +195,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     // The MIDI system, and what to send to.
     CRunScope scope;
     if (m_capture) {
-        scope.capture = std::make_unique<CCaptureDestination>(*m_capture);
+        scope.capture = std::make_unique<mirelo::midi::CaptureDestination>(*m_capture);
         mirelo::midi::setActiveBackend(&scope.capture->backend());
     }
     mirelo::midi::MidiBackend& backend = mirelo::midi::activeBackend();
@@ -240,25 +223,9 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
 
     // Every check has passed: only now are the capture files touched.
     if (scope.capture) {
-        if (const auto opened = scope.capture->open(reason); opened != CCaptureDestination::EOpen::kOk) {
+        if (const auto opened = scope.capture->open(reason); opened != mirelo::midi::CaptureDestination::OpenResult::kOk) {
             err << "send: " << reason << "\n";
             return cli_exit::kFailed;
-        }
-    }
-
-    if (const char* failSend = std::getenv(kFailSendVariable); failSend != nullptr && *failSend != '\0') {
-        std::size_t k = 0;
-        OSStatus status = noErr;
-        if (!parseFailSend(failSend, k, status)) {
-            err << "send: " << kFailSendVariable << "=\"" << failSend << "\" is not k:status (k from 1, a non-zero "
-                << "status)\n";
-            return cli_exit::kBadInput;
-        }
-        auto* virtualBackend = dynamic_cast<mirelo::midi::VirtualBackend*>(&backend);
-        if (virtualBackend == nullptr) {
-            err << "send: " << kFailSendVariable << " applies to the virtual backend only; ignored\n";
-        } else {
-            virtualBackend->failSend(k, status);
         }
     }
 

@@ -19,11 +19,6 @@ class PlainEventLoop;
 
 class CSendCommand : public CCommand {
 public:
-    // Test hook: "k:status" makes the k-th MIDISend of the run (1 = the first)
-    // return the status, when the backend is the virtual one (--capture, or
-    // MIRELO_MIDI_BACKEND=virtual).
-    static constexpr const char* kFailSendVariable = "MIRELO_VIRTUAL_FAIL_SEND";
-
     CLI::App* attach(CLI::App& inApp) override;
     int run(std::ostream& out, std::ostream& err) override;
     bool outputIsTheResult() const override { return false; }

@@ -2,7 +2,7 @@
 // choice of destination, the capture destination and the send counter; and
 // `list`, which shows the destinations the choice is made from.
 
-#include "cli/CaptureDestination.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "cli/CountingBackend.h"
 #include "cli/DestinationChooser.h"
 #include "cli/ListCommand.h"
@@ -119,6 +119,7 @@ std::vector<SEndpointInfo> destinations(const std::vector<std::pair<const char*,
 }
 
 using EOutcome = CDestinationChooser::EOutcome;
+using mirelo::midi::CaptureDestination;
 
 TEST(DestinationChooser, ToTakesAnIndexAnExactNameOrAUniquePrefix)
 {
@@ -250,9 +251,9 @@ TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
 TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
 {
     CScratchDirectory dir;
-    CCaptureDestination capture(dir / "out.syx");
+    CaptureDestination capture(dir / "out.syx");
     std::string error;
-    ASSERT_EQ(capture.open(error), CCaptureDestination::EOpen::kOk) << error;
+    ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
     mirelo::midi::VirtualBackend& backend = capture.backend();
     CCountingBackend counting(backend);
     ASSERT_EQ(counting.numberOfDestinations(), 1u);
@@ -305,9 +306,9 @@ TEST(CaptureDestination, RowsCountFromTheTransfersStart)
     mirelo::platform::SimulatedClock clock(10'000'000);
     mirelo::platform::setClock(&clock);
     CScratchDirectory dir;
-    CCaptureDestination capture(dir / "out.syx");
+    CaptureDestination capture(dir / "out.syx");
     std::string error;
-    ASSERT_EQ(capture.open(error), CCaptureDestination::EOpen::kOk) << error;
+    ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
     const std::atomic<std::uint64_t> start{4'000'000};
     capture.countFrom(&start);
     mirelo::midi::VirtualBackend& backend = capture.backend();
@@ -334,9 +335,9 @@ TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
     CScratchDirectory dir;
     std::filesystem::create_directory(dir / "run");
     const std::filesystem::path syx = dir / "run" / "out.syx";
-    CCaptureDestination first(syx);
+    CaptureDestination first(syx);
     std::string error;
-    ASSERT_EQ(first.open(error), CCaptureDestination::EOpen::kOk) << error;
+    ASSERT_EQ(first.open(error), CaptureDestination::OpenResult::kOk) << error;
     mirelo::midi::VirtualBackend& backend = first.backend();
     MIDIClientRef client = 0;
     MIDIPortRef port = 0;
@@ -347,13 +348,13 @@ TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
     const MIDIPacketList* list = storage.list();
     ASSERT_EQ(backend.send(port, backend.destination(0), list), noErr);
 
-    CCaptureDestination second(syx);
-    EXPECT_EQ(second.open(error), CCaptureDestination::EOpen::kInUse);
+    CaptureDestination second(syx);
+    EXPECT_EQ(second.open(error), CaptureDestination::OpenResult::kInUse);
     EXPECT_NE(error.find(syx.string() + " is being written by another capture"), std::string::npos) << error;
     EXPECT_EQ(std::filesystem::file_size(syx), sizeof message) << "the first capture's file was emptied";
 
     std::filesystem::remove_all(dir / "run");
-    EXPECT_EQ(backend.send(port, backend.destination(0), list), CCaptureDestination::kWriteFailed);
+    EXPECT_EQ(backend.send(port, backend.destination(0), list), CaptureDestination::kWriteFailed);
     ASSERT_TRUE(first.failure());
     EXPECT_NE(first.failure()->find("was removed while the capture was written"), std::string::npos)
         << *first.failure();
@@ -362,9 +363,9 @@ TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
 
 TEST(CaptureDestination, SaysWhenItCannotCreateItsFiles)
 {
-    CCaptureDestination capture("/nonexistent/dir/out.syx");
+    CaptureDestination capture("/nonexistent/dir/out.syx");
     std::string error;
-    EXPECT_EQ(capture.open(error), CCaptureDestination::EOpen::kFailed);
+    EXPECT_EQ(capture.open(error), CaptureDestination::OpenResult::kFailed);
     EXPECT_NE(error.find("cannot create /nonexistent/dir/out.syx"), std::string::npos) << error;
 }
 

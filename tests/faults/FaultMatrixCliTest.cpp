@@ -113,9 +113,10 @@ protected:
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         const std::filesystem::path capture = m_dir / "capture.syx";
         std::filesystem::remove(capture);
-        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {CSendCommand::kFailSendVariable, {}}};
+        using mirelo::midi::VirtualBackend;
+        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {VirtualBackend::kFailSendVariable, {}}};
         if (row.failingSend != 0) {
-            env[CSendCommand::kFailSendVariable] = std::to_string(row.failingSend) + ":-10838";
+            env[VirtualBackend::kFailSendVariable] = std::to_string(row.failingSend) + ":-10838";
         }
         const SCliResult r = CCliProcess::run({"send", m_updateFile.string(), "--capture", capture.string()}, env);
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -246,6 +247,35 @@ TEST_F(VirtualBackendTest, InjectedInputReachesConnectedPortsOnTheReceiveThread)
     m_backend.waitForIncoming();
     std::lock_guard lock(log.mutex);
     EXPECT_EQ(log.packets.size(), 3u);
+}
+
+// The front ends' test hook, read when a backend is built: anything but
+// "k:status" with k from 1 and a non-zero status fails nothing.
+TEST(VirtualBackendFailSendHook, FailsTheKthSendOfABackendBuiltWhileItIsSet)
+{
+    struct SRow {
+        const char* value;
+        std::size_t failing; // 0: none
+        OSStatus status;
+    };
+    const Byte clock[] = {0xF8};
+    const PacketListStorage list = PacketListStorage::holding(clock, sizeof clock, 0);
+    for (const SRow& row : {SRow{"2:-10838", 2, kMIDIMessageSendErr}, SRow{"1:-50", 1, kParamErr},
+                            SRow{"0:-10838", 0, noErr}, SRow{"2:0", 0, noErr}, SRow{"2", 0, noErr},
+                            SRow{"x:-1", 0, noErr}, SRow{"2:-10838 ", 0, noErr}}) {
+        SCOPED_TRACE(row.value);
+        ::setenv(VirtualBackend::kFailSendVariable, row.value, 1);
+        VirtualBackend backend;
+        ::unsetenv(VirtualBackend::kFailSendVariable);
+        MIDIClientRef client = 0;
+        MIDIPortRef port = 0;
+        ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
+        ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
+        const MIDIEndpointRef dest = backend.addDestination({"M", "N", "D"}, {}, Announce::No);
+        for (std::size_t k = 1; k <= 3; ++k) {
+            EXPECT_EQ(backend.send(port, dest, list.list()), k == row.failing ? row.status : noErr) << "send " << k;
+        }
+    }
 }
 
 TEST(BackendChoice, KnownNamesBuildTheirBackendAndUnknownOnesNothing)

@@ -1,4 +1,4 @@
-#include "cli/CaptureDestination.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 
 #include "platform/Clock.h"
 
@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace mirelo::midi {
 namespace {
 
 constexpr std::uint64_t kNanosecondsPerMicrosecond = 1000;
@@ -31,7 +32,7 @@ std::optional<std::pair<dev_t, ino_t>> identity(const std::filesystem::path& pat
 
 } // namespace
 
-CCaptureDestination::CCaptureDestination(std::filesystem::path syxPath)
+CaptureDestination::CaptureDestination(std::filesystem::path syxPath)
     : m_syxPath(std::move(syxPath)), m_csvPath(m_syxPath.string() + ".csv")
 {
     // The files are the record; keeping every list in memory too would hold
@@ -40,16 +41,16 @@ CCaptureDestination::CCaptureDestination(std::filesystem::path syxPath)
     m_backend.addDeliveringDestination(
         {"mirelo-updater-cli", kName, kName},
         [this](MIDIEndpointRef, const MIDIPacketList& list) { return receive(list); },
-        mirelo::midi::VirtualBackend::Announce::No);
+        VirtualBackend::Announce::No);
 }
 
-CCaptureDestination::~CCaptureDestination()
+CaptureDestination::~CaptureDestination()
 {
     std::lock_guard lock(m_mutex);
     closeFiles();
 }
 
-std::optional<std::string> CCaptureDestination::pathProblem(const std::filesystem::path& updateFile,
+std::optional<std::string> CaptureDestination::pathProblem(const std::filesystem::path& updateFile,
                                                            const std::filesystem::path& syxPath)
 {
     const std::filesystem::path csvPath = syxPath.string() + ".csv";
@@ -68,7 +69,7 @@ std::optional<std::string> CCaptureDestination::pathProblem(const std::filesyste
     return std::nullopt;
 }
 
-CCaptureDestination::EOpen CCaptureDestination::open(std::string& outError)
+CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
 {
     std::lock_guard lock(m_mutex);
     for (auto [fd, path] : {std::pair{&m_syx, &m_syxPath}, std::pair{&m_csv, &m_csvPath}}) {
@@ -76,7 +77,7 @@ CCaptureDestination::EOpen CCaptureDestination::open(std::string& outError)
         if (*fd < 0) {
             outError = "cannot create " + path->string() + " (" + systemReason() + ")";
             closeFiles();
-            return EOpen::kFailed;
+            return OpenResult::kFailed;
         }
         if (::flock(*fd, LOCK_EX | LOCK_NB) != 0) {
             const bool busy = errno == EWOULDBLOCK;
@@ -84,7 +85,7 @@ CCaptureDestination::EOpen CCaptureDestination::open(std::string& outError)
                                                "choose another file"
                             : "cannot lock " + path->string() + " (" + systemReason() + ")";
             closeFiles();
-            return busy ? EOpen::kInUse : EOpen::kFailed;
+            return busy ? OpenResult::kInUse : OpenResult::kFailed;
         }
     }
     // Emptied only once both are ours: a second capture must not wipe the
@@ -93,21 +94,21 @@ CCaptureDestination::EOpen CCaptureDestination::open(std::string& outError)
         if (::ftruncate(fd, 0) != 0) {
             outError = "cannot empty " + path->string() + " (" + systemReason() + ")";
             closeFiles();
-            return EOpen::kFailed;
+            return OpenResult::kFailed;
         }
     }
     static constexpr char kHead[] = "index,sent_us,bytes\n";
     if (!writeAll(m_csv, kHead, sizeof kHead - 1, m_csvPath)) {
         outError = *m_failure;
         closeFiles();
-        return EOpen::kFailed;
+        return OpenResult::kFailed;
     }
     m_syxBytes = 0;
     m_csvBytes = sizeof kHead - 1;
-    return EOpen::kOk;
+    return OpenResult::kOk;
 }
 
-bool CCaptureDestination::writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path)
+bool CaptureDestination::writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path)
 {
     const auto* p = static_cast<const char*>(data);
     while (size > 0) {
@@ -125,7 +126,7 @@ bool CCaptureDestination::writeAll(int fd, const void* data, std::size_t size, c
     return true;
 }
 
-OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
+OSStatus CaptureDestination::receive(const MIDIPacketList& list)
 {
     std::lock_guard lock(m_mutex);
     if (m_failure || m_syx < 0) {
@@ -141,8 +142,8 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
         static_cast<void>(::ftruncate(m_csv, static_cast<off_t>(m_csvBytes)));
         return kWriteFailed;
     };
-    for (const MIDIPacket& packet : mirelo::midi::packetsOf(list)) {
-        const std::span<const Byte> bytes = mirelo::midi::packetBytes(packet);
+    for (const MIDIPacket& packet : packetsOf(list)) {
+        const std::span<const Byte> bytes = packetBytes(packet);
         if (!writeAll(m_syx, bytes.data(), bytes.size(), m_syxPath)) {
             return failed();
         }
@@ -174,7 +175,7 @@ OSStatus CCaptureDestination::receive(const MIDIPacketList& list)
     return noErr;
 }
 
-void CCaptureDestination::closeFiles()
+void CaptureDestination::closeFiles()
 {
     for (int* fd : {&m_syx, &m_csv}) {
         if (*fd >= 0) {
@@ -184,7 +185,7 @@ void CCaptureDestination::closeFiles()
     }
 }
 
-bool CCaptureDestination::finish(std::string& outError)
+bool CaptureDestination::finish(std::string& outError)
 {
     std::lock_guard lock(m_mutex);
     bool closed = true;
@@ -202,8 +203,10 @@ bool CCaptureDestination::finish(std::string& outError)
     return closed;
 }
 
-std::optional<std::string> CCaptureDestination::failure() const
+std::optional<std::string> CaptureDestination::failure() const
 {
     std::lock_guard lock(m_mutex);
     return m_failure;
 }
+
+} // namespace mirelo::midi

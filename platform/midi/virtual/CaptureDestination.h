@@ -1,6 +1,6 @@
 #pragma once
-// The capture destination of `send --capture OUT.syx`: a virtual MIDI backend
-// with one destination, "Capture", that writes every message it receives to
+// The capture destination of `send --capture OUT.syx` and of the window's
+// MIRELO_CAPTURE: a virtual MIDI backend with one destination, "Capture", that writes every message it receives to
 // OUT.syx, bytes unchanged, and one row per message to OUT.syx.csv:
 // index,sent_us,bytes, where sent_us counts microseconds from the transfer's
 // start, the zero its due times count from. One MIDISend is one message,
@@ -19,19 +19,21 @@
 #include <optional>
 #include <string>
 
-class CCaptureDestination {
+namespace mirelo::midi {
+
+class CaptureDestination {
 public:
     static constexpr const char* kName = "Capture";
     // The status of a send whose message could not be written.
     static constexpr OSStatus kWriteFailed = kMIDIMessageSendErr;
 
-    enum class EOpen { kOk, kInUse, kFailed };
+    enum class OpenResult { kOk, kInUse, kFailed };
 
     // Adds the destination; the files are opened by open().
-    explicit CCaptureDestination(std::filesystem::path syxPath);
-    ~CCaptureDestination();
-    CCaptureDestination(const CCaptureDestination&) = delete;
-    CCaptureDestination& operator=(const CCaptureDestination&) = delete;
+    explicit CaptureDestination(std::filesystem::path syxPath);
+    ~CaptureDestination();
+    CaptureDestination(const CaptureDestination&) = delete;
+    CaptureDestination& operator=(const CaptureDestination&) = delete;
 
     // Why the capture may not write where asked: an output is the update file
     // itself, or the two outputs are one file (through any link). Nothing is
@@ -41,16 +43,16 @@ public:
 
     // Opens or creates both files, locks each against another capture, then
     // empties them. kInUse when another capture holds a lock.
-    EOpen open(std::string& outError);
+    [[nodiscard]] OpenResult open(std::string& outError);
     // Rows count from this start (monotonic nanoseconds), once it is set;
     // before, from the first message.
     void countFrom(const std::atomic<std::uint64_t>* startNanoseconds) { m_start = startNanoseconds; }
     // Closes both files. False with a reason when a write failed or closing did.
-    bool finish(std::string& outError);
+    [[nodiscard]] bool finish(std::string& outError);
     // The write error that failed a send, if any.
     std::optional<std::string> failure() const;
 
-    mirelo::midi::VirtualBackend& backend() { return m_backend; }
+    VirtualBackend& backend() { return m_backend; }
     const std::filesystem::path& syxPath() const { return m_syxPath; }
     const std::filesystem::path& csvPath() const { return m_csvPath; }
 
@@ -61,7 +63,7 @@ private:
 
     std::filesystem::path m_syxPath;
     std::filesystem::path m_csvPath;
-    mirelo::midi::VirtualBackend m_backend;
+    VirtualBackend m_backend;
     const std::atomic<std::uint64_t>* m_start = nullptr;
 
     mutable std::mutex m_mutex; // receive runs on the sending thread
@@ -73,3 +75,5 @@ private:
     std::uint64_t m_firstStamp = 0;
     std::optional<std::string> m_failure;
 };
+
+} // namespace mirelo::midi

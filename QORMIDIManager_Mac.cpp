@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CriticalRegion.h"
+#include "platform/ScopedCriticalRegion.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,28 +43,6 @@ void report(const char* message, int line)
 {
     std::fprintf(stderr, "%s (%s:%d)\n", message, kSourceFileName, line);
 }
-
-// Holds the manager's critical region for a scope. A region that could not be
-// created is skipped, as the manager goes on without one.
-class CRegionHold {
-public:
-    explicit CRegionHold(MPCriticalRegionID region) : m_region(region)
-    {
-        m_entered = m_region != nullptr && MPEnterCriticalRegion(m_region, kDurationForever) == noErr;
-    }
-    ~CRegionHold()
-    {
-        if (m_entered) {
-            MPExitCriticalRegion(m_region);
-        }
-    }
-    CRegionHold(const CRegionHold&) = delete;
-    CRegionHold& operator=(const CRegionHold&) = delete;
-
-private:
-    MPCriticalRegionID m_region;
-    bool m_entered = false;
-};
 
 std::string readModel(MIDIEndpointRef endpoint)
 {
@@ -138,12 +117,13 @@ CQORMIDIManager::~CQORMIDIManager()
 {
     closeMidiIn();
     closeMidiOut();
+    // Teardown: a refusal here leaves nothing to undo.
     if (m_private->client != 0) {
-        MIDIClientDispose(m_private->client);
+        static_cast<void>(MIDIClientDispose(m_private->client));
         m_private->client = 0;
     }
     if (m_private->criticalRegion != nullptr) {
-        MPDeleteCriticalRegion(m_private->criticalRegion);
+        static_cast<void>(MPDeleteCriticalRegion(m_private->criticalRegion));
         m_private->criticalRegion = nullptr;
     }
 }
@@ -163,7 +143,7 @@ OSStatus CQORMIDIManager::openMidiIn(unsigned long sourceIndex, InputCallback ca
 {
     closeMidiIn();
     {
-        CRegionHold hold(m_private->criticalRegion);
+        mirelo::platform::ScopedCriticalRegion hold(m_private->criticalRegion);
         m_inputCallback = callback;
         m_inputContext = context;
     }
@@ -176,7 +156,7 @@ OSStatus CQORMIDIManager::openMidiIn(unsigned long sourceIndex, InputCallback ca
     const OSStatus connected = MIDIPortConnectSource(m_private->inputPort, m_private->sourceEndpoint, this);
     {
         // Input may already be arriving on the receive thread.
-        CRegionHold hold(m_private->criticalRegion);
+        mirelo::platform::ScopedCriticalRegion hold(m_private->criticalRegion);
         m_private->sysExReserve = std::max(bufferReserve, 0);
         m_private->sysExBuffer.reserve(static_cast<std::size_t>(m_private->sysExReserve));
     }
@@ -189,7 +169,7 @@ OSStatus CQORMIDIManager::closeMidiIn()
     {
         // Waits for a packet list being handled on the receive thread, so the
         // callback cannot run once this returns.
-        CRegionHold hold(m_private->criticalRegion);
+        mirelo::platform::ScopedCriticalRegion hold(m_private->criticalRegion);
         m_inputCallback = nullptr;
         m_inputContext = nullptr;
         m_startedIn = false;
@@ -228,8 +208,9 @@ OSStatus CQORMIDIManager::closeMidiOut()
 
 OSStatus CQORMIDIManager::closeMidiOutLocked()
 {
+    // Dropping what is still queued is best effort: the output closes either way.
     if (m_private->destinationEndpoint != 0) {
-        MIDIFlushOutput(m_private->destinationEndpoint);
+        static_cast<void>(MIDIFlushOutput(m_private->destinationEndpoint));
     }
     m_startedOut = false;
     m_private->destinationEndpoint = 0;
@@ -263,8 +244,9 @@ OSStatus CQORMIDIManager::stopMidiIn()
 OSStatus CQORMIDIManager::stopMidiOut()
 {
     std::lock_guard guard(m_private->outputGuard);
+    // Best effort, as when closing: stopping succeeds either way.
     if (m_private->destinationEndpoint != 0) {
-        MIDIFlushOutput(m_private->destinationEndpoint);
+        static_cast<void>(MIDIFlushOutput(m_private->destinationEndpoint));
     }
     m_startedOut = false;
     return noErr;
@@ -376,7 +358,7 @@ void CQORMIDIManager::procMidiIn(const MIDIPacketList* packetList, void* readPro
 
 void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
 {
-    CRegionHold hold(m_private->criticalRegion);
+    mirelo::platform::ScopedCriticalRegion hold(m_private->criticalRegion);
     // Checked with the region held: closeMidiIn clears it under the region.
     if (m_inputCallback == nullptr) {
         return;

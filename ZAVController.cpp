@@ -8,6 +8,7 @@
 #include "mstd/GenericException.h"
 #include "platform/Clock.h"
 #include "platform/Interrupt.h"
+#include "platform/ScopedCriticalRegion.h"
 #include "platform/TimerSlack.h"
 
 namespace {
@@ -64,20 +65,6 @@ timespec spanUntilDue(std::uint64_t dueMs, std::uint64_t elapsedMs, std::uint64_
     return span;
 }
 
-class CRegionHold {
-public:
-    explicit CRegionHold(MPCriticalRegionID region) : m_region(region)
-    {
-        MPEnterCriticalRegion(m_region, kDurationForever);
-    }
-    ~CRegionHold() { MPExitCriticalRegion(m_region); }
-    CRegionHold(const CRegionHold&) = delete;
-    CRegionHold& operator=(const CRegionHold&) = delete;
-
-private:
-    MPCriticalRegionID m_region;
-};
-
 } // namespace
 
 CZAVController* CZAVController::s_instance = nullptr;
@@ -117,7 +104,9 @@ CZAVController::CZAVController()
     if (sTimerUPP == nullptr) {
         sTimerUPP = procTimer;
     }
-    InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this, &m_timer);
+    // Fails only for a null procedure, which sTimerUPP is not.
+    static_cast<void>(
+        InstallEventLoopTimer(GetMainEventLoop(), kTimerInterval, kTimerInterval, sTimerUPP, this, &m_timer));
     if (MPCreateCriticalRegion(&m_criticalRegion) != noErr) {
         std::fprintf(stderr, "%s (%s:%d)\n", "MPCreateCriticalRegion returned error.", kSourceFileName,
                      kCriticalRegionErrorLine);
@@ -127,11 +116,12 @@ CZAVController::CZAVController()
 CZAVController::~CZAVController()
 {
     closeZAV();
+    // Teardown: a refusal here leaves nothing to undo.
     if (m_timer != nullptr) {
-        RemoveEventLoopTimer(m_timer);
+        static_cast<void>(RemoveEventLoopTimer(m_timer));
         m_timer = nullptr;
     }
-    MPDeleteCriticalRegion(m_criticalRegion);
+    static_cast<void>(MPDeleteCriticalRegion(m_criticalRegion));
     m_criticalRegion = nullptr;
 }
 
@@ -316,7 +306,7 @@ void CZAVController::notifyQOREventAsync(EQOREventID event, int param1, int para
     if (s_instance == nullptr) {
         return;
     }
-    CRegionHold hold(m_criticalRegion);
+    mirelo::platform::ScopedCriticalRegion hold(m_criticalRegion);
     m_eventQueue.push_back(QOREvent{event, param1, param2});
 }
 
@@ -325,7 +315,7 @@ void CZAVController::doTimerFunc()
     {
         // The region is re-entrant, so a listener may post from here; its
         // event is delivered in this same drain.
-        CRegionHold hold(m_criticalRegion);
+        mirelo::platform::ScopedCriticalRegion hold(m_criticalRegion);
         while (!m_eventQueue.empty()) {
             const QOREvent event = m_eventQueue.front();
             m_eventQueue.pop_front();

@@ -11,5 +11,10 @@ constexpr int kFailed = 1;
 constexpr int kBadInput = 2;
 // No MIDI system (the backend cannot start), or no destination to send to.
 constexpr int kNoMidi = 3;
+// A run that a signal ended, as a shell reports a process the signal killed.
+constexpr int interruptedBy(int signal)
+{
+    return 128 + signal;
+}
 
 } // namespace cli_exit

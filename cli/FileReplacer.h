@@ -14,6 +14,6 @@ class CFileReplacer {
 public:
     // False with a reason when the target may not be replaced or a step failed;
     // the target is then as it was.
-    static bool write(const std::filesystem::path& inTarget, const std::vector<std::uint8_t>& inBytes,
-                      std::string& outError);
+    [[nodiscard]] static bool write(const std::filesystem::path& inTarget, const std::vector<std::uint8_t>& inBytes,
+                                    std::string& outError);
 };

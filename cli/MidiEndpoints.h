@@ -24,7 +24,7 @@ class CMidiEndpoints {
 public:
     // Creates and disposes a client: the status tells whether the MIDI system
     // is there (kMIDIServerStartErr when the ALSA sequencer cannot be opened).
-    static OSStatus probe();
+    [[nodiscard]] static OSStatus probe();
 
     static std::vector<SEndpointInfo> destinations();
     static std::vector<SEndpointInfo> sources();

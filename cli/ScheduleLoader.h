@@ -12,6 +12,6 @@ class CScheduleLoader {
 public:
     // The exit status: 0 with outSchedule built, else the status with one line
     // on err, each starting with inPrefix ("send: " or nothing).
-    static int load(const std::string& inPath, CFirmwareSchedule& outSchedule, std::ostream& err,
-                    const std::string& inPrefix);
+    [[nodiscard]] static int load(const std::string& inPath, CFirmwareSchedule& outSchedule, std::ostream& err,
+                                  const std::string& inPrefix);
 };

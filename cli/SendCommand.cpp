@@ -257,7 +257,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     SRun progress{loop, display, counting, nowMs()};
     if (signals.signal() != 0) {
         err << "send: interrupted before the first message; nothing was sent\n";
-        return 128 + signals.signal();
+        return cli_exit::interruptedBy(signals.signal());
     }
     progress.redraw();
     mirelo::platform::EventLoop::TimerId redrawTimer = 0;
@@ -309,7 +309,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         }
         err << "send: " << done << " of " << total << " messages (" << counting.bytesSent() << " bytes) reached \""
             << destinationLabel << "\"; the instrument must receive the whole update: send it again.\n";
-        return interrupted ? 128 + signal : cli_exit::kFailed;
+        return interrupted ? cli_exit::interruptedBy(signal) : cli_exit::kFailed;
     }
 
     out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "

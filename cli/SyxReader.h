@@ -30,9 +30,9 @@ public:
 
     // Never reads outside [pData, pData + inSize). pData may be null when
     // inSize is 0.
-    bool parse(const std::uint8_t* pData, std::size_t inSize);
+    [[nodiscard]] bool parse(const std::uint8_t* pData, std::size_t inSize);
     // Reads the whole file, then parses it.
-    bool readFile(const std::filesystem::path& path);
+    [[nodiscard]] bool readFile(const std::filesystem::path& path);
 
     const std::vector<SMessage>& messages() const { return m_messages; }
     const std::optional<SError>& error() const { return m_error; }

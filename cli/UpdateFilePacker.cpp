@@ -1,12 +1,12 @@
 #include "cli/UpdateFilePacker.h"
 
+#include "FirmwareSchedule.h"
 #include "SMF/SMF.h"
 
 #include <memory>
 
 namespace {
 
-constexpr double kBeatsPerMinute = 60000000.0 / CUpdateFilePacker::kTempoMicroseconds;
 
 CMidiEvent* newMetaEvent(uint32_t metaType, const uint8_t* data, uint32_t size)
 {
@@ -18,17 +18,14 @@ CMidiEvent* newMetaEvent(uint32_t metaType, const uint8_t* data, uint32_t size)
     return e;
 }
 
-} // namespace
-
-std::uint64_t CUpdateFilePacker::millisecondsForTick(std::uint32_t tick, std::uint16_t division)
+// The transfer's own conversion, for the file's one tempo at tick 0.
+std::uint64_t millisecondsForTick(std::uint32_t tick, std::uint16_t division)
 {
-    // A tempo entry at the message's own tick does not count for it.
-    if (tick == 0) {
-        return 0;
-    }
-    const double segment = ((60000.0 / kBeatsPerMinute) / division) * tick + 0.5;
-    return static_cast<std::uint64_t>(segment);
+    static const CFirmwareSchedule::TempoMap kOneTempo = {{0, 60000000 / CUpdateFilePacker::kTempoMicroseconds}};
+    return CFirmwareSchedule::sendTime(kOneTempo, division, tick);
 }
+
+} // namespace
 
 std::optional<std::uint32_t> CUpdateFilePacker::tickForMilliseconds(std::uint64_t ms, std::uint16_t division)
 {

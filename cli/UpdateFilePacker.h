@@ -26,17 +26,14 @@ public:
         std::string trackName = "mirelo updater firmware";
     };
 
-    // The send time the transfer computes for a message at `tick`, given this
-    // file's one tempo at tick 0.
-    static std::uint64_t millisecondsForTick(std::uint32_t tick, std::uint16_t division);
-    // The tick whose send time is exactly `ms`; none when the division cannot
+    // The tick whose send time, as the transfer computes it, is exactly `ms`; none when the division cannot
     // express it (a division below 500 skips some milliseconds) or the tick
     // would not fit a track.
     static std::optional<std::uint32_t> tickForMilliseconds(std::uint64_t ms, std::uint16_t division);
 
     // False with error() set when the messages cannot be packed as asked.
-    bool pack(const std::vector<std::vector<std::uint8_t>>& messages, const SOptions& options,
-              std::vector<std::uint8_t>& outImage);
+    [[nodiscard]] bool pack(const std::vector<std::vector<std::uint8_t>>& messages, const SOptions& options,
+                            std::vector<std::uint8_t>& outImage);
     const std::string& error() const { return m_error; }
 
 private:

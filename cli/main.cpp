@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/ExitStatus.h"
 #include "cli/InspectCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/PackCommand.h"
@@ -75,7 +76,7 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         // --help and --version end here with 0; every usage error shares
         // status 2 with a refused input file.
-        return app.exit(e) == 0 ? 0 : 2;
+        return app.exit(e) == 0 ? cli_exit::kSuccess : cli_exit::kBadInput;
     }
 
     for (size_t i = 0; i < commands.size(); ++i) {
@@ -88,10 +89,10 @@ int main(int argc, char** argv)
             if (!std::cout && commands[i]->outputIsTheResult()) {
                 std::cerr << "mirelo-updater-cli: cannot write to standard output ("
                           << (errno != 0 ? std::strerror(errno) : "write error") << ")\n";
-                return status == 0 ? 1 : status;
+                return status == cli_exit::kSuccess ? cli_exit::kFailed : status;
             }
             return status;
         }
     }
-    return 1;
+    return cli_exit::kFailed;
 }

@@ -12,10 +12,10 @@ constexpr Duration kDurationImmediate = 0;
 // A timed enter that did not get the region in time.
 constexpr OSStatus kMPTimeoutErr = -29290;
 
-OSStatus MPCreateCriticalRegion(MPCriticalRegionID* criticalRegion);
-OSStatus MPDeleteCriticalRegion(MPCriticalRegionID criticalRegion);
+[[nodiscard]] OSStatus MPCreateCriticalRegion(MPCriticalRegionID* criticalRegion);
+[[nodiscard]] OSStatus MPDeleteCriticalRegion(MPCriticalRegionID criticalRegion);
 // kDurationForever waits without limit; kDurationImmediate only tries; a
 // positive timeout is in milliseconds, a negative one in microseconds.
 // Exiting a region the caller does not hold returns kParamErr.
-OSStatus MPEnterCriticalRegion(MPCriticalRegionID criticalRegion, Duration timeout);
-OSStatus MPExitCriticalRegion(MPCriticalRegionID criticalRegion);
+[[nodiscard]] OSStatus MPEnterCriticalRegion(MPCriticalRegionID criticalRegion, Duration timeout);
+[[nodiscard]] OSStatus MPExitCriticalRegion(MPCriticalRegionID criticalRegion);

@@ -48,6 +48,7 @@ constexpr EventTimerInterval kEventDurationSecond = 1.0;
 constexpr EventTimerInterval kEventDurationMillisecond = 0.001;
 
 EventLoopRef GetMainEventLoop();
-OSStatus InstallEventLoopTimer(EventLoopRef loop, EventTimerInterval fireDelay, EventTimerInterval interval,
-                               EventLoopTimerUPP proc, void* userData, EventLoopTimerRef* outTimer);
-OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);
+[[nodiscard]] OSStatus InstallEventLoopTimer(EventLoopRef loop, EventTimerInterval fireDelay,
+                                             EventTimerInterval interval, EventLoopTimerUPP proc, void* userData,
+                                             EventLoopTimerRef* outTimer);
+[[nodiscard]] OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);

@@ -196,15 +196,15 @@ using MIDIReadProc = void (*)(const MIDIPacketList* pktlist, void* readProcRefCo
 // Clients and ports. Notifications of a client are delivered on the main event
 // loop (platform/EventLoop), never on the caller's or a backend thread. The
 // read procedure of an input port runs on the backend's receive thread.
-OSStatus MIDIClientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
-                          MIDIClientRef* outClient);
-OSStatus MIDIClientDispose(MIDIClientRef client);
-OSStatus MIDIInputPortCreate(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
-                             void* refCon, MIDIPortRef* outPort);
-OSStatus MIDIOutputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort);
-OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon);
-OSStatus MIDIPortDisconnectSource(MIDIPortRef port, MIDIEndpointRef source);
-OSStatus MIDIPortDispose(MIDIPortRef port);
+[[nodiscard]] OSStatus MIDIClientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
+                                        MIDIClientRef* outClient);
+[[nodiscard]] OSStatus MIDIClientDispose(MIDIClientRef client);
+[[nodiscard]] OSStatus MIDIInputPortCreate(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
+                                           void* refCon, MIDIPortRef* outPort);
+[[nodiscard]] OSStatus MIDIOutputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort);
+[[nodiscard]] OSStatus MIDIPortConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon);
+[[nodiscard]] OSStatus MIDIPortDisconnectSource(MIDIPortRef port, MIDIEndpointRef source);
+[[nodiscard]] OSStatus MIDIPortDispose(MIDIPortRef port);
 
 // Endpoints, by index in a stable order, hardware endpoints first; 0 past
 // the end.
@@ -216,17 +216,19 @@ MIDIEndpointRef MIDIGetDestination(ItemCount destIndex0);
 // Reads a string property into *outString (an owned copy). A property that
 // cannot be read leaves *outString unchanged and returns kMIDIUnknownProperty
 // (or kMIDIObjectNotFound when the object has gone).
-OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString);
+[[nodiscard]] OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID,
+                                                   std::string* outString);
 // The same for an integer property. Either call returns kMIDIWrongPropertyType
 // for a property of the other type.
-OSStatus MIDIObjectGetIntegerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue);
+[[nodiscard]] OSStatus MIDIObjectGetIntegerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID,
+                                                    std::int32_t* outValue);
 
 // Sends the list to the destination through the port, without waiting for
 // delivery. Status 0 when it was handed over.
-OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist);
+[[nodiscard]] OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist);
 
 // Drops whatever is still queued for the destination (all destinations for 0).
-OSStatus MIDIFlushOutput(MIDIEndpointRef dest);
+[[nodiscard]] OSStatus MIDIFlushOutput(MIDIEndpointRef dest);
 
 // Never registered by the manager; kept so the output procedure has its record.
 struct MIDISysexSendRequest {

@@ -17,25 +17,28 @@ public:
     // Short name for diagnostics and `list`: "alsa", "virtual".
     virtual const char* name() const = 0;
 
-    virtual OSStatus clientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
-                                  MIDIClientRef* outClient) = 0;
-    virtual OSStatus clientDispose(MIDIClientRef client) = 0;
-    virtual OSStatus inputPortCreate(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
-                                     void* refCon, MIDIPortRef* outPort) = 0;
-    virtual OSStatus outputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort) = 0;
-    virtual OSStatus portConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon) = 0;
-    virtual OSStatus portDisconnectSource(MIDIPortRef port, MIDIEndpointRef source) = 0;
-    virtual OSStatus portDispose(MIDIPortRef port) = 0;
+    [[nodiscard]] virtual OSStatus clientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
+                                                MIDIClientRef* outClient) = 0;
+    [[nodiscard]] virtual OSStatus clientDispose(MIDIClientRef client) = 0;
+    [[nodiscard]] virtual OSStatus inputPortCreate(MIDIClientRef client, const std::string& portName,
+                                                   MIDIReadProc readProc, void* refCon, MIDIPortRef* outPort) = 0;
+    [[nodiscard]] virtual OSStatus outputPortCreate(MIDIClientRef client, const std::string& portName,
+                                                    MIDIPortRef* outPort) = 0;
+    [[nodiscard]] virtual OSStatus portConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon) = 0;
+    [[nodiscard]] virtual OSStatus portDisconnectSource(MIDIPortRef port, MIDIEndpointRef source) = 0;
+    [[nodiscard]] virtual OSStatus portDispose(MIDIPortRef port) = 0;
 
     virtual ItemCount numberOfSources() = 0;
     virtual MIDIEndpointRef source(ItemCount index) = 0;
     virtual ItemCount numberOfDestinations() = 0;
     virtual MIDIEndpointRef destination(ItemCount index) = 0;
-    virtual OSStatus stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString) = 0;
-    virtual OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue) = 0;
+    [[nodiscard]] virtual OSStatus stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID,
+                                                  std::string* outString) = 0;
+    [[nodiscard]] virtual OSStatus integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID,
+                                                   std::int32_t* outValue) = 0;
 
-    virtual OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) = 0;
-    virtual OSStatus flushOutput(MIDIEndpointRef dest) = 0;
+    [[nodiscard]] virtual OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) = 0;
+    [[nodiscard]] virtual OSStatus flushOutput(MIDIEndpointRef dest) = 0;
 };
 
 // The backend all MIDI calls go to. Chosen on first use from

@@ -78,7 +78,7 @@ TEST_F(CManagerTest, TheInputCallbackNeverRunsAfterCloseMidiInReturns)
         }
         std::thread feeder([&] {
             for (int i = 0; i < 20; ++i) {
-                m_backend.injectIncoming(source, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}});
+                EXPECT_TRUE(m_backend.injectIncoming(source, {{0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}));
             }
         });
         if (round % 2 == 0) {

@@ -222,28 +222,30 @@ TEST_F(CManagerTest, HealthCheckClosesADirectionWhoseEndpointNameIsGone)
     using Backend = mirelo::midi::VirtualBackend;
     const std::vector<HealthCase> cases = {
         {"nothing changed", [](Backend&, MIDIEndpointRef, MIDIEndpointRef) {}, true, true},
-        {"destination removed", [](Backend& b, MIDIEndpointRef, MIDIEndpointRef out) { b.removeEndpoint(out); },
-         true, false},
-        {"source removed", [](Backend& b, MIDIEndpointRef in, MIDIEndpointRef) { b.removeEndpoint(in); }, false,
-         true},
+        {"destination removed",
+         [](Backend& b, MIDIEndpointRef, MIDIEndpointRef out) { EXPECT_TRUE(b.removeEndpoint(out)); }, true, false},
+        {"source removed", [](Backend& b, MIDIEndpointRef in, MIDIEndpointRef) { EXPECT_TRUE(b.removeEndpoint(in)); },
+         false, true},
         {"another destination carries the same name",
          [](Backend& b, MIDIEndpointRef, MIDIEndpointRef) { b.addDestination({"Other", "Out", "Out"}); }, true,
          true},
         // The open endpoint's own name can no longer be read, so there is nothing to match.
         {"open destination gone, a new one carries its name",
          [](Backend& b, MIDIEndpointRef, MIDIEndpointRef out) {
-             b.removeEndpoint(out);
+             EXPECT_TRUE(b.removeEndpoint(out));
              b.addDestination({"Other", "Out", "Out"});
          },
          true, false},
         {"open destination's name unreadable, another one still carries it",
          [](Backend& b, MIDIEndpointRef, MIDIEndpointRef out) {
              b.addDestination({"Other", "Out", "Out"});
-             b.setProperty(out, kMIDIPropertyName, std::nullopt);
+             EXPECT_TRUE(b.setProperty(out, kMIDIPropertyName, std::nullopt));
          },
          true, false},
         {"open source's name unreadable",
-         [](Backend& b, MIDIEndpointRef in, MIDIEndpointRef) { b.setProperty(in, kMIDIPropertyName, std::nullopt); },
+         [](Backend& b, MIDIEndpointRef in, MIDIEndpointRef) {
+             EXPECT_TRUE(b.setProperty(in, kMIDIPropertyName, std::nullopt));
+         },
          false, true},
     };
     for (const auto& c : cases) {

@@ -16,7 +16,7 @@ protected:
         return std::async(std::launch::async, [this] {
                    const OSStatus status = MPEnterCriticalRegion(m_region, kDurationImmediate);
                    if (status == noErr) {
-                       MPExitCriticalRegion(m_region);
+                       EXPECT_EQ(MPExitCriticalRegion(m_region), noErr);
                    }
                    return status;
                }).get();

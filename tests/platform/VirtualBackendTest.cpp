@@ -188,7 +188,7 @@ TEST_F(VirtualBackendTest, NotificationsArriveThroughTheMainLoopOnly)
     const MIDIClientRef gone = makeClient(logNotification, &disposedLog);
 
     const MIDIEndpointRef dest = m_backend.addDestination({"M", "N", "D"});
-    std::thread([&] { m_backend.removeEndpoint(dest); }).join();
+    std::thread([&] { EXPECT_TRUE(m_backend.removeEndpoint(dest)); }).join();
     m_backend.notifyClients(kMIDIMsgSetupChanged);
     ASSERT_EQ(MIDIClientDispose(gone), noErr);
     EXPECT_TRUE(log.ids.empty());

@@ -69,7 +69,7 @@ private:
 
     AlsaClient(snd_seq_t* seq, int clientId, std::shared_ptr<OwnClientSet> ownClients, MIDINotifyProc notifyProc,
                void* notifyRefCon);
-    bool start(int* outError);
+    [[nodiscard]] bool start(int* outError);
     void close();
     void receiveLoop();
     void drainEvents();

@@ -124,8 +124,8 @@ public:
     // Queues one packet list (one packet per entry, all with the timestamp)
     // for delivery on the receive thread to every input port connected to the
     // source. False when the source is unknown or a packet is over 65535 bytes.
-    bool injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
-                        MIDITimeStamp timeStamp = 0);
+    [[nodiscard]] bool injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
+                                      MIDITimeStamp timeStamp = 0);
     // Blocks until every injected list has been delivered.
     void waitForIncoming();
 

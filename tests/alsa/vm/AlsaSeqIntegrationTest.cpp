@@ -200,7 +200,7 @@ TEST_F(AlsaSeqIntegration, HardwarePortsAreListedBeforeSoftwarePorts)
             std::int32_t hardware = -1;
             EXPECT_EQ(MIDIObjectGetIntegerProperty(endpoint, kMIDIPropertyHardware, &hardware), noErr);
             std::string model;
-            MIDIObjectGetStringProperty(endpoint, kMIDIPropertyModel, &model);
+            EXPECT_EQ(MIDIObjectGetStringProperty(endpoint, kMIDIPropertyModel, &model), noErr);
             endpoints.push_back({displayName(endpoint).value_or("?"), model, hardware == 1});
         }
         return endpoints;

@@ -6,11 +6,35 @@
 
 #include "cli/ExitStatus.h"
 #include "FirmwareSchedule.h"
-#include "cli/JsonLine.h"
 #include "SMF/SMF.h"
 #include "cli/ScheduleLoader.h"
 
 #include "platform/WholeFile.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using JsonLine = nlohmann::ordered_json; // keys in the order they are set
+
+// Lines are gathered and written 64 KiB at a time.
+void append(std::string& buffer, const JsonLine& line, std::ostream& out)
+{
+    buffer += line.dump();
+    buffer += '\n';
+    if (buffer.size() >= (1u << 16)) {
+        out << buffer;
+        buffer.clear();
+    }
+}
+
+// An event's bytes: a JSON array of numbers.
+std::vector<uint8_t> bytes(const uint8_t* data, uint32_t size)
+{
+    return {data, data + size};
+}
+
+} // namespace
 
 CLI::App* CInspectCommand::attach(CLI::App& inApp)
 {
@@ -37,7 +61,7 @@ int CInspectCommand::run(std::ostream& out, std::ostream& err)
     std::vector<uint8_t> image;
     if (const auto read = mirelo::platform::readWholeFile(m_path, image); !read.ok()) {
         err << m_path << ": " << read.reason << '\n';
-        return read.result == mirelo::platform::EFileRead::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
+        return read.result == mirelo::platform::FileReadOutcome::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
     }
     CSMF smf;
     uint32_t consumed = 0;
@@ -98,23 +122,23 @@ void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const
         const CMidiTrack& track = *inSmf.getTracks()[t];
         for (uint32_t i = 0; i < track.getEventCount(); ++i) {
             const CMidiEvent& e = *track.GetEvent(i);
-            CJsonLine line;
-            line.add("track", t).add("index", i).add("tick", e.time);
+            JsonLine line;
+            line["track"] = t;
+            line["index"] = i;
+            line["tick"] = e.time;
             if (const CMidiShortEvent* s = e.getShortData()) {
-                line.add("kind", "channel").add("status", s->getStatus());
-                line.addBytes("data", s->getParam(), s->getSize());
+                line["kind"] = "channel";
+                line["status"] = s->getStatus();
+                line["data"] = bytes(s->getParam(), s->getSize());
             } else if (const CMidiMetaEvent* m = e.getMetaData()) {
-                line.add("kind", "meta").add("type", m->getTypeByte());
-                line.addBytes("data", m->getParam(), m->getSize());
+                line["kind"] = "meta";
+                line["type"] = m->getTypeByte();
+                line["data"] = bytes(m->getParam(), m->getSize());
             } else if (const CMidiSysExEvent* x = e.getSysExData()) {
-                line.add("kind", "sysex");
-                line.addBytes("data", x->getParam(), x->getSize());
+                line["kind"] = "sysex";
+                line["data"] = bytes(x->getParam(), x->getSize());
             }
-            line.appendTo(buffer);
-            if (buffer.size() >= (1u << 16)) {
-                out << buffer;
-                buffer.clear();
-            }
+            append(buffer, line, out);
         }
     }
     out << buffer;
@@ -130,25 +154,21 @@ int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
     std::string buffer;
     uint64_t index = 0;
     for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
-        CJsonLine line;
-        line.add("index", index++)
-            .add("track", message.track)
-            .add("tick", message.tick)
-            .add("due_ms", message.sendTime)
-            .add("send_ms", message.leaveTime)
-            .add("size", message.bytes.size());
-        line.appendTo(buffer);
-        if (buffer.size() >= (1u << 16)) {
-            out << buffer;
-            buffer.clear();
-        }
+        JsonLine line;
+        line["index"] = index++;
+        line["track"] = message.track;
+        line["tick"] = message.tick;
+        line["due_ms"] = message.sendTime;
+        line["send_ms"] = message.leaveTime;
+        line["size"] = message.bytes.size();
+        append(buffer, line, out);
     }
-    CJsonLine totals;
-    totals.add("messages", schedule.messages().size())
-        .add("bytes", schedule.totalBytes())
-        .add("duration_ms", schedule.duration())
-        .add("late_by_order", schedule.lateByOrder());
-    totals.appendTo(buffer);
+    JsonLine totals;
+    totals["messages"] = schedule.messages().size();
+    totals["bytes"] = schedule.totalBytes();
+    totals["duration_ms"] = schedule.duration();
+    totals["late_by_order"] = schedule.lateByOrder();
+    append(buffer, totals, out);
     out << buffer;
     out.flush();
     return out ? cli_exit::kSuccess : cli_exit::kFailed;

@@ -1,10 +1,11 @@
 #include "cli/ListCommand.h"
 
 #include "cli/ExitStatus.h"
-#include "cli/JsonLine.h"
 #include "cli/MidiEndpoints.h"
 
 #include "platform/midi/MidiBackend.h"
+
+#include <nlohmann/json.hpp>
 
 #include <vector>
 
@@ -32,14 +33,15 @@ void printText(std::ostream& out, const char* heading, const std::vector<SEndpoi
 void printJson(std::ostream& out, const char* kind, const std::vector<SEndpointInfo>& endpoints)
 {
     for (const SEndpointInfo& e : endpoints) {
-        out << CJsonLine()
-                   .add("kind", kind)
-                   .add("index", e.index)
-                   .add("display_name", e.displayName)
-                   .add("model", e.model)
-                   .add("name", e.name)
-                   .add("port_type", portType(e))
-                   .str();
+        nlohmann::ordered_json line;
+        line["kind"] = kind;
+        line["index"] = e.index;
+        line["display_name"] = e.displayName;
+        line["model"] = e.model;
+        line["name"] = e.name;
+        line["port_type"] = portType(e);
+        // A device's name need not be UTF-8: what is not becomes U+FFFD, and the line stays JSON.
+        out << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     }
 }
 

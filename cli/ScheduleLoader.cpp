@@ -11,12 +11,12 @@
 int CScheduleLoader::load(const std::string& inPath, CFirmwareSchedule& outSchedule, std::ostream& err,
                           const std::string& inPrefix)
 {
-    using mirelo::platform::EFileRead;
+    using mirelo::platform::FileReadOutcome;
     std::vector<std::uint8_t> bytes;
     const auto read = mirelo::platform::readWholeFile(inPath, bytes);
     if (!read.ok()) {
         err << inPrefix << "cannot read " << inPath << ": " << read.reason << "\n";
-        return read.result == EFileRead::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
+        return read.result == FileReadOutcome::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
     }
     // The read limit keeps every file far below the transfer's 32-bit length.
     static_assert(mirelo::platform::kWholeFileLimit < std::numeric_limits<std::uint32_t>::max());

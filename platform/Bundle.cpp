@@ -107,11 +107,12 @@ const StringTable& Bundle::tableNamed(std::string_view table) const
         return it->second;
     }
     StringTable loaded;
-    const std::string fileName = std::string(table) + ".strings";
+    const std::string fileName = std::string(table) + ".json";
     if (isPlainName(table)) {
         loaded = StringTable::load(m_resourcePath / fileName);
         for (const auto& problem : loaded.problems()) {
-            std::fprintf(stderr, "%s:%zu: %s\n", fileName.c_str(), problem.line, problem.message.c_str());
+            const std::string where = problem.line == 0 ? fileName : fileName + ":" + std::to_string(problem.line);
+            std::fprintf(stderr, "%s: %s\n", where.c_str(), problem.message.c_str());
         }
     }
     return m_tables.emplace(std::string(table), std::move(loaded)).first->second;

@@ -35,7 +35,7 @@ public:
     // file of that name lies directly in the folder.
     std::optional<std::filesystem::path> pathForResource(std::string_view name) const;
 
-    // The text of `key` in table `table` (file "<table>.strings"); when the
+    // The text of `key` in table `table` (file "<table>.json"); when the
     // table has no entry, `defaultValue` if given, else the key itself. Tables
     // are read once, on first use. Thread-safe.
     std::string localizedString(std::string_view key, std::optional<std::string_view> defaultValue,

@@ -1,18 +1,17 @@
 #pragma once
-// A string table: the key/value text of one ".strings" resource file.
+// A string table: one JSON resource file, an object that maps each key to its
+// text, in UTF-8:
 //
-// The format is the classic one, in UTF-8:
+//     /* comment */
+//     {
+//         "-50": "A value passed to the system was not valid.",
+//         "-108": "There is not enough memory."
+//     }
 //
-//     /* comment */            // comment to the end of the line
-//     "key" = "value";
-//
-// Inside quotes: \" \\ \n \t \r and \uXXXX (also \UXXXX), a code point in
-// four hex digits written out as UTF-8. A raw line break or other control
-// character inside quotes is an error (write \n), as are invalid UTF-8, NUL and
-// surrogate code points. A later entry for a key replaces the earlier one.
-//
-// Parsing never fails as a whole: a malformed entry is skipped up to the end of
-// its line and noted in problems(), and the rest of the text is still read.
+// Comments (/* */ and //) may stand anywhere white space may. Text that is not
+// such an object gives an empty table and one problem on the line where
+// reading stopped; a member whose value is not a string is left out and noted,
+// and of two members with one key the later replaces the earlier, noted too.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +26,7 @@ namespace mirelo::platform {
 class StringTable {
 public:
     struct Problem {
-        std::size_t line; // 1-based
+        std::size_t line; // 1-based; 0 when the problem has no one line
         std::string message;
     };
 
@@ -48,7 +47,7 @@ public:
     const std::vector<Problem>& problems() const { return m_problems; }
 
 private:
-    friend class StringTableParser;
+    void note(std::size_t line, std::string message);
 
     std::map<std::string, std::string, std::less<>> m_entries;
     std::vector<Problem> m_problems;

@@ -33,12 +33,12 @@ std::string sizeText(std::uint64_t bytes)
     return bytes % (1u << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
 }
 
-SFileRead systemError()
+FileRead systemError()
 {
-    return {EFileRead::kSystemError, std::strerror(errno)};
+    return {FileReadOutcome::kSystemError, std::strerror(errno)};
 }
 
-SFileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t inLimit)
+FileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t inLimit)
 {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
@@ -46,7 +46,7 @@ SFileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t in
     }
     if (S_ISREG(info.st_mode)) {
         if (static_cast<std::uint64_t>(info.st_size) > inLimit) {
-            return {EFileRead::kTooLarge, "the file holds " + std::to_string(info.st_size) +
+            return {FileReadOutcome::kTooLarge, "the file holds " + std::to_string(info.st_size) +
                                               " bytes, more than the " + sizeText(inLimit) +
                                               " the updater reads"};
         }
@@ -68,7 +68,7 @@ SFileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t in
         if (outBytes.size() + static_cast<std::uint64_t>(n) > inLimit) {
             outBytes.clear();
             outBytes.shrink_to_fit();
-            return {EFileRead::kTooLarge, "more than the " + sizeText(inLimit) + " the updater reads"};
+            return {FileReadOutcome::kTooLarge, "more than the " + sizeText(inLimit) + " the updater reads"};
         }
         outBytes.insert(outBytes.end(), block, block + n);
     }
@@ -76,7 +76,7 @@ SFileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t in
 
 } // namespace
 
-SFileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes,
+FileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes,
                         std::uint64_t inLimit)
 {
     outBytes.clear();
@@ -89,7 +89,7 @@ SFileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::ui
     } catch (const std::bad_alloc&) {
         outBytes.clear();
         outBytes.shrink_to_fit();
-        return {EFileRead::kOutOfMemory, "out of memory while reading it"};
+        return {FileReadOutcome::kOutOfMemory, "out of memory while reading it"};
     }
 }
 

@@ -12,21 +12,21 @@ namespace mirelo::platform {
 
 inline constexpr std::uint64_t kWholeFileLimit = std::uint64_t{256} << 20;
 
-enum class EFileRead {
+enum class FileReadOutcome {
     kOk,
     kSystemError, // the system's reason, as strerror gives it
     kTooLarge,    // past the limit: refused before reading when the size is known
     kOutOfMemory
 };
 
-struct SFileRead {
-    EFileRead result = EFileRead::kOk;
+struct FileRead {
+    FileReadOutcome result = FileReadOutcome::kOk;
     std::string reason; // empty on kOk
 
-    bool ok() const { return result == EFileRead::kOk; }
+    bool ok() const { return result == FileReadOutcome::kOk; }
 };
 
-[[nodiscard]] SFileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes,
-                                      std::uint64_t inLimit = kWholeFileLimit);
+[[nodiscard]] FileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes,
+                                     std::uint64_t inLimit = kWholeFileLimit);
 
 } // namespace mirelo::platform

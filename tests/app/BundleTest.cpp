@@ -21,7 +21,7 @@ protected:
         m_dir = fs::path(testing::TempDir()) / ("bundle-" + std::to_string(::getpid()));
         fs::create_directories(m_dir / "folder.dat");
         write("mirelo updater.dat", "MThd");
-        write("Strings.strings", "\"hello\" = \"Hello, world.\";\n\"same\" = \"same\";\n");
+        write("Strings.json", R"({"hello": "Hello, world.", "same": "same"})");
     }
     void TearDown() override
     {
@@ -62,7 +62,7 @@ TEST_F(BundleTest, TablesAreReadOnce)
 {
     const Bundle bundle(m_dir);
     EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
-    write("Strings.strings", "\"hello\" = \"changed\";\n");
+    write("Strings.json", R"({"hello": "changed"})");
     EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), "Hello, world.");
 }
 
@@ -101,7 +101,7 @@ TEST_F(BundleTest, BuildTreeCopyIsFoundWithoutEnvironment)
     ::unsetenv("MIRELO_RESOURCES");
     const auto found = Bundle::findResourcePath();
     ASSERT_TRUE(found.has_value());
-    EXPECT_TRUE(fs::is_regular_file(*found / "OSErrors.strings"));
+    EXPECT_TRUE(fs::is_regular_file(*found / "OSErrors.json"));
 }
 
 TEST_F(BundleTest, OverrideReplacesMainBundleUntilCleared)
@@ -122,7 +122,7 @@ TEST(ShippedTables, DescribeEveryStatusTheProgramProduces)
     const Bundle bundle{fs::path(MIRELO_SOURCE_RESOURCES_DIR)};
     for (const char* table : {"AudioErrors", "OSErrors"}) {
         const auto parsed = mirelo::platform::StringTable::load(fs::path(MIRELO_SOURCE_RESOURCES_DIR)
-                                                               / (std::string(table) + ".strings"));
+                                                               / (std::string(table) + ".json"));
         EXPECT_TRUE(parsed.problems().empty()) << table << ": " << parsed.problems().front().message;
     }
     std::vector<std::string> audioKeys;

@@ -36,13 +36,10 @@ protected:
     {
         m_dir = fs::path(testing::TempDir()) / ("myerrors-" + std::to_string(::getpid()));
         fs::create_directories(m_dir);
-        std::ofstream(m_dir / "AudioErrors.strings", std::ios::binary)
-            << "\"-10838\" = \"Send failed.\";\n"
-               "\"-536870208\" = \"No such device.\";\n"
-               "\"fmt?\" = \"Unsupported format.\";\n"
-               "\"A\\u00e9BC\" = \"Latin-1 byte.\";\n"
-               "\"-10\" = \"-10\";\n";
-        std::ofstream(m_dir / "OSErrors.strings", std::ios::binary) << "\"-108\" = \"Out of memory.\";\n";
+        std::ofstream(m_dir / "AudioErrors.json", std::ios::binary)
+            << R"({"-10838": "Send failed.", "-536870208": "No such device.", "fmt?": "Unsupported format.",)"
+               R"( "A\u00e9BC": "Latin-1 byte.", "-10": "-10"})";
+        std::ofstream(m_dir / "OSErrors.json", std::ios::binary) << R"({"-108": "Out of memory."})";
         m_bundle = std::make_unique<Bundle>(m_dir);
         mirelo::platform::overrideMainBundle(m_bundle.get());
         CAlertPresenter::setCurrent(&m_presenter);

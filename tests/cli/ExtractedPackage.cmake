@@ -50,8 +50,8 @@ run(dpkg-deb -x "${debs}" "${root}")
 set(expected
   usr/bin/mirelo-updater-cli
   "usr/share/mirelo-updater/mirelo updater.dat"
-  usr/share/mirelo-updater/OSErrors.strings
-  usr/share/mirelo-updater/AudioErrors.strings
+  usr/share/mirelo-updater/OSErrors.json
+  usr/share/mirelo-updater/AudioErrors.json
   usr/share/man/man1/mirelo-updater-cli.1.gz
   usr/share/bash-completion/completions/mirelo-updater-cli
   usr/share/doc/mirelo-updater/changelog.gz

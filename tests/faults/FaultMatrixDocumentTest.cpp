@@ -34,7 +34,7 @@ protected:
         CDocumentTest::SetUp();
         writeUpdateFile(mirelo::test::faultUpdateImage());
         // The alerts read their texts from the application's own tables.
-        for (const char* table : {"OSErrors.strings", "AudioErrors.strings"}) {
+        for (const char* table : {"OSErrors.json", "AudioErrors.json"}) {
             std::filesystem::copy_file(std::filesystem::path(MIRELO_SOURCE_RESOURCES_DIR) / table, m_dir / table);
         }
     }

@@ -78,9 +78,9 @@ write("fuzz_syx", "two_messages.syx", b"\xf0\x7d\x01\xf7\xf0\x7d\x02\x03\xf7")
 write("fuzz_syx", "truncated.syx", b"\xf0\x7d\x01\xf7\xf0\x7d")
 write("fuzz_syx", "stray_status.syx", b"\xf0\x7d\x90\xf7")
 
-# --- fuzz_strings: the escapes and the faults the reader reports
-write("fuzz_strings", "escapes.strings",
-      '/* comment */\n// line\n"a" = "tab\\tquote\\"back\\\\\\u00e9";\n"b" = "line\\nbreak";\n'.encode())
-write("fuzz_strings", "faults.strings",
-      b'"a" = "1"\n"b" = "2";\n"" = "x";\n"c" = "\xc0\xaf";\n"d" = "\\u0000";\n/* open')
-write("fuzz_strings", "bom_duplicate.strings", b'\xef\xbb\xbf"k" = "1";\n"k" = "2";\n')
+# --- fuzz_strings: escapes, comments and the faults the reader reports
+write("fuzz_strings", "escapes.json",
+      '/* comment */\n// line\n{"a": "tab\\tquote\\"back\\\\\\u00e9 \\uD83C\\uDFB9", "b": "line\\nbreak"}\n'.encode())
+write("fuzz_strings", "faults.json",
+      b'{"a": "1", "n": 2, "o": {"x": [1, {}]}, "k": "1", "k": "2", "c": "\xc0\xaf"}\n/* open')
+write("fuzz_strings", "bom_nul.json", b'\xef\xbb\xbf{"k": "\\u0000", "": "empty key"}\n')

@@ -26,15 +26,12 @@ uint32_t CMidiMetaEvent::getType() const
     return kTypeMax;
 }
 
+
+
 void CMidiMetaEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
     replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
-}
-
-void CMidiMetaEvent::clearParam()
-{
-    clearParamBytes(m_param, m_size);
 }
 
 uint32_t CMidiMetaEvent::getSizeBytes() const

@@ -2,9 +2,11 @@
 // Payload of a meta event: the meta type byte as stored in the file and the
 // event's data bytes (without 0xFF, the type byte and the length).
 
+#include "SMF/MidiPayload.h"
+
 #include <cstdint>
 
-class CMidiMetaEvent {
+class CMidiMetaEvent : public CMidiPayload {
 public:
     // Meta type indices: positions in sMsgType.
     enum : uint32_t {
@@ -39,11 +41,8 @@ public:
     uint8_t getTypeByte() const { return m_type; }
     void setTypeByte(uint8_t inType) { m_type = inType; }
 
-    uint32_t getSize() const { return m_size; }
-    const uint8_t* getParam() const { return m_param; }
-
+    // Replaces the param by a copy of inSize bytes (an empty array, not null, for 0).
     void setParam(const uint8_t* inParam, uint32_t inSize);
-    void clearParam();
 
     // Bytes of the variable-length quantity that encodes the size.
     uint32_t getSizeBytes() const;
@@ -51,9 +50,4 @@ public:
     // Sequencer-specific data of the 0x43 0x7B family: chord and rehearsal mark.
     bool isChordEventData() const;
     bool isRehearsalMarkEventData() const;
-
-private:
-    uint8_t m_type;
-    uint32_t m_size;
-    uint8_t* m_param;
 };

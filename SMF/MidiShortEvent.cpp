@@ -25,6 +25,12 @@ void CMidiShortEvent::setType(uint32_t inType)
     m_type = static_cast<uint8_t>(shortMsgInfo[inType].status | (m_type & 0x0Fu));
 }
 
+void CMidiShortEvent::setParam(const uint8_t* inParam, uint32_t inSize)
+{
+    SMF_ASSERT(0 != inParam);
+    replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
+}
+
 uint32_t CMidiShortEvent::getType() const
 {
     const uint8_t message = m_type & 0xF0u;
@@ -36,13 +42,4 @@ uint32_t CMidiShortEvent::getType() const
     return kTypeMax;
 }
 
-void CMidiShortEvent::setParam(const uint8_t* inParam, uint32_t inSize)
-{
-    SMF_ASSERT(0 != inParam);
-    replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
-}
 
-void CMidiShortEvent::clearParam()
-{
-    clearParamBytes(m_param, m_size);
-}

@@ -2,9 +2,11 @@
 // Payload of a channel message: the status byte (message and channel) and the
 // one or two data bytes that follow it in the file.
 
+#include "SMF/MidiPayload.h"
+
 #include <cstdint>
 
-class CMidiShortEvent {
+class CMidiShortEvent : public CMidiPayload {
 public:
     // Short type indices: rows of shortMsgInfo.
     enum : uint32_t {
@@ -37,14 +39,6 @@ public:
     uint8_t getStatus() const { return m_type; }
     void setStatus(uint8_t inStatus) { m_type = inStatus; }
 
-    uint32_t getSize() const { return m_size; }
-    const uint8_t* getParam() const { return m_param; }
-
+    // Replaces the param by a copy of inSize bytes (an empty array, not null, for 0).
     void setParam(const uint8_t* inParam, uint32_t inSize);
-    void clearParam();
-
-private:
-    uint8_t m_type;
-    uint32_t m_size;
-    uint8_t* m_param;
 };

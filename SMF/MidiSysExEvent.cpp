@@ -8,6 +8,7 @@ uint32_t CMidiSysExEvent::getType() const
     return (m_size > 0 && m_param[0] == 0xF0) ? kTypeSysEx1 : kTypeSysEx2;
 }
 
+
 void CMidiSysExEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(0 != inParam);
@@ -20,10 +21,6 @@ void CMidiSysExEvent::setParamWithLead(uint8_t inLead, const uint8_t* inParam, u
     replaceParamBytes(m_param, m_size, &inLead, inParam, inSize);
 }
 
-void CMidiSysExEvent::clearParam()
-{
-    clearParamBytes(m_param, m_size);
-}
 
 uint32_t CMidiSysExEvent::getSizeBytes() const
 {

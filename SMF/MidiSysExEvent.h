@@ -3,9 +3,11 @@
 // message from 0xF0 to its last byte, ready to send; read from an 0xF7 event it
 // is exactly the bytes the event's length covers.
 
+#include "SMF/MidiPayload.h"
+
 #include <cstdint>
 
-class CMidiSysExEvent {
+class CMidiSysExEvent : public CMidiPayload {
 public:
     enum : uint32_t {
         kTypeSysEx1 = 0, // param begins with 0xF0
@@ -22,19 +24,10 @@ public:
     uint8_t getTypeByte() const { return m_type; }
     void setTypeByte(uint8_t inType) { m_type = inType; }
 
-    uint32_t getSize() const { return m_size; }
-    const uint8_t* getParam() const { return m_param; }
-
     void setParam(const uint8_t* inParam, uint32_t inSize);
     // The param becomes inLead followed by a copy of inSize bytes, built in
     // one allocation: how a message read from an 0xF0 event gets its 0xF0 back.
     void setParamWithLead(uint8_t inLead, const uint8_t* inParam, uint32_t inSize);
-    void clearParam();
 
     uint32_t getSizeBytes() const;
-
-private:
-    uint8_t m_type;
-    uint32_t m_size;
-    uint8_t* m_param;
 };

@@ -32,20 +32,25 @@ uint32_t fetchEventLength(const uint8_t* pBuff, uint32_t inAvail, uint32_t& outL
     return fieldSize;
 }
 
-// The shared body of the two SysEx factories once the length field has been
-// read; pBuff is at the lead byte, which the caller has checked.
-uint32_t newSysExData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff, uint32_t inFieldSize,
-                      uint32_t inLength, bool inKeepLead)
+// The shared body of the two SysEx factories; pBuff is at the lead byte,
+// which the caller has checked.
+uint32_t newSysExData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff, uint32_t buffSize, bool inKeepLead)
 {
+    uint32_t length = 0;
+    const uint32_t fieldSize = fetchEventLength(pBuff + 1, buffSize - 1, length);
+    if (fieldSize == 0) {
+        return kInvalidCount;
+    }
+    SMF_ASSERT(NULL != ppEvt);
     CMidiEvent* e = newEvent(CMidiEvent::kEventTypeSysEx, inTime);
-    const uint8_t* data = pBuff + 1 + inFieldSize;
+    const uint8_t* data = pBuff + 1 + fieldSize;
     if (inKeepLead) {
-        e->getSysExData()->setParamWithLead(*pBuff, data, inLength);
+        e->getSysExData()->setParamWithLead(*pBuff, data, length);
     } else {
-        e->getSysExData()->setParam(data, inLength);
+        e->getSysExData()->setParam(data, length);
     }
     *ppEvt = e;
-    return 1 + inFieldSize + inLength;
+    return 1 + fieldSize + length;
 }
 
 bool isRehearsalMark(const CMidiEvent* inEvent)
@@ -127,14 +132,8 @@ uint32_t CMidiTrack::NewSysEx1Data(CMidiEvent** ppEvt, uint32_t inTime, const ui
     SMF_ASSERT(NULL != pBuff);
     SMF_ASSERT(0UL < buffSize);
     SMF_ASSERT(kEventHeaderSysEx1 == *pBuff);
-    uint32_t length = 0;
-    const uint32_t fieldSize = fetchEventLength(pBuff + 1, buffSize - 1, length);
-    if (fieldSize == 0) {
-        return kInvalidCount;
-    }
-    SMF_ASSERT(NULL != ppEvt);
     // The param is the whole message, lead byte included, ready to be sent.
-    return newSysExData(ppEvt, inTime, pBuff, fieldSize, length, true);
+    return newSysExData(ppEvt, inTime, pBuff, buffSize, true);
 }
 
 uint32_t CMidiTrack::NewSysEx2Data(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
@@ -143,13 +142,7 @@ uint32_t CMidiTrack::NewSysEx2Data(CMidiEvent** ppEvt, uint32_t inTime, const ui
     SMF_ASSERT(NULL != pBuff);
     SMF_ASSERT(0UL < buffSize);
     SMF_ASSERT(kEventHeaderSysEx2 == *pBuff);
-    uint32_t length = 0;
-    const uint32_t fieldSize = fetchEventLength(pBuff + 1, buffSize - 1, length);
-    if (fieldSize == 0) {
-        return kInvalidCount;
-    }
-    SMF_ASSERT(NULL != ppEvt);
-    return newSysExData(ppEvt, inTime, pBuff, fieldSize, length, false);
+    return newSysExData(ppEvt, inTime, pBuff, buffSize, false);
 }
 
 uint32_t CMidiTrack::NewShortEventData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,

@@ -261,9 +261,9 @@ void BM_Parse(benchmark::State& state, const std::string& inName)
     reportRates(state, img);
 }
 
-void BM_Destroy(benchmark::State& state, const std::string& inName)
+// Times only the destruction of each parsed file.
+void destroyEach(benchmark::State& state, const SImage& img)
 {
-    const SImage& img = image(inName);
     for (auto _ : state) {
         state.PauseTiming();
         std::unique_ptr<CSMF> smf = parse(img, state);
@@ -276,21 +276,16 @@ void BM_Destroy(benchmark::State& state, const std::string& inName)
     reportRates(state, img);
 }
 
+void BM_Destroy(benchmark::State& state, const std::string& inName)
+{
+    destroyEach(state, image(inName));
+}
+
 // Destruction against the number of events, for the complexity fit.
 void BM_DestroyChannel(benchmark::State& state)
 {
-    const SImage img = makeChannel(static_cast<uint64_t>(state.range(0)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::unique_ptr<CSMF> smf = parse(img, state);
-        if (!smf) {
-            break;
-        }
-        state.ResumeTiming();
-        smf.reset();
-    }
+    destroyEach(state, makeChannel(static_cast<uint64_t>(state.range(0))));
     state.SetComplexityN(state.range(0));
-    reportRates(state, img);
 }
 
 // Heap accounting for the peak-memory run: every operator new and delete of

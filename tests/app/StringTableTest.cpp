@@ -6,6 +6,7 @@
 #include <string>
 
 using mirelo::platform::StringTable;
+using namespace std::string_literals;
 
 namespace {
 
@@ -50,32 +51,29 @@ TEST_P(StringTableMalformed, IsRefusedWholeOnItsLine)
     EXPECT_FALSE(table.problems().front().message.empty());
 }
 
-std::string around(const std::string& bad)
-{
-    return "{\n  \"before\": \"1\",\n" + bad + "\n}\n";
-}
-
+// Each bad member follows a good one on line 2, so the line is the bad one's.
 INSTANTIATE_TEST_SUITE_P(
     Cases, StringTableMalformed,
-    testing::Values(SMalformedCase{"Empty", "", 1}, SMalformedCase{"NotAnObject", "[\"a\", \"b\"]", 1},
-                    SMalformedCase{"TextAfterTheObject", "{}\n{}", 2},
-                    SMalformedCase{"MissingComma", around("  \"a\": \"x\"\n  \"b\": \"y\""), 4},
-                    SMalformedCase{"TrailingComma", around("  \"a\": \"x\","), 4},
-                    SMalformedCase{"UnquotedKey", around("  a: \"x\""), 3},
-                    SMalformedCase{"StrayBytes", around("\x01\x02\xFF garbage"), 3},
-                    SMalformedCase{"LineBreakInText", around("  \"a\": \"x\ny\""), 3},
-                    SMalformedCase{"ControlCharacter", around("  \"a\": \"x\x07y\""), 3},
-                    SMalformedCase{"NulByte", around(std::string("  \"a\": \"x\0y\"", 11)), 3},
-                    SMalformedCase{"UnknownEscape", around("  \"a\": \"\\q\""), 3},
-                    SMalformedCase{"ShortUnicodeEscape", around("  \"a\": \"\\u12\""), 3},
-                    SMalformedCase{"LoneSurrogateEscape", around("  \"a\": \"\\uD800\""), 3},
-                    SMalformedCase{"OverlongUtf8", around("  \"a\": \"\xC0\xAF\""), 3},
-                    SMalformedCase{"EncodedSurrogate", around("  \"a\": \"\xED\xA0\x80\""), 3},
-                    SMalformedCase{"AboveUnicode", around("  \"a\": \"\xF4\x90\x80\x80\""), 3},
-                    SMalformedCase{"LoneContinuation", around("  \"a\": \"\x80\""), 3},
-                    SMalformedCase{"UnclosedComment", around("  /* open"), 5},
-                    SMalformedCase{"LoneSlash", around("  / \"a\": \"x\""), 3},
-                    SMalformedCase{"HugeNumber", around("  \"a\": 1e999"), 0}),
+    testing::Values(SMalformedCase{"Empty", ""s, 1},
+                    SMalformedCase{"NotAnObject", "[\"a\", \"b\"]"s, 1},
+                    SMalformedCase{"TextAfterTheObject", "{}\n{}"s, 2},
+                    SMalformedCase{"MissingComma", "{\n\"a\": \"x\"\n\"b\": \"y\"}"s, 3},
+                    SMalformedCase{"TrailingComma", "{\n\"a\": \"x\",\n}"s, 3},
+                    SMalformedCase{"UnquotedKey", "{\n\"a\": \"x\",\nb: \"y\"}"s, 3},
+                    SMalformedCase{"StrayBytes", "{\n\"a\": \"x\",\n\x01\x02\xFF garbage}"s, 3},
+                    SMalformedCase{"LineBreakInText", "{\n\"a\": \"x\",\n\"b\": \"x\ny\"}"s, 3},
+                    SMalformedCase{"ControlCharacter", "{\n\"a\": \"x\",\n\"b\": \"x\x07y\"}"s, 3},
+                    SMalformedCase{"NulByte", "{\n\"a\": \"x\",\n\"b\": \"x\0y\"}"s, 3},
+                    SMalformedCase{"UnknownEscape", "{\n\"a\": \"x\",\n\"b\": \"\\q\"}"s, 3},
+                    SMalformedCase{"ShortUnicodeEscape", "{\n\"a\": \"x\",\n\"b\": \"\\u12\"}"s, 3},
+                    SMalformedCase{"LoneSurrogateEscape", "{\n\"a\": \"x\",\n\"b\": \"\\uD800\"}"s, 3},
+                    SMalformedCase{"OverlongUtf8", "{\n\"a\": \"x\",\n\"b\": \"\xC0\xAF\"}"s, 3},
+                    SMalformedCase{"EncodedSurrogate", "{\n\"a\": \"x\",\n\"b\": \"\xED\xA0\x80\"}"s, 3},
+                    SMalformedCase{"AboveUnicode", "{\n\"a\": \"x\",\n\"b\": \"\xF4\x90\x80\x80\"}"s, 3},
+                    SMalformedCase{"LoneContinuation", "{\n\"a\": \"x\",\n\"b\": \"\x80\"}"s, 3},
+                    SMalformedCase{"UnclosedComment", "{\n\"a\": \"x\",\n/* open\n\n"s, 5},
+                    SMalformedCase{"LoneSlash", "{\n\"a\": \"x\",\n/ \"b\": \"y\"}"s, 3},
+                    SMalformedCase{"HugeNumber", "{\n\"a\": \"x\",\n\"b\": 1e999}"s, 0}),
     [](const testing::TestParamInfo<SMalformedCase>& info) { return info.param.name; });
 
 // Members are noted without a line: the reader keeps no places.

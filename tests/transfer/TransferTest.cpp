@@ -69,6 +69,17 @@ protected:
         return out;
     }
 
+    // When each successful send left, in milliseconds after the start.
+    std::vector<std::uint64_t> sentAtMs()
+    {
+        std::vector<std::uint64_t> out;
+        for (const SSent& s : sent()) {
+            out.push_back(s.atNs / kNsPerMs);
+            EXPECT_EQ(s.atNs % kNsPerMs, 0u) << "a message left between two milliseconds";
+        }
+        return out;
+    }
+
     static Bytes sameTickMessages(std::uint32_t count)
     {
         CSmfImageBuilder builder(480);
@@ -137,12 +148,7 @@ TEST_F(TransferTest, LateMessageDoesNotPushBackTheRest)
     });
 
     ASSERT_TRUE(run(image));
-
-    const auto got = sent();
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].atNs, 25 * kNsPerMs);
-    EXPECT_EQ(got[1].atNs, 25 * kNsPerMs);
-    EXPECT_EQ(got[2].atNs, 30 * kNsPerMs);
+    EXPECT_EQ(sentAtMs(), (std::vector<std::uint64_t>{25, 25, 30}));
 }
 
 TEST_F(TransferTest, SleepsTheWholeRemainderAtOnce)
@@ -174,12 +180,7 @@ TEST_P(EarlyWakeTest, NoMessageLeavesBeforeItIsDue)
     m_env.clock().wakeEarly(GetParam().count, GetParam().percent);
 
     ASSERT_TRUE(run(image));
-
-    const auto got = sent();
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].atNs, 10 * kNsPerMs);
-    EXPECT_EQ(got[1].atNs, 11 * kNsPerMs);
-    EXPECT_EQ(got[2].atNs, 2500 * kNsPerMs);
+    EXPECT_EQ(sentAtMs(), (std::vector<std::uint64_t>{10, 11, 2500}));
     EXPECT_GT(m_env.clock().sleeps().size(), 3u);
 }
 

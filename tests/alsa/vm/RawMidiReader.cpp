@@ -2,12 +2,6 @@
 
 #include "platform/Clock.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 namespace mirelo::test {
 
 RawMidiReader::RawMidiReader(const std::string& device, std::size_t bufferBytes)
@@ -34,20 +28,14 @@ RawMidiReader::RawMidiReader(const std::string& device, std::size_t bufferBytes)
         m_chunks.push_back(Chunk{{first}, platform::clock().monotonicNanoseconds()});
         m_total = 1;
     }
-    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_thread = std::thread([this] { readLoop(); });
+    std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(m_in)));
+    snd_rawmidi_poll_descriptors(m_in, fds.data(), static_cast<unsigned>(fds.size()));
+    m_poller = std::make_unique<CPollThread>(std::move(fds), [this] { drain(); });
 }
 
 RawMidiReader::~RawMidiReader()
 {
-    if (m_thread.joinable()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
-        m_thread.join();
-    }
-    if (m_wakeFd >= 0) {
-        close(m_wakeFd);
-    }
+    m_poller.reset();
     if (m_in != nullptr) {
         snd_rawmidi_close(m_in);
     }
@@ -60,31 +48,19 @@ std::vector<RawMidiReader::Chunk> RawMidiReader::waitForBytes(std::size_t count,
     return m_chunks;
 }
 
-void RawMidiReader::readLoop()
+void RawMidiReader::drain()
 {
-    const int n = snd_rawmidi_poll_descriptors_count(m_in);
-    std::vector<pollfd> fds(static_cast<std::size_t>(n) + 1);
-    snd_rawmidi_poll_descriptors(m_in, fds.data(), static_cast<unsigned>(n));
-    fds.back() = pollfd{m_wakeFd, POLLIN, 0};
     std::uint8_t buffer[4096];
     for (;;) {
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+        const ssize_t got = snd_rawmidi_read(m_in, buffer, sizeof buffer);
+        if (got <= 0) {
             return;
         }
-        if (fds.back().revents != 0) {
-            return;
-        }
-        for (;;) {
-            const ssize_t got = snd_rawmidi_read(m_in, buffer, sizeof buffer);
-            if (got <= 0) {
-                break;
-            }
-            Chunk chunk{{buffer, buffer + got}, platform::clock().monotonicNanoseconds()};
-            std::lock_guard lock(m_mutex);
-            m_total += chunk.bytes.size();
-            m_chunks.push_back(std::move(chunk));
-            m_arrived.notify_all();
-        }
+        Chunk chunk{{buffer, buffer + got}, platform::clock().monotonicNanoseconds()};
+        std::lock_guard lock(m_mutex);
+        m_total += chunk.bytes.size();
+        m_chunks.push_back(std::move(chunk));
+        m_arrived.notify_all();
     }
 }
 

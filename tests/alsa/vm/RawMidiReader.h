@@ -3,14 +3,16 @@
 // sequencer port come out of its raw MIDI device as bytes, the way they
 // would leave for a hardware instrument's wire.
 
+#include "tests/alsa/vm/PollThread.h"
+
 #include <alsa/asoundlib.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace mirelo::test {
@@ -34,11 +36,10 @@ public:
     std::vector<Chunk> waitForBytes(std::size_t count, std::chrono::milliseconds timeout);
 
 private:
-    void readLoop();
+    void drain();
 
     snd_rawmidi_t* m_in = nullptr;
-    int m_wakeFd = -1;
-    std::thread m_thread;
+    std::unique_ptr<CPollThread> m_poller;
     std::mutex m_mutex;
     std::condition_variable m_arrived;
     std::vector<Chunk> m_chunks;

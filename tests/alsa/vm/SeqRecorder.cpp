@@ -2,12 +2,7 @@
 
 #include "platform/Clock.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 namespace mirelo::test {
 
@@ -23,20 +18,14 @@ SeqRecorder::SeqRecorder(const std::string& clientName, const std::string& portN
     snd_seq_set_input_buffer_size(m_seq, 96 * 1024);
     m_port = snd_seq_create_simple_port(m_seq, portName.c_str(), SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
                                         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_thread = std::thread([this] { receiveLoop(); });
+    std::vector<pollfd> fds(static_cast<std::size_t>(snd_seq_poll_descriptors_count(m_seq, POLLIN)));
+    snd_seq_poll_descriptors(m_seq, fds.data(), static_cast<unsigned>(fds.size()), POLLIN);
+    m_poller = std::make_unique<CPollThread>(std::move(fds), [this] { drain(); });
 }
 
 SeqRecorder::~SeqRecorder()
 {
-    if (m_thread.joinable()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
-        m_thread.join();
-    }
-    if (m_wakeFd >= 0) {
-        close(m_wakeFd);
-    }
+    m_poller.reset();
     if (m_seq != nullptr) {
         snd_seq_close(m_seq);
     }
@@ -64,30 +53,18 @@ int SeqRecorder::removePort(int port)
     return snd_seq_delete_simple_port(m_seq, port);
 }
 
-void SeqRecorder::receiveLoop()
+void SeqRecorder::drain()
 {
-    const int n = snd_seq_poll_descriptors_count(m_seq, POLLIN);
-    std::vector<pollfd> fds(static_cast<std::size_t>(n) + 1);
-    snd_seq_poll_descriptors(m_seq, fds.data(), static_cast<unsigned>(n), POLLIN);
-    fds.back() = pollfd{m_wakeFd, POLLIN, 0};
-    for (;;) {
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
-            return;
+    snd_seq_event_t* ev = nullptr;
+    while (snd_seq_event_input(m_seq, &ev) >= 0 && ev != nullptr) {
+        Event e{ev->type, {}, platform::clock().monotonicNanoseconds()};
+        if (ev->type == SND_SEQ_EVENT_SYSEX) {
+            const auto* data = static_cast<const std::uint8_t*>(ev->data.ext.ptr);
+            e.bytes.assign(data, data + ev->data.ext.len);
         }
-        if (fds.back().revents != 0) {
-            return;
-        }
-        snd_seq_event_t* ev = nullptr;
-        while (snd_seq_event_input(m_seq, &ev) >= 0 && ev != nullptr) {
-            Event e{ev->type, {}, platform::clock().monotonicNanoseconds()};
-            if (ev->type == SND_SEQ_EVENT_SYSEX) {
-                const auto* data = static_cast<const std::uint8_t*>(ev->data.ext.ptr);
-                e.bytes.assign(data, data + ev->data.ext.len);
-            }
-            std::lock_guard lock(m_mutex);
-            m_events.push_back(std::move(e));
-            m_arrived.notify_all();
-        }
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(e));
+        m_arrived.notify_all();
     }
 }
 

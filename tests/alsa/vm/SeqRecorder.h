@@ -3,14 +3,16 @@
 // records every event that reaches its port, with the time it arrived, and
 // can add and remove ports to play a device coming and going.
 
+#include "tests/alsa/vm/PollThread.h"
+
 #include <alsa/asoundlib.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace mirelo::test {
@@ -36,12 +38,11 @@ public:
     int removePort(int port);
 
 private:
-    void receiveLoop();
+    void drain();
 
     snd_seq_t* m_seq = nullptr;
     int m_port = -1;
-    int m_wakeFd = -1;
-    std::thread m_thread;
+    std::unique_ptr<CPollThread> m_poller;
     std::mutex m_mutex;
     std::condition_variable m_arrived;
     std::vector<Event> m_events;

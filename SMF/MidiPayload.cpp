@@ -1,0 +1,8 @@
+#include "SMF/MidiPayload.h"
+
+#include "SMF/SMFUtil.h"
+
+void CMidiPayload::clearParam()
+{
+    clearParamBytes(m_param, m_size);
+}

@@ -4,12 +4,12 @@
 #include <ctime>
 
 #include "FirmwareSchedule.h"
-#include "QORMIDIManager_Mac.h"
 #include "mstd/GenericException.h"
 #include "platform/Clock.h"
 #include "platform/Interrupt.h"
 #include "platform/ScopedCriticalRegion.h"
 #include "platform/TimerSlack.h"
+#include "QORMIDIManager_Mac.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/ScheduleLoader.h"
 #include "FirmwareSchedule.h"
 #include "SMF/SMF.h"
-#include "cli/ScheduleLoader.h"
 
 #include "platform/WholeFile.h"
 

@@ -9,15 +9,15 @@
 #include "cli/SignalWatch.h"
 #include "cli/StatusText.h"
 
+#include "FirmwareSchedule.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
-#include "FirmwareSchedule.h"
+#include "platform/Interrupt.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "platform/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/CaptureDestination.h"
-#include "platform/Interrupt.h"
 
 #include <algorithm>
 #include <atomic>

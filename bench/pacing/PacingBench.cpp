@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "FirmwareSchedule.h"
-#include "QORMIDIManager_Mac.h"
-#include "ZAVController.h"
 #include "platform/Clock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
+#include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
+#include "ZAVController.h"
 
 namespace {
 

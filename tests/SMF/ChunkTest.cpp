@@ -2,8 +2,8 @@
 
 #include "SMF/MidiHeader.h"
 #include "SMF/MidiTrack.h"
-#include "tests/SMF/SMFTestUtil.h"
 #include "SMF/SMFUtil.h"
+#include "tests/SMF/SMFTestUtil.h"
 
 namespace {
 

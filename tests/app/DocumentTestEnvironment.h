@@ -11,14 +11,14 @@
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDoc.h"
 
-#include "QORMIDIManager_Mac.h"
-#include "ZAVController.h"
 #include "platform/Bundle.h"
 #include "platform/EventLoop.h"
-#include "platform/SimulatedClock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/SimulatedClock.h"
+#include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
+#include "ZAVController.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

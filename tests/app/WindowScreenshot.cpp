@@ -3,16 +3,16 @@
 // reached 100 % and saves a picture of the window. scripts/screenshot runs it
 // under Xvfb.
 
-#include "platform/midi/virtual/CaptureDestination.h"
 #include "app/DocumentController.h"
 #include "app/DocumentWindow.h"
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDelegate.h"
 #include "app/REVArodozDoc.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 
-#include "ZAVController.h"
 #include "platform/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
+#include "ZAVController.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,16 +2,16 @@
 // choice of destination, the capture destination and the send counter; and
 // `list`, which shows the destinations the choice is made from.
 
-#include "platform/midi/virtual/CaptureDestination.h"
 #include "cli/CountingBackend.h"
 #include "cli/DestinationChooser.h"
 #include "cli/ListCommand.h"
 #include "cli/ProgressDisplay.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 
 #include "tests/cli/CliProcess.h"
 
-#include "platform/midi/MidiBackend.h"
 #include "platform/Clock.h"
+#include "platform/midi/MidiBackend.h"
 #include "platform/SimulatedClock.h"
 
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "QORMIDIManager_Mac.h"
-#include "ZAVController.h"
 #include "tests/support/CoreEnvironment.h"
+#include "ZAVController.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
 
-#include "tests/cli/CliProcess.h"
 #include "cli/SendCommand.h"
+#include "tests/cli/CliProcess.h"
 
 #include "platform/Clock.h"
-#include "platform/SimulatedClock.h"
 #include "platform/midi/MidiBackend.h"
+#include "platform/SimulatedClock.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>

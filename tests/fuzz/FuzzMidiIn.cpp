@@ -3,10 +3,10 @@
 // and the messages are exactly those a plain reading of the byte stream finds:
 // none lost, none made up, none cut.
 
+#include "platform/midi/virtual/VirtualBackend.h"
+#include "QORMIDIManager_Mac.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/PacketListDecoder.h"
-#include "QORMIDIManager_Mac.h"
-#include "platform/midi/virtual/VirtualBackend.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,8 +4,8 @@
 // exactly the SysEx events the library read.
 
 #include "FirmwareSchedule.h"
-#include "tests/fuzz/FuzzCheck.h"
 #include "SMF/SMF.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // key/text pairs and written out as a JSON table, must read back as exactly
 // those entries.
 
-#include "tests/fuzz/FuzzCheck.h"
 #include "platform/StringTable.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,8 +3,8 @@
 // kMaxMessageSize bytes), and then returns them, in order, covering every
 // input byte; otherwise it returns no message and an error inside the input.
 
-#include "tests/fuzz/FuzzCheck.h"
 #include "cli/SyxReader.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

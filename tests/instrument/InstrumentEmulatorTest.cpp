@@ -2,8 +2,8 @@
 // reaches the device end (which messages, changed how, arriving when) and the
 // verdict the instrument must give.
 
-#include "tools/instrument-emulator/InstrumentEmulator.h"
 #include "tools/instrument-emulator/DeviceBufferModel.h"
+#include "tools/instrument-emulator/InstrumentEmulator.h"
 #include "tools/SyntheticFirmware.h"
 
 #include <gtest/gtest.h>

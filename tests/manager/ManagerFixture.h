@@ -3,12 +3,12 @@
 // and a simulated clock, so what the manager hands the MIDI services can be
 // read back from the backend's recordings.
 
-#include "QORMIDIManager_Mac.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "platform/midi/virtual/VirtualBackend.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/SimulatedClock.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "QORMIDIManager_Mac.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 // arrive once and in order, and nothing may deadlock. Run it under the tsan
 // preset to have every shared access checked as well.
 
+#include "tests/stress/Watchdog.h"
 #include "tests/support/CoreEnvironment.h"
 #include "tests/support/SmfImageBuilder.h"
-#include "tests/stress/Watchdog.h"
 
 #include "FirmwareSchedule.h"
 

@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
-#include "QORMIDIManager_Mac.h"
-#include "ZAVController.h"
 #include "platform/EventLoop.h"
-#include "platform/PlainEventLoop.h"
-#include "platform/SimulatedClock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/PlainEventLoop.h"
+#include "platform/SimulatedClock.h"
+#include "QORMIDIManager_Mac.h"
+#include "ZAVController.h"
 
 namespace mirelo::test {
 

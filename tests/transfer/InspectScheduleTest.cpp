@@ -9,8 +9,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "FirmwareSchedule.h"
 #include "cli/InspectCommand.h"
+#include "FirmwareSchedule.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {

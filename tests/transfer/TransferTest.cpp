@@ -11,9 +11,9 @@
 
 #include "FirmwareSchedule.h"
 #include "QORMIDIManager_Mac.h"
-#include "ZAVController.h"
 #include "tests/support/CoreEnvironment.h"
 #include "tests/support/SmfImageBuilder.h"
+#include "ZAVController.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "platform/midi/alsa/WirePacer.h"
+#include "platform/midi/MidiBackend.h"
 #include "platform/MIDIServices.h"
 #include "platform/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
-#include "platform/midi/MidiBackend.h"
-#include "platform/midi/alsa/WirePacer.h"
 
 #include <gtest/gtest.h>
 

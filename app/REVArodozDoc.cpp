@@ -721,6 +721,10 @@ void REVArodozDoc::endOfRun(const SRunOutcome& outcome)
     const SRunCounters& counters = *m_runCounters;
     const std::uint64_t sent = counters.sent.load(std::memory_order_acquire);
     const std::uint64_t total = counters.total.load(std::memory_order_acquire);
+    if (m_txtRunProgress && total != 0) {
+        // The run is over: no time left to wait for.
+        m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages").arg(sent).arg(total));
+    }
     if (outcome.succeeded) {
         if (m_progress) {
             m_progress->setValue(static_cast<int>(kFullBar));

@@ -385,11 +385,19 @@ bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressP
             return false;
         }
 
-        if (manager->sendLongMessage(message.bytes.data(), static_cast<int>(message.bytes.size())) != noErr) {
+        if (const OSStatus status =
+                manager->sendLongMessage(message.bytes.data(), static_cast<int>(message.bytes.size()));
+            status != noErr) {
+            if (control.failedStatus != nullptr) {
+                control.failedStatus->store(status, std::memory_order_release);
+            }
             return false;
         }
         if (control.sentMessages != nullptr) {
             control.sentMessages->fetch_add(1, std::memory_order_acq_rel);
+        }
+        if (control.sentBytes != nullptr) {
+            control.sentBytes->fetch_add(message.bytes.size(), std::memory_order_acq_rel);
         }
         if (progress != nullptr && percent != lastReported) {
             progress(percent, context);

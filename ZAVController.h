@@ -34,8 +34,11 @@ struct STransferControl {
     // Set before the first send: the start, in nanoseconds of the monotonic
     // clock (a whole millisecond), that every send time counts from.
     std::atomic<std::uint64_t>* startNanoseconds = nullptr;
-    // Counts the messages the MIDI manager accepted, as they go.
+    // Count the messages the MIDI manager accepted, and their bytes, as they go.
     std::atomic<std::uint64_t>* sentMessages = nullptr;
+    std::atomic<std::uint64_t>* sentBytes = nullptr;
+    // The status of the send that failed, when one did.
+    std::atomic<OSStatus>* failedStatus = nullptr;
 };
 
 class CZAVController {

@@ -7,6 +7,8 @@
 namespace {
 
 std::atomic<CAlertPresenter*> s_installed{nullptr};
+// Read and written on the GUI thread only.
+QPointer<QWidget> s_anchor;
 
 } // namespace
 
@@ -20,4 +22,14 @@ CAlertPresenter& CAlertPresenter::current()
 void CAlertPresenter::setCurrent(CAlertPresenter* presenter)
 {
     s_installed.store(presenter, std::memory_order_release);
+}
+
+void CAlertPresenter::setAnchor(QWidget* window)
+{
+    s_anchor = window;
+}
+
+QWidget* CAlertPresenter::anchor()
+{
+    return s_anchor.data();
 }

@@ -8,6 +8,10 @@ CDocumentWindow::CDocumentWindow(QWidget* parent) : QWidget(parent)
 
 void CDocumentWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
     emit windowWillClose(this);
     event->accept();
 }

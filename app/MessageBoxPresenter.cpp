@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 #include <cstdio>
@@ -13,7 +14,8 @@ namespace {
 
 void showMessageBox(const QString& text, const QString& detail)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    CAlertPresenter::anchor());
     box.setInformativeText(detail);
     box.exec();
 }
@@ -39,4 +41,21 @@ void CMessageBoxPresenter::runModal(const CError& error)
         return;
     }
     showMessageBox(text, detail);
+}
+
+bool CMessageBoxPresenter::ask(const SQuestion& question)
+{
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr || QThread::currentThread() != app->thread()) {
+        std::fprintf(stderr, "%s\n", qPrintable(question.text));
+        return false;
+    }
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), question.text,
+                    QMessageBox::NoButton, CAlertPresenter::anchor());
+    QPushButton* keep = box.addButton(question.keepLabel, QMessageBox::RejectRole);
+    box.addButton(question.proceedLabel, QMessageBox::DestructiveRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() != nullptr && box.clickedButton() != keep;
 }

@@ -1,10 +1,12 @@
 #pragma once
-// The application's alert: a modal QMessageBox on the GUI thread. Without a
-// QApplication (no GUI in this process) the alert goes to standard error.
+// The application's alert: a modal QMessageBox on the GUI thread, over the
+// application's window. Without a QApplication (no GUI in this process) the
+// alert goes to standard error, and a question keeps the default answer.
 
 #include "app/AlertPresenter.h"
 
 class CMessageBoxPresenter final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override;
+    bool ask(const SQuestion& question) override;
 };

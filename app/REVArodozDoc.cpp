@@ -1,5 +1,6 @@
 #include "app/REVArodozDoc.h"
 
+#include "app/AccessibleControls.h"
 #include "app/AlertPresenter.h"
 #include "app/AppTerminator.h"
 #include "app/DocumentController.h"
@@ -9,10 +10,15 @@
 
 #include "FirmwareSchedule.h"
 #include "QORMIDIManager_Mac.h"
+#include "platform/StatusText.h"
 #include "ZAVController.h"
 #include "platform/WholeFile.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLocale>
+#include <QSessionManager>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeySequence>
@@ -60,6 +66,17 @@ std::optional<QString> displayNameOf(MIDIEndpointRef endpoint)
     return QString::fromStdString(name);
 }
 
+// "14.9 s" below a minute, "4:05" from a minute on, as the tool says it.
+QString durationText(std::int64_t ms)
+{
+    const std::int64_t clamped = std::max<std::int64_t>(ms, 0);
+    if (clamped < 60'000) {
+        return QStringLiteral("%1.%2 s").arg(clamped / 1000).arg(clamped % 1000 / 100);
+    }
+    const std::int64_t seconds = clamped / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
 // Reads and verifies the update file and builds what the transfer sends. The
 // sentence the user sees when that cannot be done, naming the file: the same
 // one the command-line tool prints.
@@ -92,6 +109,14 @@ namespace {
 std::mutex s_workersMutex;
 std::condition_variable s_workersDone;
 int s_workers = 0;
+
+// GUI thread only.
+REVArodozDoc::FailureDetail& failureDetail()
+{
+    static REVArodozDoc::FailureDetail s_detail;
+    return s_detail;
+}
+std::vector<std::weak_ptr<mirelo::platform::Interrupt>> s_liveStops;
 
 } // namespace
 
@@ -175,6 +200,8 @@ void REVArodozDoc::makeWindowControllers()
     if (m_window) {
         return;
     }
+    // Before the first control exists: an accessible once made is kept.
+    installAccessibleControls();
     m_window = std::make_unique<CDocumentWindow>();
     Ui::REVArodozDoc form;
     form.setupUi(m_window.get());
@@ -196,6 +223,7 @@ void REVArodozDoc::makeWindowControllers()
     m_sldPosition = form.m_sldPosition;
     m_progress = form.m_progress;
     m_txtRunProgress = form.m_txtRunProgress;
+    m_txtStatus = form.m_txtStatus;
     m_popOutput = form.m_popOutput;
     m_txtOutputHint = form.m_txtOutputHint;
     m_chkRepeat = form.m_chkRepeat;
@@ -213,10 +241,28 @@ void REVArodozDoc::makeWindowControllers()
     connect(form.m_popOutput, &QComboBox::activated, this,
             [this, sender = form.m_popOutput] { smfOutputDevice(sender); });
 
-    auto* closeAction = new QAction(m_window.get());
-    closeAction->setShortcut(QKeySequence::Close);
-    connect(closeAction, &QAction::triggered, this, [this] { close(); });
-    m_window->addAction(closeAction);
+    // Every way of closing asks first while a run goes: the window's close
+    // button, Ctrl+W, Ctrl+Q and the desktop session ending.
+    m_window->setCloseGuard([this] { return mayClose(); });
+    for (const QKeySequence::StandardKey key : {QKeySequence::Close, QKeySequence::Quit}) {
+        auto* action = new QAction(m_window.get());
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, [this] { requestClose(); });
+        m_window->addAction(action);
+    }
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+            if (m_isRunning && session.allowsInteraction()) {
+                const bool closeAnyway = mayClose();
+                session.release();
+                if (!closeAnyway) {
+                    session.cancel();
+                }
+            }
+        });
+    }
+    m_window->setWindowIcon(applicationIcon());
+    CAlertPresenter::setAnchor(m_window.get());
 
     windowControllerDidLoadNib(m_window.get());
 }
@@ -228,6 +274,45 @@ void REVArodozDoc::showWindows()
         m_window->raise();
         m_window->activateWindow();
     }
+    // Return presses Play: the one thing a user opens this window to do.
+    if (m_btnPlay) {
+        m_btnPlay->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+QIcon REVArodozDoc::applicationIcon()
+{
+    // The installed icon by its theme name; beside the program otherwise (a
+    // build that was never installed).
+    return QIcon::fromTheme(QStringLiteral("mirelo-updater"),
+                            QIcon(QCoreApplication::applicationDirPath() + QStringLiteral("/mirelo-updater.svg")));
+}
+
+void REVArodozDoc::requestClose()
+{
+    if (mayClose()) {
+        close();
+    }
+}
+
+bool REVArodozDoc::mayClose()
+{
+    if (!m_isRunning) {
+        return true;
+    }
+    const bool closeAnyway = CAlertPresenter::current().ask(
+        {QStringLiteral("An update is being sent to %1. Closing now leaves the instrument half-written and it must "
+                        "be updated again.")
+             .arg(m_run.destination),
+         QStringLiteral("Keep Sending"), QStringLiteral("Close Anyway")});
+    if (closeAnyway) {
+        // The application ends: nothing more is said of this run.
+        m_closed = true;
+        if (m_run.stop) {
+            m_run.stop->raise();
+        }
+    }
+    return closeAnyway;
 }
 
 void REVArodozDoc::windowControllerDidLoadNib(CDocumentWindow* /*windowController*/)
@@ -321,6 +406,16 @@ void REVArodozDoc::setDateSource(DateSource source)
 int REVArodozDoc::liveRunCount()
 {
     return s_liveRuns.load(std::memory_order_acquire);
+}
+
+void REVArodozDoc::stopLiveRuns()
+{
+    std::lock_guard lock(s_workersMutex);
+    for (const auto& weak : s_liveStops) {
+        if (const auto stop = weak.lock()) {
+            stop->raise();
+        }
+    }
 }
 
 void REVArodozDoc::waitForRunWorkers()
@@ -524,12 +619,18 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
         if (self) {
             m_isRunning = true;
             m_date = m_dateSource();
-            m_run = SRunInput{m_filePath, m_progress};
+            const std::optional<QString> destination = rememberedDeviceName();
+            m_run = SRunInput{m_filePath, m_progress,
+                              destination ? QStringLiteral("\u201C%1\u201D").arg(*destination)
+                                          : QStringLiteral("no device"),
+                              std::make_shared<mirelo::platform::Interrupt>()};
             m_runCounters = std::make_shared<SRunCounters>();
+            showStatus(QString());
             s_liveRuns.fetch_add(1, std::memory_order_acq_rel);
             {
                 std::lock_guard lock(s_workersMutex);
                 ++s_workers;
+                s_liveStops.push_back(m_run.stop);
             }
             std::thread([self = std::move(self)]() mutable {
                 SRunOutcome outcome = self->runUpdate();
@@ -541,6 +642,7 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
                     [self = std::move(self), outcome = std::move(outcome)] { self->endOfRun(outcome); });
                 std::lock_guard lock(s_workersMutex);
                 --s_workers;
+                std::erase_if(s_liveStops, [](const auto& stop) { return stop.expired(); });
                 s_workersDone.notify_all();
             }).detach();
         }
@@ -580,8 +682,13 @@ REVArodozDoc::SRunOutcome REVArodozDoc::runUpdate()
     const std::shared_ptr<SRunCounters> counters = m_runCounters;
     counters->total.store(schedule.messages().size(), std::memory_order_release);
     counters->expectedMs.store(schedule.duration(), std::memory_order_release);
+    STransferControl control;
+    control.stop = m_run.stop.get();
+    control.sentMessages = &counters->sent;
+    control.sentBytes = &counters->bytes;
+    control.failedStatus = &counters->failedStatus;
     return {CZAVController::instance()->updateFirmware(schedule, &REVArodozDoc::updateProgress, &m_run.progress,
-                                                       STransferControl{nullptr, nullptr, &counters->sent}),
+                                                       control),
             std::nullopt};
 }
 
@@ -611,21 +718,72 @@ void REVArodozDoc::endOfRun(const SRunOutcome& outcome)
         }
     }
     showRunningState();
+    const SRunCounters& counters = *m_runCounters;
+    const std::uint64_t sent = counters.sent.load(std::memory_order_acquire);
+    const std::uint64_t total = counters.total.load(std::memory_order_acquire);
+    if (m_txtRunProgress && total != 0) {
+        // The run is over: no time left to wait for.
+        m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages").arg(sent).arg(total));
+    }
     if (outcome.succeeded) {
         if (m_progress) {
             m_progress->setValue(static_cast<int>(kFullBar));
         }
+        const std::int64_t elapsedMs = m_date ? m_date->msecsTo(m_dateSource()) : 0;
+        showStatus(QStringLiteral("Sent %1 messages (%2 bytes) in %3 to %4.")
+                       .arg(sent)
+                       .arg(QLocale(QLocale::English).toString(
+                           static_cast<qulonglong>(counters.bytes.load(std::memory_order_acquire))))
+                       .arg(durationText(elapsedMs), m_run.destination));
     } else if (m_closed) {
         return;
     } else if (outcome.notStarted) {
+        showStatus(QStringLiteral("Not started: nothing was sent."));
         presentError(CError(kUpdaterErrorDomain, kUpdateFileRefused,
                             QStringLiteral("The update was not started, and nothing was sent to the instrument. %1")
                                 .arg(*outcome.notStarted)));
     } else {
         // The bar keeps the last percentage reached: a full bar would say the
         // instrument was updated.
+        showStatus(sent == 0 ? QStringLiteral("Stopped at message 1 of %1: nothing was sent.").arg(total)
+                             : QStringLiteral("Stopped at message %1 of %2: the instrument must be updated again.")
+                                   .arg(sent + 1)
+                                   .arg(total));
         presentError(CError(kUpdaterErrorDomain, kUpdateIncomplete,
-                            QStringLiteral("The update did not complete. The instrument must be updated again.")));
+                            runFailureText(sent, total, counters.failedStatus.load(std::memory_order_acquire))));
+    }
+}
+
+void REVArodozDoc::setFailureDetail(FailureDetail detail)
+{
+    failureDetail() = std::move(detail);
+}
+
+QString REVArodozDoc::runFailureText(std::uint64_t sent, std::uint64_t total, OSStatus status) const
+{
+    QString cause = QStringLiteral("It stopped at message %1 of %2").arg(sent + 1).arg(total);
+    if (status != noErr) {
+        cause += QStringLiteral(": status %1: %2")
+                     .arg(QString::fromStdString(CStatusText::name(status)),
+                          QString::fromStdString(CStatusText::meaning(status)));
+    } else {
+        cause += QStringLiteral(".");
+    }
+    if (const FailureDetail& detail = failureDetail()) {
+        if (const std::optional<QString> more = detail()) {
+            cause += QStringLiteral(" (%1)").arg(*more);
+        }
+    }
+    // With nothing sent the instrument still holds its old firmware.
+    const QString consequence = sent == 0 ? QStringLiteral("Nothing was sent to the instrument.")
+                                          : QStringLiteral("The instrument must be updated again.");
+    return QStringLiteral("The update did not complete. %1 %2").arg(cause, consequence);
+}
+
+void REVArodozDoc::showStatus(const QString& text)
+{
+    if (m_txtStatus) {
+        m_txtStatus->setText(text);
     }
 }
 
@@ -672,9 +830,13 @@ QString REVArodozDoc::timeStringWithSeconds(double seconds)
     return QString::asprintf("%02d:%02d:%02d.%03d", hours, minutes, secs, milliseconds);
 }
 
-void REVArodozDoc::smfStop(QObject* /*sender*/)
+void REVArodozDoc::smfStop(QObject* sender)
 {
-    // A run cannot be stopped: it ends with the transfer.
+    // A run cannot be stopped: it ends with the transfer. A user who pressed
+    // Stop must not believe otherwise.
+    if (sender != nullptr && m_isRunning) {
+        showStatus(QStringLiteral("An update cannot be stopped once it has started; closing the window asks first."));
+    }
 }
 
 void REVArodozDoc::smfRewind(QObject* /*sender*/)

@@ -11,10 +11,12 @@
 #include "app/ErrorPresentingTarget.h"
 
 #include "platform/EventLoop.h"
+#include "platform/Interrupt.h"
 #include "platform/MIDIServices.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -104,6 +106,19 @@ public:
 
     void presentError(const CError& error) override;
 
+    // Asks before a run in progress is ended by closing; false keeps it (and
+    // the window) going. "Close Anyway" tells the run to stop after the
+    // message in flight.
+    bool mayClose();
+    // Tells every run still sending to stop after its message in flight.
+    static void stopLiveRuns();
+    // The window's and the application's icon.
+    static QIcon applicationIcon();
+    // More about a failed send than its status, when the destination knows it
+    // (a capture file that could not be written); added to the alert.
+    using FailureDetail = std::function<std::optional<QString>()>;
+    static void setFailureDetail(FailureDetail detail);
+
     // --- for the application and tests ---
     CDocumentWindow* window() const;
     const std::optional<QString>& filePath() const { return m_filePath; }
@@ -136,6 +151,7 @@ public:
     QPointer<QSlider> m_sldPosition;
     QPointer<QProgressBar> m_progress;
     QPointer<QLabel> m_txtRunProgress; // messages sent of the total, and the time left
+    QPointer<QLabel> m_txtStatus;      // how the last run ended, until the next Play
     QPointer<QComboBox> m_popOutput;
     QPointer<QLabel> m_txtOutputHint;
     QPointer<QCheckBox> m_chkRepeat;
@@ -151,12 +167,18 @@ private:
     struct SRunInput {
         std::optional<QString> filePath;
         QPointer<QProgressBar> progress;
+        QString destination; // as the list showed it at Play
+        // Raised when the window is closed anyway: the run ends after the
+        // message in flight.
+        std::shared_ptr<mirelo::platform::Interrupt> stop;
     };
     // How far a run got, written by its worker and read by the display timer.
     struct SRunCounters {
         std::atomic<std::uint64_t> sent{0};
+        std::atomic<std::uint64_t> bytes{0};
         std::atomic<std::uint64_t> total{0};
         std::atomic<std::uint64_t> expectedMs{0};
+        std::atomic<OSStatus> failedStatus{noErr};
     };
 
     // The open step: position k, with the name the scan read for it.
@@ -167,6 +189,9 @@ private:
     std::optional<QString> listTitleAt(std::uint64_t k) const;
     void showOutputHint();
     void showRunningState();
+    void showStatus(const QString& text);
+    void requestClose();
+    QString runFailureText(std::uint64_t sent, std::uint64_t total, OSStatus status) const;
     void showRunProgress(std::int64_t elapsedMs);
 
     // How a run ended: sent whole, a failed transfer, or not started because

@@ -52,6 +52,12 @@ bool setUpCapture(std::unique_ptr<Capture>& capture)
         return false;
     }
     mirelo::midi::setActiveBackend(&capture->backend());
+    // A send the capture refused says why in the window's alert.
+    REVArodozDoc::setFailureDetail([capture = capture.get()]() -> std::optional<QString> {
+        const std::optional<std::string> failure = capture->failure();
+        return failure ? std::optional<QString>(QStringLiteral("capture: ") + QString::fromStdString(*failure))
+                       : std::nullopt;
+    });
     return true;
 }
 
@@ -63,6 +69,7 @@ bool finishCapture(std::unique_ptr<Capture>& capture)
         return true;
     }
     mirelo::midi::setActiveBackend(nullptr);
+    REVArodozDoc::setFailureDetail({});
     std::string reason;
     if (!capture->finish(reason)) {
         std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
@@ -82,6 +89,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("mirelo-updater"));
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
     QGuiApplication::setDesktopFileName(QStringLiteral("mirelo-updater"));
+    QApplication::setWindowIcon(REVArodozDoc::applicationIcon());
 
     std::unique_ptr<Capture> capture;
     if (!setUpCapture(capture)) {
@@ -102,16 +110,13 @@ int main(int argc, char** argv)
         delegate.applicationWillTerminate(&app);
 
         if (REVArodozDoc::liveRunCount() != 0) {
-            // The worker is inside the transfer and cannot be stopped; taking the
-            // MIDI objects down under it would crash, so the process ends here.
+            // Closed during a run ("Close Anyway", or a quit that could not
+            // ask): the message in flight finishes, nothing more is sent, and
+            // the status says the instrument is half-written.
+            REVArodozDoc::stopLiveRuns();
+            REVArodozDoc::waitForRunWorkers();
             std::fprintf(stderr, "mirelo-updater: quit during the update; the instrument must be updated again.\n");
-            std::string reason;
-            if (capture) {
-                // The process ends with its own status; the files keep what was sent.
-                static_cast<void>(capture->finish(reason));
-            }
-            std::fflush(nullptr);
-            std::_Exit(kExitQuitDuringUpdate);
+            status = kExitQuitDuringUpdate;
         }
         // A run that ended may still be handing over its last step.
         REVArodozDoc::waitForRunWorkers();
@@ -119,7 +124,7 @@ int main(int argc, char** argv)
     }
     CZAVController::terminate();
     mirelo::platform::setMainLoop(nullptr);
-    if (!finishCapture(capture) && status == EXIT_SUCCESS) {
+    if (!finishCapture(capture) && status != kExitQuitDuringUpdate) {
         status = EXIT_FAILURE;
     }
     return status;

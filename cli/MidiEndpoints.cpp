@@ -1,6 +1,6 @@
 #include "cli/MidiEndpoints.h"
 
-#include "cli/StatusText.h"
+#include "platform/StatusText.h"
 
 namespace {
 

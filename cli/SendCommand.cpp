@@ -7,7 +7,7 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/ScheduleLoader.h"
 #include "cli/SignalWatch.h"
-#include "cli/StatusText.h"
+#include "platform/StatusText.h"
 
 #include "FirmwareSchedule.h"
 #include "platform/Bundle.h"

@@ -3,10 +3,13 @@
 
 #include "tests/app/DocumentTestEnvironment.h"
 
+#include "app/AlertPresenter.h"
 #include "app/DocumentWindow.h"
 #include "app/ProcessActivity.h"
 #include "app/REVArodozDelegate.h"
 
+#include <QAccessible>
+#include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -114,6 +117,55 @@ TEST_F(DocumentLifecycleTest, MissingOrDamagedUpdateFileAtStartupAlertsAndEndsWi
         EXPECT_EQ(m_backend.clientCount(), clients) << "a damaged update got as far as the MIDI system";
         CZAVController::terminate();
     }
+}
+
+// Keyboard users start on Play and reach Play and Output with Alt; screen
+// readers find a name and a description on every control, and Play as a
+// button that stays on while an update goes out.
+TEST_F(DocumentLifecycleTest, KeyboardAndAssistiveTechnologyReachEveryControl)
+{
+    addDestination("Synth A");
+    REVArodozDoc& document = openDocument();
+    document.showWindows();
+    CDocumentWindow* window = document.window();
+    EXPECT_EQ(window->focusWidget(), document.m_btnPlay.data());
+    EXPECT_EQ(CAlertPresenter::anchor(), window) << "alerts are shown over the window";
+
+    EXPECT_EQ(QKeySequence::mnemonic(document.m_btnPlay->text()), QKeySequence(Qt::ALT | Qt::Key_P));
+    const auto* outputLabel = window->findChild<QLabel*>("lblOutput");
+    ASSERT_NE(outputLabel, nullptr);
+    EXPECT_EQ(QKeySequence::mnemonic(outputLabel->text()), QKeySequence(Qt::ALT | Qt::Key_O));
+    EXPECT_EQ(outputLabel->buddy(), document.m_popOutput.data());
+    for (const char* label : {"lblPositionSlider", "lblTempoSlider"}) {
+        ASSERT_NE(window->findChild<QLabel*>(label), nullptr) << label;
+        EXPECT_NE(window->findChild<QLabel*>(label)->buddy(), nullptr) << label;
+    }
+
+    std::vector<QWidget*> controls = {document.m_progress.data()};
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        // The form's controls, not Qt's own parts of them (a list's popup).
+        if (widget->focusPolicy() != Qt::NoFocus && widget->objectName().startsWith("m_")) {
+            controls.push_back(widget);
+        }
+    }
+    EXPECT_GE(controls.size(), 8u);
+    for (QWidget* control : controls) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty());
+        EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty());
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.m_progress)->text(QAccessible::Name), "Update progress");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.m_popOutput)->text(QAccessible::Name), "Output device");
+
+    QAccessibleInterface* play = QAccessible::queryAccessibleInterface(document.m_btnPlay);
+    EXPECT_EQ(play->role(), QAccessible::Button);
+    EXPECT_TRUE(play->state().checkable);
+    EXPECT_FALSE(play->state().checked);
+    document.m_btnPlay->setChecked(true);
+    EXPECT_TRUE(play->state().checked);
+    document.m_btnPlay->setChecked(false);
 }
 
 TEST_F(DocumentLifecycleTest, OpeningFailuresPresentTheirErrorAndMakeNoClient)

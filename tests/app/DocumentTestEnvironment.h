@@ -38,7 +38,14 @@ namespace mirelo::test {
 class CRecordingAlerts final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override { m_shown.push_back(error); }
+    bool ask(const SQuestion& question) override
+    {
+        m_asked.push_back(question);
+        return m_goAhead;
+    }
     std::vector<CError> m_shown;
+    std::vector<SQuestion> m_asked;
+    bool m_goAhead = false; // the answer to every question
 };
 
 // Holds the worker in its first sleep until opened, so that a test can act

@@ -17,6 +17,7 @@ namespace {
 class CRecordingPresenter final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override { m_shown.push_back(error); }
+    bool ask(const SQuestion& /*question*/) override { return false; }
     std::vector<CError> m_shown;
 };
 

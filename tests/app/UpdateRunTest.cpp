@@ -3,7 +3,12 @@
 // elapsed time and the other transport controls.
 
 #include "tests/app/DocumentTestEnvironment.h"
+#include "app/DocumentWindow.h"
 
+#include "platform/midi/virtual/CaptureDestination.h"
+
+#include <QAction>
+#include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +19,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <set>
 
@@ -44,6 +52,15 @@ protected:
         return n;
     }
 
+    // The document's dates follow the simulated clock, so a run's time is its pacing.
+    void followTheClock(REVArodozDoc& document)
+    {
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000LL, Qt::UTC);
+        document.setDateSource([this, start] {
+            return start.addMSecs(static_cast<qint64>(m_clock.monotonicNanoseconds() / 1'000'000));
+        });
+    }
+
     MIDIEndpointRef m_destination = 0;
     std::vector<int> m_barValues;
 };
@@ -52,6 +69,7 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
 {
     REVArodozDoc& document = openWithDestination();
     m_backend.clearSent();
+    followTheClock(document);
 
     document.m_btnPlay->click();
     EXPECT_TRUE(document.smfIsRunning());
@@ -61,6 +79,8 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(messagesSent(), kMessages);
+    // Said in the window, not in a modal: the run's count, bytes, time and device.
+    EXPECT_EQ(document.m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
     EXPECT_FALSE(document.m_btnPlay->isChecked());
     EXPECT_TRUE(document.m_btnPlay->isEnabled());
     EXPECT_TRUE(document.m_popOutput->isEnabled());
@@ -86,8 +106,21 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     EXPECT_EQ(document.m_progress->value(), 25);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     ASSERT_TRUE(m_alerts.m_shown[0].description());
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("did not complete"));
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->contains("updated again"));
+    // The first sentence, then the cause in the tool's words, then what it means.
+    EXPECT_EQ(*m_alerts.m_shown[0].description(),
+              "The update did not complete. It stopped at message 3 of 4: status -10838 kMIDIMessageSendErr: "
+              "the message could not be sent. The instrument must be updated again.");
+    EXPECT_EQ(document.m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
+
+    // Failing at the first message, the instrument still holds its old firmware: said so.
+    m_alerts.m_shown.clear();
+    m_backend.failSend(1, kMIDIMessageSendErr);
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(waitForRunEnd());
+    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("Nothing was sent to the instrument."));
+    EXPECT_FALSE(m_alerts.m_shown[0].description()->contains("updated again"));
+    EXPECT_EQ(document.m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
     EXPECT_FALSE(document.m_btnPlay->isChecked());
     EXPECT_TRUE(document.m_popOutput->isEnabled());
 }
@@ -144,6 +177,47 @@ TEST_F(UpdateRunTest, OnlyTheEndOfASuccessfulRunFillsTheBar)
     EXPECT_EQ(std::count(m_barValues.begin(), m_barValues.end(), 100), 1);
 }
 
+// The capture holds the whole run as soon as it has ended, not only when the
+// application quits; a capture that cannot be written says why in the alert.
+TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCause)
+{
+    std::filesystem::create_directory(m_dir / "capture");
+    mirelo::midi::CaptureDestination capture(m_dir / "capture" / "out.syx");
+    std::string reason;
+    ASSERT_EQ(capture.open(reason), mirelo::midi::CaptureDestination::OpenResult::kOk) << reason;
+    mirelo::midi::setActiveBackend(&capture.backend());
+    // Everything that reaches the capture goes before it does.
+    const std::unique_ptr<void, std::function<void(void*)>> closeFirst(this, [this](void*) {
+        REVArodozDoc::setFailureDetail({});
+        m_document.reset();
+        m_documents.reset();
+        CZAVController::terminate();
+        mirelo::midi::setActiveBackend(nullptr);
+    });
+    REVArodozDoc::setFailureDetail([&capture]() -> std::optional<QString> {
+        const auto failure = capture.failure();
+        return failure ? std::optional<QString>(QString::fromStdString("capture: " + *failure)) : std::nullopt;
+    });
+    REVArodozDoc& document = openDocument();
+
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(std::filesystem::file_size(m_dir / "capture" / "out.syx"), kMessages * 300);
+    std::ifstream log(m_dir / "capture" / "out.syx.csv");
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>(), '\n'),
+              static_cast<long>(kMessages) + 1);
+
+    std::filesystem::remove_all(m_dir / "capture");
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(waitForRunEnd());
+    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+    const QString alert = *m_alerts.m_shown[0].description();
+    EXPECT_TRUE(alert.contains("It stopped at message 1 of 4: status -10838")) << alert.toStdString();
+    EXPECT_TRUE(alert.contains("(capture: " + QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
+                               " was removed while the capture was written)"))
+        << alert.toStdString();
+}
+
 TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
 {
     REVArodozDoc& document = openWithDestination();
@@ -159,11 +233,96 @@ TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
     document.smfStop(nullptr);
     EXPECT_TRUE(document.smfIsRunning());
     EXPECT_EQ(REVArodozDoc::liveRunCount(), 1);
+    EXPECT_EQ(document.m_txtStatus->text(), "");
+    // Stop still does nothing to a run, and says so rather than seem to work.
+    document.m_btnStop->click();
+    EXPECT_TRUE(document.smfIsRunning());
+    EXPECT_EQ(document.m_txtStatus->text(),
+              "An update cannot be stopped once it has started; closing the window asks first.");
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(messagesSent(), kMessages);
     EXPECT_EQ(document.m_progress->value(), 100);
+}
+
+// Every way of closing asks while a run goes. Keep Sending leaves the run and
+// the window alone; Close Anyway lets the message in flight finish, sends
+// nothing more and ends the application without a word about the run.
+enum class EClose { kWindowButton, kCtrlW, kCtrlQ };
+
+struct SCloseCase {
+    EClose how;
+    bool closeAnyway;
+};
+
+class ClosingDuringARun : public UpdateRunTest, public testing::WithParamInterface<SCloseCase> {
+protected:
+    // True when the window, or the application, closed.
+    bool close(REVArodozDoc& document)
+    {
+        if (GetParam().how == EClose::kWindowButton) {
+            return document.window()->close();
+        }
+        const QKeySequence key(GetParam().how == EClose::kCtrlW ? QKeySequence::Close : QKeySequence::Quit);
+        for (QAction* action : document.window()->actions()) {
+            if (action->shortcut() == key) {
+                action->trigger();
+                return !m_terminations.empty();
+            }
+        }
+        ADD_FAILURE() << "no action for " << key.toString().toStdString();
+        return false;
+    }
+};
+
+TEST_P(ClosingDuringARun, AsksFirst)
+{
+    const bool closeAnyway = GetParam().closeAnyway;
+    REVArodozDoc& document = openWithDestination();
+    m_backend.clearSent();
+    m_alerts.m_goAhead = closeAnyway;
+    CWorkerGate& gate = holdWorker();
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(gate.waitUntilHeld()); // the first message is out
+
+    EXPECT_EQ(close(document), closeAnyway);
+    ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+    EXPECT_EQ(m_alerts.m_asked[0].text.toStdString(),
+              "An update is being sent to \u201CSynth A\u201D. Closing now leaves the instrument half-written and "
+              "it must be updated again.");
+    EXPECT_EQ(m_alerts.m_asked[0].keepLabel, "Keep Sending");
+    EXPECT_EQ(m_alerts.m_asked[0].proceedLabel, "Close Anyway");
+
+    gate.open();
+    ASSERT_TRUE(waitForRunEnd());
+    drainEvents();
+    EXPECT_EQ(messagesSent(), closeAnyway ? 1u : kMessages);
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+    if (!closeAnyway) {
+        EXPECT_EQ(document.m_progress->value(), 100);
+    }
+}
+
+std::string closeCaseName(const testing::TestParamInfo<SCloseCase>& info)
+{
+    static const char* const kHow[] = {"WindowButton", "CtrlW", "CtrlQ"};
+    return std::string(kHow[static_cast<int>(info.param.how)]) +
+           (info.param.closeAnyway ? "_CloseAnyway" : "_KeepSending");
+}
+
+INSTANTIATE_TEST_SUITE_P(UpdateRunTest, ClosingDuringARun,
+                         testing::Values(SCloseCase{EClose::kWindowButton, false},
+                                         SCloseCase{EClose::kWindowButton, true}, SCloseCase{EClose::kCtrlW, false},
+                                         SCloseCase{EClose::kCtrlW, true}, SCloseCase{EClose::kCtrlQ, false},
+                                         SCloseCase{EClose::kCtrlQ, true}),
+                         closeCaseName);
+
+TEST_F(UpdateRunTest, ClosingWhileIdleAsksNothing)
+{
+    REVArodozDoc& document = openWithDestination();
+    EXPECT_TRUE(document.window()->close());
+    EXPECT_TRUE(m_alerts.m_asked.empty());
 }
 
 TEST_F(UpdateRunTest, SetupChangeDuringARunWaitsForTheRunToEnd)

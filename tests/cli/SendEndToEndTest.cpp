@@ -108,11 +108,12 @@ std::vector<SLogRow> readTimingLog(const std::filesystem::path& csv)
 }
 
 // Waits on the real clock, a few milliseconds at a time, for what a child
-// process shows; false after ten seconds.
+// process shows; false after a minute (a sanitized build on a loaded machine
+// can take seconds to start).
 template <typename Condition>
 bool waitFor(Condition condition)
 {
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 12'000; ++i) {
         if (condition()) {
             return true;
         }

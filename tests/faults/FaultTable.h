@@ -65,13 +65,13 @@ inline constexpr SFaultRow kFaultRows[] = {
     {EFault::kPortCreate, "output port creation fails", 0, 3, "cannot open \"Synth\"", 0,
      "Access to the MIDI system was refused", 100, kFaultMessages},
     {EFault::kSendFailsFirst, "send fails at the first message", 1, 1, "send failed at message 1 of 10", 0,
-     "did not complete", barAfterFailureAt(1), 0},
+     "did not complete. It stopped at message 1 of 10: status -10838 kMIDIMessageSendErr", barAfterFailureAt(1), 0},
     {EFault::kSendFailsMiddle, "send fails at a middle message", 5, 1, "send failed at message 5 of 10", 4,
-     "did not complete", barAfterFailureAt(5), 4},
+     "did not complete. It stopped at message 5 of 10: status -10838 kMIDIMessageSendErr", barAfterFailureAt(5), 4},
     {EFault::kSendFailsLast, "send fails at the last message", 10, 1, "send failed at message 10 of 10", 9,
-     "did not complete", barAfterFailureAt(10), 9},
+     "did not complete. It stopped at message 10 of 10: status -10838", barAfterFailureAt(10), 9},
     {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
-     "did not complete", barAfterFailureAt(4), 3},
+     "did not complete. It stopped at message 4 of 10: status -10842 kMIDIObjectNotFound", barAfterFailureAt(4), 3},
     // A file refused when Play is pressed: nothing is sent, and nothing says
     // the instrument was half-written.
     {EFault::kFileRemoved, "update file removed", 0, 2, "update.mid: No such file or directory", 0,

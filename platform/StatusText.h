@@ -1,6 +1,7 @@
 #pragma once
 // Words for a platform status: its symbolic name and what it means for the
-// user, from the application's error tables when they are there.
+// user, from the application's error tables when they are there. The tool and
+// the window say a failed send in the same words.
 
 #include "platform/MIDIServices.h"
 

@@ -1,4 +1,4 @@
-#include "cli/StatusText.h"
+#include "platform/StatusText.h"
 
 #include "platform/Bundle.h"
 

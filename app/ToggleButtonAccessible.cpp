@@ -1,0 +1,31 @@
+#include "app/ToggleButtonAccessible.h"
+
+#include <QPushButton>
+
+
+CToggleButtonAccessible::CToggleButtonAccessible(QPushButton* button) : QAccessibleWidget(button, QAccessible::Button)
+{
+}
+
+QAccessible::State CToggleButtonAccessible::state() const
+{
+    QAccessible::State state = QAccessibleWidget::state();
+    const auto* button = static_cast<const QPushButton*>(widget());
+    state.checkable = true;
+    state.checked = button->isChecked();
+    state.pressed = button->isChecked();
+    state.defaultButton = button->isDefault();
+    return state;
+}
+
+QStringList CToggleButtonAccessible::actionNames() const
+{
+    return {toggleAction(), pressAction()};
+}
+
+void CToggleButtonAccessible::doAction(const QString& actionName)
+{
+    if (actionName == toggleAction() || actionName == pressAction()) {
+        static_cast<QPushButton*>(widget())->click();
+    }
+}

@@ -48,15 +48,6 @@ const QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"};
 constexpr std::int64_t kUpdateIncomplete = 1;
 constexpr std::int64_t kUpdateFileRefused = 2;
 
-// The no-device mark: one object for the life of the process, told apart from
-// a device of the same name by identity.
-const std::shared_ptr<const QString>& noDeviceMark()
-{
-    static const std::shared_ptr<const QString> s_mark =
-        std::make_shared<const QString>(QString::fromLatin1(REVArodozDoc::kNoDevice));
-    return s_mark;
-}
-
 std::optional<QString> displayNameOf(MIDIEndpointRef endpoint)
 {
     std::string name;
@@ -203,33 +194,12 @@ void REVArodozDoc::makeWindowControllers()
     // Before the first control exists: an accessible once made is kept.
     installAccessibleControls();
     m_window = std::make_unique<CDocumentWindow>();
-    Ui::REVArodozDoc form;
-    form.setupUi(m_window.get());
+    m_form = std::make_unique<Ui::REVArodozDoc>();
+    m_form->setupUi(m_window.get());
+    const Ui::REVArodozDoc& form = *m_form;
     Q_ASSERT(m_window->objectName() == windowNibName());
     m_window->setWindowTitle(displayName());
 
-    m_txtTracks = form.m_txtTracks;
-    m_txtType = form.m_txtType;
-    m_txtResolution = form.m_txtResolution;
-    m_txtTempo = form.m_txtTempo;
-    m_txtTempoRate = form.m_txtTempoRate;
-    m_txtTimeSig = form.m_txtTimeSig;
-    m_txtCopyright = form.m_txtCopyright;
-    m_txtLength_time = form.m_txtLength_time;
-    m_txtLength_beats = form.m_txtLength_beats;
-    m_txtPosition_time = form.m_txtPosition_time;
-    m_txtPosition_beats = form.m_txtPosition_beats;
-    m_sldTempo = form.m_sldTempo;
-    m_sldPosition = form.m_sldPosition;
-    m_progress = form.m_progress;
-    m_txtRunProgress = form.m_txtRunProgress;
-    m_txtStatus = form.m_txtStatus;
-    m_popOutput = form.m_popOutput;
-    m_txtOutputHint = form.m_txtOutputHint;
-    m_chkRepeat = form.m_chkRepeat;
-    m_btnRewind = form.m_btnRewind;
-    m_btnStop = form.m_btnStop;
-    m_btnPlay = form.m_btnPlay;
 
     // The document is the context: no action reaches it once it is gone.
     connect(form.m_btnPlay, &QPushButton::clicked, this, [this, sender = form.m_btnPlay] { smfPlay(sender); });
@@ -275,8 +245,8 @@ void REVArodozDoc::showWindows()
         m_window->activateWindow();
     }
     // Return presses Play: the one thing a user opens this window to do.
-    if (m_btnPlay) {
-        m_btnPlay->setFocus(Qt::OtherFocusReason);
+    if (m_form) {
+        m_form->m_btnPlay->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -338,6 +308,7 @@ void REVArodozDoc::close()
         m_window->hide();
         // The call may come from an action inside the window.
         m_window.release()->deleteLater();
+        m_form.reset();
     }
     if (CDocumentController* controller = CDocumentController::sharedDocumentController()) {
         controller->removeDocument(this);
@@ -347,12 +318,12 @@ void REVArodozDoc::close()
 
 void REVArodozDoc::setupWindow()
 {
-    if (m_txtTracks) {
-        m_txtTracks->setText(QString::number(0));
+    if (m_form) {
+        m_form->m_txtTracks->setText(QString::number(0));
     }
-    if (m_txtLength_time && m_txtLength_beats) {
-        m_txtLength_time->setText(timeStringWithSeconds(0.0));
-        m_txtLength_beats->setText(QString::asprintf("%.1f", 0.0));
+    if (m_form) {
+        m_form->m_txtLength_time->setText(timeStringWithSeconds(0.0));
+        m_form->m_txtLength_beats->setText(QString::asprintf("%.1f", 0.0));
     }
     setupOutputDeviceMenu();
 }
@@ -373,7 +344,7 @@ void REVArodozDoc::terminateREVArodozDoc()
     m_fileAttr.reset();
     m_filePath.reset();
     if (remembersDeviceName()) {
-        m_outputDeviceName.reset();
+        forgetOutputDevice();
     }
     m_date.reset();
     m_outputNumEndpoints = 0;
@@ -467,7 +438,7 @@ OSStatus REVArodozDoc::resetOutputDevice()
         rememberNoDevice();
         return noErr;
     }
-    if (!m_outputDeviceName) {
+    if (m_outputKind == EOutputKind::kNone) {
         const MIDIEndpointRef endpoint = MIDIGetDestination(0);
         if (endpoint == 0) {
             rememberNoDevice();
@@ -482,7 +453,7 @@ OSStatus REVArodozDoc::resetOutputDevice()
             continue;
         }
         const std::optional<QString> name = displayNameOf(endpoint);
-        if (name && *name == *m_outputDeviceName) {
+        if (name && *name == m_outputDeviceName) {
             openOutputDevice(i, name);
             return noErr;
         }
@@ -493,43 +464,41 @@ OSStatus REVArodozDoc::resetOutputDevice()
 
 void REVArodozDoc::setupOutputDeviceMenu()
 {
-    if (!m_popOutput) {
+    if (!m_form) {
         return;
     }
-    m_popOutput->clear();
+    m_form->m_popOutput->clear();
     if (m_outputNumEndpoints == 0) {
-        m_popOutput->addItem(QString::fromLatin1(kNoDevice));
-        m_popOutput->setEnabled(false);
-        if (m_btnPlay) {
-            m_btnPlay->setEnabled(false);
-        }
+        m_form->m_popOutput->addItem(QString::fromLatin1(kNoDevice));
+        m_form->m_popOutput->setEnabled(false);
+        m_form->m_btnPlay->setEnabled(false);
         showOutputHint();
         return;
     }
     for (std::uint64_t i = 0; i < m_outputNumEndpoints; ++i) {
         const MIDIEndpointRef endpoint = MIDIGetDestination(static_cast<ItemCount>(i));
         std::optional<QString> title = endpoint != 0 ? displayNameOf(endpoint) : std::nullopt;
-        m_popOutput->addItem(title ? *title : QStringLiteral("Endpoint-%1").arg(i));
+        m_form->m_popOutput->addItem(title ? *title : QStringLiteral("Endpoint-%1").arg(i));
     }
     if (remembersDeviceName()) {
-        m_popOutput->setCurrentIndex(m_popOutput->findText(*m_outputDeviceName));
+        m_form->m_popOutput->setCurrentIndex(m_form->m_popOutput->findText(m_outputDeviceName));
     } else {
-        m_popOutput->setCurrentIndex(0);
-        smfOutputDevice(m_popOutput);
+        m_form->m_popOutput->setCurrentIndex(0);
+        smfOutputDevice(m_form->m_popOutput);
     }
     // smfOutputDevice may have presented an alert; the list may be gone since.
-    if (m_popOutput) {
-        m_popOutput->setEnabled(true);
+    if (m_form) {
+        m_form->m_popOutput->setEnabled(true);
     }
-    if (m_btnPlay) {
-        m_btnPlay->setEnabled(true);
+    if (m_form) {
+        m_form->m_btnPlay->setEnabled(true);
     }
     showOutputHint();
 }
 
 void REVArodozDoc::smfOutputDevice(QObject* /*sender*/)
 {
-    const std::int64_t k = m_popOutput ? m_popOutput->currentIndex() : 0;
+    const std::int64_t k = m_form ? m_form->m_popOutput->currentIndex() : 0;
     openOutputDevice(static_cast<std::uint64_t>(k), std::nullopt);
     showOutputHint();
 }
@@ -543,38 +512,41 @@ void REVArodozDoc::openOutputDevice(std::uint64_t k, const std::optional<QString
         status = manager != nullptr ? manager->openMidiOut(static_cast<unsigned long>(k)) : kMIDIInvalidClient;
         const std::optional<QString> name = scannedName ? scannedName : listTitleAt(k);
         if (name) {
-            m_outputDeviceName = std::make_shared<const QString>(*name);
+            m_outputKind = EOutputKind::kNamed;
+            m_outputDeviceName = *name;
         }
         if (status == noErr) {
             return;
         }
     }
     rememberNoDevice();
-    if (k < m_outputNumEndpoints && m_popOutput) {
+    if (k < m_outputNumEndpoints && m_form) {
         // One past the last entry: the list then shows no selection.
-        m_popOutput->setCurrentIndex(static_cast<int>(m_outputNumEndpoints));
+        m_form->m_popOutput->setCurrentIndex(static_cast<int>(m_outputNumEndpoints));
     }
     MyErrors::presentGeneralError(status, *this);
 }
 
 void REVArodozDoc::forgetOutputDevice()
 {
-    m_outputDeviceName.reset();
+    m_outputKind = EOutputKind::kNone;
+    m_outputDeviceName.clear();
 }
 
 void REVArodozDoc::rememberNoDevice()
 {
-    m_outputDeviceName = noDeviceMark();
+    m_outputKind = EOutputKind::kNoDevice;
+    m_outputDeviceName.clear();
 }
 
 bool REVArodozDoc::remembersNoDeviceMark() const
 {
-    return m_outputDeviceName.get() == noDeviceMark().get();
+    return m_outputKind == EOutputKind::kNoDevice;
 }
 
 bool REVArodozDoc::remembersDeviceName() const
 {
-    return m_outputDeviceName && !remembersNoDeviceMark();
+    return m_outputKind == EOutputKind::kNamed;
 }
 
 std::optional<QString> REVArodozDoc::rememberedDeviceName() const
@@ -582,23 +554,23 @@ std::optional<QString> REVArodozDoc::rememberedDeviceName() const
     if (!remembersDeviceName()) {
         return std::nullopt;
     }
-    return *m_outputDeviceName;
+    return m_outputDeviceName;
 }
 
 std::optional<QString> REVArodozDoc::listTitleAt(std::uint64_t k) const
 {
-    if (!m_popOutput || k >= static_cast<std::uint64_t>(m_popOutput->count())) {
+    if (!m_form || k >= static_cast<std::uint64_t>(m_form->m_popOutput->count())) {
         return std::nullopt;
     }
-    return m_popOutput->itemText(static_cast<int>(k));
+    return m_form->m_popOutput->itemText(static_cast<int>(k));
 }
 
 void REVArodozDoc::showOutputHint()
 {
-    if (!m_txtOutputHint) {
+    if (!m_form) {
         return;
     }
-    const int k = m_popOutput ? m_popOutput->currentIndex() : -1;
+    const int k = m_form ? m_form->m_popOutput->currentIndex() : -1;
     bool instrument = false;
     if (k >= 0 && static_cast<std::uint64_t>(k) < m_outputNumEndpoints) {
         std::int32_t hardware = 0;
@@ -606,8 +578,8 @@ void REVArodozDoc::showOutputHint()
                                                   kMIDIPropertyHardware, &hardware) == noErr &&
                      hardware != 0;
     }
-    m_txtOutputHint->setText(QString::fromUtf8(kNoInstrumentHint));
-    m_txtOutputHint->setVisible(m_outputNumEndpoints != 0 && !instrument);
+    m_form->m_txtOutputHint->setText(QString::fromUtf8(kNoInstrumentHint));
+    m_form->m_txtOutputHint->setVisible(m_outputNumEndpoints != 0 && !instrument);
 }
 
 // ----------------------------------------------------------------- update run
@@ -620,7 +592,7 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
             m_isRunning = true;
             m_date = m_dateSource();
             const std::optional<QString> destination = rememberedDeviceName();
-            m_run = SRunInput{m_filePath, m_progress,
+            m_run = SRunInput{m_filePath, m_form ? m_form->m_progress : nullptr,
                               destination ? QStringLiteral("\u201C%1\u201D").arg(*destination)
                                           : QStringLiteral("no device"),
                               std::make_shared<mirelo::platform::Interrupt>()};
@@ -653,19 +625,19 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
 void REVArodozDoc::showRunningState()
 {
     if (m_isRunning) {
-        if (m_btnPlay) {
-            m_btnPlay->setChecked(true);
+        if (m_form) {
+            m_form->m_btnPlay->setChecked(true);
         }
-        if (m_popOutput) {
-            m_popOutput->setEnabled(false);
+        if (m_form) {
+            m_form->m_popOutput->setEnabled(false);
         }
         return;
     }
-    if (m_btnPlay) {
-        m_btnPlay->setChecked(false);
+    if (m_form) {
+        m_form->m_btnPlay->setChecked(false);
     }
-    if (m_popOutput) {
-        m_popOutput->setEnabled(m_outputNumEndpoints != 0);
+    if (m_form) {
+        m_form->m_popOutput->setEnabled(m_outputNumEndpoints != 0);
     }
 }
 
@@ -721,13 +693,13 @@ void REVArodozDoc::endOfRun(const SRunOutcome& outcome)
     const SRunCounters& counters = *m_runCounters;
     const std::uint64_t sent = counters.sent.load(std::memory_order_acquire);
     const std::uint64_t total = counters.total.load(std::memory_order_acquire);
-    if (m_txtRunProgress && total != 0) {
+    if (m_form && total != 0) {
         // The run is over: no time left to wait for.
-        m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages").arg(sent).arg(total));
+        m_form->m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages").arg(sent).arg(total));
     }
     if (outcome.succeeded) {
-        if (m_progress) {
-            m_progress->setValue(static_cast<int>(kFullBar));
+        if (m_form) {
+            m_form->m_progress->setValue(static_cast<int>(kFullBar));
         }
         const std::int64_t elapsedMs = m_date ? m_date->msecsTo(m_dateSource()) : 0;
         showStatus(QStringLiteral("Sent %1 messages (%2 bytes) in %3 to %4.")
@@ -782,32 +754,32 @@ QString REVArodozDoc::runFailureText(std::uint64_t sent, std::uint64_t total, OS
 
 void REVArodozDoc::showStatus(const QString& text)
 {
-    if (m_txtStatus) {
-        m_txtStatus->setText(text);
+    if (m_form) {
+        m_form->m_txtStatus->setText(text);
     }
 }
 
 void REVArodozDoc::idleRoutine()
 {
-    if (!m_txtPosition_time || !m_isRunning || !m_date) {
+    if (!m_form || !m_isRunning || !m_date) {
         return;
     }
     const std::int64_t elapsedMs = m_date->msecsTo(m_dateSource());
-    m_txtPosition_time->setText(timeStringWithSeconds(static_cast<double>(elapsedMs) / 1000.0));
+    m_form->m_txtPosition_time->setText(timeStringWithSeconds(static_cast<double>(elapsedMs) / 1000.0));
     showRunProgress(elapsedMs);
 }
 
 void REVArodozDoc::showRunProgress(std::int64_t elapsedMs)
 {
     const std::uint64_t total = m_runCounters->total.load(std::memory_order_acquire);
-    if (!m_txtRunProgress || total == 0) {
+    if (!m_form || total == 0) {
         return;
     }
     // The schedule fixes how long a run takes, so users know how long not to unplug.
     const std::uint64_t expectedMs = m_runCounters->expectedMs.load(std::memory_order_acquire);
     const std::uint64_t elapsed = elapsedMs > 0 ? static_cast<std::uint64_t>(elapsedMs) : 0;
     const std::uint64_t leftMs = expectedMs > elapsed ? expectedMs - elapsed : 0;
-    m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages, about %3 s left")
+    m_form->m_txtRunProgress->setText(QStringLiteral("%1 of %2 messages, about %3 s left")
                                   .arg(m_runCounters->sent.load(std::memory_order_acquire))
                                   .arg(total)
                                   .arg(static_cast<double>(leftMs) / 1000.0, 0, 'f', 1));
@@ -853,21 +825,19 @@ void REVArodozDoc::smfRewind(QObject* /*sender*/)
 
 void REVArodozDoc::smfPosition(QObject* /*sender*/)
 {
-    if (m_sldPosition) {
-        static_cast<void>(m_sldPosition->value());
+    if (m_form) {
+        static_cast<void>(m_form->m_sldPosition->value());
     }
     smfRewind(nullptr);
 }
 
 void REVArodozDoc::smfTempo(QObject* /*sender*/)
 {
-    if (!m_sldTempo) {
+    if (!m_form) {
         return;
     }
-    const float value = static_cast<float>(m_sldTempo->value()) / kTempoSliderScale;
-    if (m_txtTempoRate) {
-        m_txtTempoRate->setText(QString::number(tempoRateForValue(value)));
-    }
+    const float value = static_cast<float>(m_form->m_sldTempo->value()) / kTempoSliderScale;
+    m_form->m_txtTempoRate->setText(QString::number(tempoRateForValue(value)));
 }
 
 std::int32_t REVArodozDoc::tempoRateForValue(float value)

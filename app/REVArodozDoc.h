@@ -35,6 +35,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+namespace Ui {
+class REVArodozDoc;
+}
 
 class REVArodozDoc final : public QObject,
                            public CErrorPresentingTarget,
@@ -135,29 +138,9 @@ public:
     // touches nothing more (transfers that have returned end within moments).
     static void waitForRunWorkers();
 
-    // The window outlets; null until the window loads and after it goes.
-    QPointer<QLabel> m_txtTracks;
-    QPointer<QLabel> m_txtType;
-    QPointer<QLabel> m_txtResolution;
-    QPointer<QLabel> m_txtTempo;
-    QPointer<QLabel> m_txtTempoRate;
-    QPointer<QLabel> m_txtTimeSig;
-    QPointer<QLabel> m_txtCopyright;
-    QPointer<QLabel> m_txtLength_time;
-    QPointer<QLabel> m_txtLength_beats;
-    QPointer<QLabel> m_txtPosition_time;
-    QPointer<QLabel> m_txtPosition_beats;
-    QPointer<QSlider> m_sldTempo;
-    QPointer<QSlider> m_sldPosition;
-    QPointer<QProgressBar> m_progress;
-    QPointer<QLabel> m_txtRunProgress; // messages sent of the total, and the time left
-    QPointer<QLabel> m_txtStatus;      // how the last run ended, until the next Play
-    QPointer<QComboBox> m_popOutput;
-    QPointer<QLabel> m_txtOutputHint;
-    QPointer<QCheckBox> m_chkRepeat;
-    QPointer<QPushButton> m_btnRewind;
-    QPointer<QPushButton> m_btnStop;
-    QPointer<QPushButton> m_btnPlay;
+    // The window's generated form, through which the document reads its
+    // controls; null until the window loads and after it goes.
+    const Ui::REVArodozDoc* form() const { return m_form.get(); }
 
 private:
     REVArodozDoc();
@@ -209,8 +192,11 @@ private:
     std::optional<QFileInfo> m_fileAttr;
     MIDIClientRef m_midiClient = 0;
     std::uint64_t m_outputNumEndpoints = 0;
-    // Null: none remembered; the shared no-device mark (by identity); or an owned name.
-    std::shared_ptr<const QString> m_outputDeviceName;
+    // The output kept between scans of the destinations: none yet, the
+    // "No Device" entry (chosen or fallen back to), or a device by its name.
+    enum class EOutputKind { kNone, kNoDevice, kNamed };
+    EOutputKind m_outputKind = EOutputKind::kNone;
+    QString m_outputDeviceName; // with kNamed only
     bool m_isRunning = false;
     mirelo::platform::EventLoop::TimerId m_idleTimer = 0;
     mirelo::platform::EventLoop* m_idleTimerLoop = nullptr;
@@ -224,6 +210,7 @@ private:
     std::shared_ptr<SRunCounters> m_runCounters = std::make_shared<SRunCounters>();
     DateSource m_dateSource;
     std::unique_ptr<CDocumentWindow> m_window;
+    std::unique_ptr<Ui::REVArodozDoc> m_form; // the controls of m_window
 
     static std::atomic<int> s_liveRuns;
 };

@@ -55,19 +55,19 @@ TEST_F(DocumentLifecycleTest, StartupListsTheDestinationsAndOpensTheFirst)
         ASSERT_NE(m_document->window(), nullptr);
         EXPECT_EQ(m_document->window()->windowTitle(), "mirelo updater");
         EXPECT_EQ(listTitles(), c.expectedTitles);
-        EXPECT_EQ(m_document->m_popOutput->isEnabled(), c.enabled);
-        EXPECT_EQ(m_document->m_btnPlay->isEnabled(), c.enabled);
-        EXPECT_FALSE(m_document->m_btnPlay->isChecked());
+        EXPECT_EQ(m_document->form()->m_popOutput->isEnabled(), c.enabled);
+        EXPECT_EQ(m_document->form()->m_btnPlay->isEnabled(), c.enabled);
+        EXPECT_FALSE(m_document->form()->m_btnPlay->isChecked());
         if (refs.empty()) {
             EXPECT_TRUE(m_document->remembersNoDeviceMark());
         } else {
-            EXPECT_EQ(m_document->m_popOutput->currentIndex(), 0);
+            EXPECT_EQ(m_document->form()->m_popOutput->currentIndex(), 0);
             EXPECT_EQ(m_document->rememberedDeviceName(), QString::fromStdString(c.destinations.front()));
             EXPECT_EQ(openDestination(), refs.front());
         }
-        EXPECT_EQ(m_document->m_txtTracks->text(), "0");
-        EXPECT_EQ(m_document->m_txtLength_time->text(), "00:00:00.000");
-        EXPECT_EQ(m_document->m_txtLength_beats->text(), "0.0");
+        EXPECT_EQ(m_document->form()->m_txtTracks->text(), "0");
+        EXPECT_EQ(m_document->form()->m_txtLength_time->text(), "00:00:00.000");
+        EXPECT_EQ(m_document->form()->m_txtLength_beats->text(), "0.0");
 
         m_document.reset();
         documents.closeAllDocuments();
@@ -128,20 +128,20 @@ TEST_F(DocumentLifecycleTest, KeyboardAndAssistiveTechnologyReachEveryControl)
     REVArodozDoc& document = openDocument();
     document.showWindows();
     CDocumentWindow* window = document.window();
-    EXPECT_EQ(window->focusWidget(), document.m_btnPlay.data());
+    EXPECT_EQ(window->focusWidget(), document.form()->m_btnPlay);
     EXPECT_EQ(CAlertPresenter::anchor(), window) << "alerts are shown over the window";
 
-    EXPECT_EQ(QKeySequence::mnemonic(document.m_btnPlay->text()), QKeySequence(Qt::ALT | Qt::Key_P));
+    EXPECT_EQ(QKeySequence::mnemonic(document.form()->m_btnPlay->text()), QKeySequence(Qt::ALT | Qt::Key_P));
     const auto* outputLabel = window->findChild<QLabel*>("lblOutput");
     ASSERT_NE(outputLabel, nullptr);
     EXPECT_EQ(QKeySequence::mnemonic(outputLabel->text()), QKeySequence(Qt::ALT | Qt::Key_O));
-    EXPECT_EQ(outputLabel->buddy(), document.m_popOutput.data());
+    EXPECT_EQ(outputLabel->buddy(), document.form()->m_popOutput);
     for (const char* label : {"lblPositionSlider", "lblTempoSlider"}) {
         ASSERT_NE(window->findChild<QLabel*>(label), nullptr) << label;
         EXPECT_NE(window->findChild<QLabel*>(label)->buddy(), nullptr) << label;
     }
 
-    std::vector<QWidget*> controls = {document.m_progress.data()};
+    std::vector<QWidget*> controls = {document.form()->m_progress};
     for (QWidget* widget : window->findChildren<QWidget*>()) {
         // The form's controls, not Qt's own parts of them (a list's popup).
         if (widget->focusPolicy() != Qt::NoFocus && widget->objectName().startsWith("m_")) {
@@ -156,16 +156,16 @@ TEST_F(DocumentLifecycleTest, KeyboardAndAssistiveTechnologyReachEveryControl)
         EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty());
         EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty());
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.m_progress)->text(QAccessible::Name), "Update progress");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.m_popOutput)->text(QAccessible::Name), "Output device");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.form()->m_progress)->text(QAccessible::Name), "Update progress");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.form()->m_popOutput)->text(QAccessible::Name), "Output device");
 
-    QAccessibleInterface* play = QAccessible::queryAccessibleInterface(document.m_btnPlay);
+    QAccessibleInterface* play = QAccessible::queryAccessibleInterface(document.form()->m_btnPlay);
     EXPECT_EQ(play->role(), QAccessible::Button);
     EXPECT_TRUE(play->state().checkable);
     EXPECT_FALSE(play->state().checked);
-    document.m_btnPlay->setChecked(true);
+    document.form()->m_btnPlay->setChecked(true);
     EXPECT_TRUE(play->state().checked);
-    document.m_btnPlay->setChecked(false);
+    document.form()->m_btnPlay->setChecked(false);
 }
 
 TEST_F(DocumentLifecycleTest, OpeningFailuresPresentTheirErrorAndMakeNoClient)
@@ -218,9 +218,9 @@ TEST_F(DocumentLifecycleTest, UnreadDocumentShowsNoDeviceAndCannotPlay)
     m_document = REVArodozDoc::create();
     m_document->makeWindowControllers();
     EXPECT_EQ(listTitles(), QStringList{"No Device"});
-    EXPECT_FALSE(m_document->m_btnPlay->isEnabled());
-    EXPECT_FALSE(m_document->m_popOutput->isEnabled());
-    EXPECT_EQ(m_document->m_txtTracks->text(), "0");
+    EXPECT_FALSE(m_document->form()->m_btnPlay->isEnabled());
+    EXPECT_FALSE(m_document->form()->m_popOutput->isEnabled());
+    EXPECT_EQ(m_document->form()->m_txtTracks->text(), "0");
     EXPECT_TRUE(m_alerts.m_shown.empty());
 }
 

@@ -10,6 +10,7 @@
 #include "app/Error.h"
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDoc.h"
+#include "ui_REVArodozDoc.h"
 
 #include "platform/Bundle.h"
 #include "platform/EventLoop.h"
@@ -189,8 +190,8 @@ protected:
     QStringList listTitles() const
     {
         QStringList titles;
-        for (int i = 0; i < m_document->m_popOutput->count(); ++i) {
-            titles << m_document->m_popOutput->itemText(i);
+        for (int i = 0; i < m_document->form()->m_popOutput->count(); ++i) {
+            titles << m_document->form()->m_popOutput->itemText(i);
         }
         return titles;
     }
@@ -198,8 +199,8 @@ protected:
     // The user picks entry k of the output list.
     void pick(int k)
     {
-        m_document->m_popOutput->setCurrentIndex(k);
-        emit m_document->m_popOutput->activated(k);
+        m_document->form()->m_popOutput->setCurrentIndex(k);
+        emit m_document->form()->m_popOutput->activated(k);
     }
 
     // Where the manager's output goes now (0: no output).

@@ -31,7 +31,7 @@ protected:
         return m_backend.addDestination({"model", name, name, hardware}, {}, announce);
     }
 
-    bool hintShown() const { return !m_document->m_txtOutputHint->isHidden(); }
+    bool hintShown() const { return !m_document->form()->m_txtOutputHint->isHidden(); }
 };
 
 struct SStartup {
@@ -59,12 +59,12 @@ TEST_P(OutputAtStartup, TheInstrumentIsOpenedFirstAndAHintStandsInForIt)
     }
     REVArodozDoc& document = openDocument();
     EXPECT_EQ(listTitles(), row.titles);
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 0);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
     if (!row.ports.empty()) {
         EXPECT_EQ(openDestination(), MIDIGetDestination(0));
     }
     EXPECT_EQ(hintShown(), row.hint);
-    EXPECT_EQ(document.m_txtOutputHint->text(),
+    EXPECT_EQ(document.form()->m_txtOutputHint->text(),
               QString::fromUtf8("No instrument found \u2014 connect it by USB or pick an output"));
 }
 
@@ -101,7 +101,7 @@ TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
     for (const SStep& step : steps) {
         SCOPED_TRACE(step.what);
         step.act();
-        EXPECT_EQ(document.m_popOutput->currentIndex(), step.selected);
+        EXPECT_EQ(document.form()->m_popOutput->currentIndex(), step.selected);
         EXPECT_EQ(openDestination(), MIDIGetDestination(static_cast<ItemCount>(step.selected)));
         EXPECT_EQ(hintShown(), step.hint);
     }
@@ -136,7 +136,7 @@ TEST_F(OutputSelectionTest, ChosenDeviceIsFoundAgainAfterAnotherComesBeforeIt)
     announce();
 
     EXPECT_EQ(listTitles(), (QStringList{"Keys C", "Synth A", "Synth B"}));
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 2);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 2);
     EXPECT_EQ(document.rememberedDeviceName(), "Synth B");
     EXPECT_EQ(openDestination(), movedB);
     EXPECT_TRUE(m_alerts.m_shown.empty());
@@ -152,17 +152,17 @@ TEST_F(OutputSelectionTest, ChosenDeviceRemovedFallsBackToTheFirstThenToNoDevice
     m_backend.removeEndpoint(b, VirtualBackend::Announce::Yes);
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"Synth A"});
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 0);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
     EXPECT_EQ(document.rememberedDeviceName(), "Synth A");
     EXPECT_EQ(openDestination(), a);
-    EXPECT_TRUE(document.m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
 
     m_backend.removeEndpoint(a, VirtualBackend::Announce::Yes);
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"No Device"});
     EXPECT_TRUE(document.remembersNoDeviceMark());
-    EXPECT_FALSE(document.m_popOutput->isEnabled());
-    EXPECT_FALSE(document.m_btnPlay->isEnabled());
+    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
+    EXPECT_FALSE(document.form()->m_btnPlay->isEnabled());
     EXPECT_TRUE(m_alerts.m_shown.empty());
 
     // A device that comes back is opened at once.
@@ -170,7 +170,7 @@ TEST_F(OutputSelectionTest, ChosenDeviceRemovedFallsBackToTheFirstThenToNoDevice
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"Synth A"});
     EXPECT_EQ(openDestination(), again);
-    EXPECT_TRUE(document.m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
 }
 
 TEST_F(OutputSelectionTest, UnreadableNameIsListedByPositionAndNotFoundAgain)
@@ -187,7 +187,7 @@ TEST_F(OutputSelectionTest, UnreadableNameIsListedByPositionAndNotFoundAgain)
     EXPECT_EQ(document.rememberedDeviceName(), "Endpoint-3");
 
     announce();
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 0);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
     EXPECT_EQ(document.rememberedDeviceName(), "Synth A");
     EXPECT_EQ(openDestination(), first);
 }
@@ -200,7 +200,7 @@ TEST_F(OutputSelectionTest, SameNameTwiceFindsTheFirst)
 
     pick(1);
     announce();
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 0);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
     EXPECT_EQ(openDestination(), first);
 }
 
@@ -214,7 +214,7 @@ TEST_F(OutputSelectionTest, DeviceNamedLikeTheMarkIsStillADevice)
     ASSERT_EQ(document.rememberedDeviceName(), "No Device");
     EXPECT_FALSE(document.remembersNoDeviceMark());
     announce();
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 1);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 1);
     EXPECT_EQ(openDestination(), named);
 }
 
@@ -223,14 +223,14 @@ TEST_F(OutputSelectionTest, PickOutsideTheListIsRefusedWithNoSuchDevice)
     addDestination("Synth A");
     REVArodozDoc& document = openDocument();
 
-    document.m_popOutput->setCurrentIndex(-1);
-    document.smfOutputDevice(document.m_popOutput);
+    document.form()->m_popOutput->setCurrentIndex(-1);
+    document.smfOutputDevice(document.form()->m_popOutput);
     EXPECT_TRUE(document.remembersNoDeviceMark());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     EXPECT_EQ(m_alerts.m_shown[0].code(), -536870208);
     // A run can still be started.
-    EXPECT_TRUE(document.m_popOutput->isEnabled());
-    EXPECT_TRUE(document.m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
 }
 
 TEST_F(OutputSelectionTest, FailedOpenShowsTheStatusAndLeavesNoSelection)
@@ -242,10 +242,10 @@ TEST_F(OutputSelectionTest, FailedOpenShowsTheStatusAndLeavesNoSelection)
     m_backend.failNextPortCreate(kMIDIServerStartErr);
     pick(1);
     EXPECT_TRUE(document.remembersNoDeviceMark());
-    EXPECT_EQ(document.m_popOutput->currentIndex(), -1);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), -1);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     EXPECT_EQ(m_alerts.m_shown[0].code(), kMIDIServerStartErr);
-    EXPECT_TRUE(document.m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
 }
 
 } // namespace

@@ -38,7 +38,7 @@ protected:
     {
         m_destination = addDestination("Synth A");
         REVArodozDoc& document = openDocument();
-        QObject::connect(document.m_progress, &QProgressBar::valueChanged,
+        QObject::connect(document.form()->m_progress, &QProgressBar::valueChanged,
                          [this](int value) { m_barValues.push_back(value); });
         return document;
     }
@@ -71,26 +71,26 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     m_backend.clearSent();
     followTheClock(document);
 
-    document.m_btnPlay->click();
+    document.form()->m_btnPlay->click();
     EXPECT_TRUE(document.smfIsRunning());
-    EXPECT_TRUE(document.m_btnPlay->isChecked());
-    EXPECT_FALSE(document.m_popOutput->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
+    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
 
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(messagesSent(), kMessages);
     // Said in the window, not in a modal: the run's count, bytes, time and device.
-    EXPECT_EQ(document.m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
-    EXPECT_FALSE(document.m_btnPlay->isChecked());
-    EXPECT_TRUE(document.m_btnPlay->isEnabled());
-    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_EQ(document.form()->m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
+    EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
+    EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_TRUE(m_alerts.m_shown.empty());
     // The pacing came from the file: 1.5 s in all.
     EXPECT_EQ(m_clock.totalSleptNanoseconds(), 1'500'000'000u);
 
     // A second run starts again from its first percentage.
     m_barValues.clear();
-    document.m_btnPlay->click();
+    document.form()->m_btnPlay->click();
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
 }
@@ -103,14 +103,14 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, std::vector<int>{25});
-    EXPECT_EQ(document.m_progress->value(), 25);
+    EXPECT_EQ(document.form()->m_progress->value(), 25);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     ASSERT_TRUE(m_alerts.m_shown[0].description());
     // The first sentence, then the cause in the tool's words, then what it means.
     EXPECT_EQ(*m_alerts.m_shown[0].description(),
               "The update did not complete. It stopped at message 3 of 4: status -10838 kMIDIMessageSendErr: "
               "the message could not be sent. The instrument must be updated again.");
-    EXPECT_EQ(document.m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
+    EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
 
     // Failing at the first message, the instrument still holds its old firmware: said so.
     m_alerts.m_shown.clear();
@@ -120,9 +120,9 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("Nothing was sent to the instrument."));
     EXPECT_FALSE(m_alerts.m_shown[0].description()->contains("updated again"));
-    EXPECT_EQ(document.m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
-    EXPECT_FALSE(document.m_btnPlay->isChecked());
-    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
+    EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
+    EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
 }
 
 TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
@@ -143,7 +143,7 @@ TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
         c.spoil();
         document.smfPlay(nullptr);
         ASSERT_TRUE(waitForRunEnd());
-        EXPECT_NE(document.m_progress->value(), 100);
+        EXPECT_NE(document.form()->m_progress->value(), 100);
         EXPECT_EQ(m_alerts.m_shown.size(), 1u);
         EXPECT_EQ(messagesSent(), 0u);
     }
@@ -224,26 +224,26 @@ TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
     m_backend.clearSent();
     CWorkerGate& gate = holdWorker();
 
-    document.m_btnPlay->click();
+    document.form()->m_btnPlay->click();
     ASSERT_TRUE(gate.waitUntilHeld());
-    document.m_btnPlay->click(); // unchecks the button by itself
-    EXPECT_TRUE(document.m_btnPlay->isChecked());
-    EXPECT_FALSE(document.m_popOutput->isEnabled());
+    document.form()->m_btnPlay->click(); // unchecks the button by itself
+    EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
+    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
     document.smfRewind(nullptr);
     document.smfStop(nullptr);
     EXPECT_TRUE(document.smfIsRunning());
     EXPECT_EQ(REVArodozDoc::liveRunCount(), 1);
-    EXPECT_EQ(document.m_txtStatus->text(), "");
+    EXPECT_EQ(document.form()->m_txtStatus->text(), "");
     // Stop still does nothing to a run, and says so rather than seem to work.
-    document.m_btnStop->click();
+    document.form()->m_btnStop->click();
     EXPECT_TRUE(document.smfIsRunning());
-    EXPECT_EQ(document.m_txtStatus->text(),
+    EXPECT_EQ(document.form()->m_txtStatus->text(),
               "An update cannot be stopped once it has started; closing the window asks first.");
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(messagesSent(), kMessages);
-    EXPECT_EQ(document.m_progress->value(), 100);
+    EXPECT_EQ(document.form()->m_progress->value(), 100);
 }
 
 // Every way of closing asks while a run goes. Keep Sending leaves the run and
@@ -300,7 +300,7 @@ TEST_P(ClosingDuringARun, AsksFirst)
     EXPECT_EQ(messagesSent(), closeAnyway ? 1u : kMessages);
     EXPECT_TRUE(m_alerts.m_shown.empty());
     if (!closeAnyway) {
-        EXPECT_EQ(document.m_progress->value(), 100);
+        EXPECT_EQ(document.form()->m_progress->value(), 100);
     }
 }
 
@@ -340,8 +340,8 @@ TEST_F(UpdateRunTest, SetupChangeDuringARunWaitsForTheRunToEnd)
     drainEvents();
 
     EXPECT_EQ(listTitles(), QStringList{"Synth A"}); // not rebuilt yet
-    EXPECT_TRUE(document.m_btnPlay->isChecked());
-    EXPECT_FALSE(document.m_popOutput->isEnabled());
+    EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
+    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
@@ -353,9 +353,9 @@ TEST_F(UpdateRunTest, SetupChangeDuringARunWaitsForTheRunToEnd)
     EXPECT_EQ(ports.size(), 1u);
 
     EXPECT_EQ(listTitles(), (QStringList{"Keys C", "Synth A"}));
-    EXPECT_EQ(document.m_popOutput->currentIndex(), 1);
-    EXPECT_TRUE(document.m_popOutput->isEnabled());
-    EXPECT_FALSE(document.m_btnPlay->isChecked());
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 1);
+    EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
+    EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_EQ(openDestination(), m_destination);
 }
 
@@ -366,10 +366,10 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     // Shared with the document, which may read it after the test body.
     auto now = std::make_shared<QDateTime>(start);
     document.setDateSource([now] { return *now; });
-    document.m_txtPosition_time->setText("untouched");
+    document.form()->m_txtPosition_time->setText("untouched");
 
     document.idleRoutine(); // idle: nothing shown
-    EXPECT_EQ(document.m_txtPosition_time->text(), "untouched");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "untouched");
 
     CWorkerGate& gate = holdWorker();
     document.smfPlay(nullptr);
@@ -377,20 +377,20 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     // Held before the second message: how long not to unplug, as the CLI shows it.
     *now = start.addMSecs(500);
     document.idleRoutine();
-    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.500");
-    EXPECT_EQ(document.m_txtRunProgress->text(), "1 of 4 messages, about 1.0 s left");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.500");
+    EXPECT_EQ(document.form()->m_txtRunProgress->text(), "1 of 4 messages, about 1.0 s left");
     *now = start.addMSecs(3'723'500);
     document.idleRoutine();
-    EXPECT_EQ(document.m_txtPosition_time->text(), "01:02:03.500");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "01:02:03.500");
     *now = start.addSecs(-5); // the clock was set back
     document.idleRoutine();
-    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.000");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.000");
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
     *now = start.addSecs(10);
     document.idleRoutine();
-    EXPECT_EQ(document.m_txtPosition_time->text(), "00:00:00.000"); // keeps the last value
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.000"); // keeps the last value
 }
 
 TEST_F(UpdateRunTest, RunWithoutAWindowTouchesNoControl)
@@ -435,15 +435,15 @@ TEST(TempoRate, RoundsTheSliderValueToAPercentage)
 TEST_F(UpdateRunTest, TransportControlsChangeNothingWhileIdle)
 {
     REVArodozDoc& document = openWithDestination();
-    document.m_sldTempo->setValue(150);
-    EXPECT_EQ(document.m_txtTempoRate->text(), "150");
+    document.form()->m_sldTempo->setValue(150);
+    EXPECT_EQ(document.form()->m_txtTempoRate->text(), "150");
 
-    document.m_btnRewind->click();
-    document.m_sldPosition->setValue(10);
-    document.m_btnStop->click();
+    document.form()->m_btnRewind->click();
+    document.form()->m_sldPosition->setValue(10);
+    document.form()->m_btnStop->click();
     EXPECT_FALSE(document.smfIsRunning());
-    EXPECT_FALSE(document.m_btnPlay->isChecked());
-    EXPECT_TRUE(document.m_popOutput->isEnabled());
+    EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
+    EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_EQ(document.smfLocate(12.0), noErr);
     EXPECT_EQ(REVArodozDoc::liveRunCount(), 0);
 }

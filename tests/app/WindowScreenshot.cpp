@@ -8,6 +8,7 @@
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDelegate.h"
 #include "app/REVArodozDoc.h"
+#include "ui_REVArodozDoc.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 
 #include "platform/EventLoop.h"
@@ -62,9 +63,9 @@ int main(int argc, char** argv)
         } else {
             const std::shared_ptr<REVArodozDoc> document = documents.documents().front();
             QTest::qWait(kSettleMs);
-            document->m_btnPlay->click();
+            document->form()->m_btnPlay->click();
             const bool finished = QTest::qWaitFor(
-                [&] { return !document->smfIsRunning() && document->m_progress->value() == 100; }, kRunLimitMs);
+                [&] { return !document->smfIsRunning() && document->form()->m_progress->value() == 100; }, kRunLimitMs);
             QTest::qWait(kSettleMs);
             if (!finished) {
                 std::fprintf(stderr, "the update did not reach 100 %%\n");

@@ -75,15 +75,15 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
         EXPECT_FALSE(document) << "the document opened";
     } else {
         ASSERT_TRUE(document) << alertTexts();
-        EXPECT_EQ(document->m_txtOutputHint->isHidden(), row.fault != EFault::kNoInstrument)
+        EXPECT_EQ(document->form()->m_txtOutputHint->isHidden(), row.fault != EFault::kNoInstrument)
             << "the hint shows exactly when no instrument is connected";
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         document->smfPlay(nullptr);
         ASSERT_TRUE(waitForRunEnd());
         drainEvents();
-        EXPECT_EQ(document->m_progress->value(), static_cast<int>(row.documentBar));
+        EXPECT_EQ(document->form()->m_progress->value(), static_cast<int>(row.documentBar));
         EXPECT_FALSE(document->smfIsRunning());
-        EXPECT_FALSE(document->m_btnPlay->isChecked());
+        EXPECT_FALSE(document->form()->m_btnPlay->isChecked());
     }
 
     if (row.documentAlert == nullptr) {

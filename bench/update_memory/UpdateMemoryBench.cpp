@@ -5,6 +5,8 @@
 //
 //   bench_update_memory [MEGABYTES]      (default 100)
 
+#include "tests/support/SmfImageBuilder.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,28 +22,8 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void append32(Bytes& out, std::uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(v >> shift));
-    }
-}
-
-void appendVlq(Bytes& out, std::uint32_t v)
-{
-    std::uint8_t groups[5];
-    int n = 0;
-    do {
-        groups[n++] = static_cast<std::uint8_t>(v & 0x7F);
-        v >>= 7;
-    } while (v != 0);
-    while (n > 1) {
-        out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
-    }
-    out.push_back(groups[0]);
-}
+using mirelo::test::Bytes;
+using mirelo::test::CSmfImageBuilder;
 
 // Format 1, a tempo track, then four tracks of SysEx messages of 200 to 4,000
 // bytes, every one due at once so the run is not paced.
@@ -50,29 +32,22 @@ Bytes updateFile(std::uint64_t targetBytes)
     std::mt19937 rng(7);
     std::uniform_int_distribution<std::uint32_t> size(200, 4000);
     constexpr int kTracks = 4;
-    Bytes image = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, kTracks + 1, 0x01, 0xF4};
-    const Bytes tempoTrack = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x2F, 0x00};
-    image.insert(image.end(), {'M', 'T', 'r', 'k'});
-    append32(image, static_cast<std::uint32_t>(tempoTrack.size()));
-    image.insert(image.end(), tempoTrack.begin(), tempoTrack.end());
+    CSmfImageBuilder builder(500);
+    builder.track().tempo(0, 500000);
     for (int t = 0; t < kTracks; ++t) {
-        Bytes body;
-        while (body.size() < targetBytes / kTracks) {
-            const std::uint32_t n = size(rng);
-            body.push_back(0x00);
-            body.push_back(0xF0);
-            appendVlq(body, n - 1);
-            for (std::uint32_t i = 0; i + 2 < n; ++i) {
-                body.push_back(static_cast<std::uint8_t>(rng() & 0x7F));
+        builder.track();
+        for (std::uint64_t written = 0; written < targetBytes / kTracks;) {
+            Bytes message(size(rng), 0);
+            message.front() = 0xF0;
+            for (std::size_t i = 1; i + 1 < message.size(); ++i) {
+                message[i] = static_cast<std::uint8_t>(rng() & 0x7F);
             }
-            body.push_back(0xF7);
+            message.back() = 0xF7;
+            builder.sysEx(0, message);
+            written += message.size() + 3; // with the delta time and the two-byte length
         }
-        body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
-        image.insert(image.end(), {'M', 'T', 'r', 'k'});
-        append32(image, static_cast<std::uint32_t>(body.size()));
-        image.insert(image.end(), body.begin(), body.end());
     }
-    return image;
+    return builder.build();
 }
 
 // Runs the command with standard output to /dev/null; its peak resident set

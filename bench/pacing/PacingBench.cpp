@@ -14,8 +14,8 @@
 #include <random>
 #include <vector>
 
-#include "FirmwareSchedule.h"
-#include "platform/Clock.h"
+#include "update/FirmwareSchedule.h"
+#include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
 #include "QORMIDIManager_Mac.h"

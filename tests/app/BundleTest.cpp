@@ -1,4 +1,4 @@
-#include "platform/Bundle.h"
+#include "platform/base/Bundle.h"
 
 #include <gtest/gtest.h>
 

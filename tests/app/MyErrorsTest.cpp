@@ -1,7 +1,7 @@
 #include "app/AlertPresenter.h"
 #include "app/ErrorPresentingTarget.h"
 #include "app/MyErrors.h"
-#include "platform/Bundle.h"
+#include "platform/base/Bundle.h"
 
 #include <gtest/gtest.h>
 

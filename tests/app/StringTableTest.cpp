@@ -1,4 +1,4 @@
-#include "platform/StringTable.h"
+#include "platform/base/StringTable.h"
 
 #include <gtest/gtest.h>
 

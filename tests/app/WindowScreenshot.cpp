@@ -11,7 +11,7 @@
 #include "ui_REVArodozDoc.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 
-#include "platform/EventLoop.h"
+#include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "ZAVController.h"
 

@@ -3,8 +3,8 @@
 
 #include "tools/SyntheticFirmware.h"
 
-#include "FirmwareSchedule.h"
-#include "platform/WholeFile.h"
+#include "update/FirmwareSchedule.h"
+#include "platform/base/WholeFile.h"
 
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@
 
 #include "tests/cli/CliProcess.h"
 
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/SimulatedClock.h"
+#include "platform/base/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "cli/UpdateFilePacker.h"
 
-#include "FirmwareSchedule.h"
+#include "update/FirmwareSchedule.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include "cli/SendCommand.h"
 #include "tests/cli/CliProcess.h"
 
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/SimulatedClock.h"
+#include "platform/base/SimulatedClock.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // key/text pairs and written out as a JSON table, must read back as exactly
 // those entries.
 
-#include "platform/StringTable.h"
+#include "platform/base/StringTable.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <nlohmann/json.hpp>

@@ -10,7 +10,7 @@
 //   per packet: one length byte; 0xFF means a 16-bit big-endian length follows;
 //               then the data bytes (fewer when the input ends first)
 
-#include "platform/MIDIServices.h"
+#include "platform/midi/MIDIServices.h"
 
 #include <cstddef>
 #include <cstdint>

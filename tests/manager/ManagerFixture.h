@@ -3,11 +3,11 @@
 // and a simulated clock, so what the manager hands the MIDI services can be
 // read back from the backend's recordings.
 
-#include "platform/Clock.h"
-#include "platform/EventLoop.h"
+#include "platform/base/Clock.h"
+#include "platform/base/EventLoop.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "platform/PlainEventLoop.h"
-#include "platform/SimulatedClock.h"
+#include "platform/base/PlainEventLoop.h"
+#include "platform/base/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 
 #include <gtest/gtest.h>

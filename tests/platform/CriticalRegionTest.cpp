@@ -1,4 +1,4 @@
-#include "platform/CriticalRegion.h"
+#include "platform/base/CriticalRegion.h"
 
 #include <gtest/gtest.h>
 

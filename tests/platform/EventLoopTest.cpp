@@ -1,7 +1,7 @@
-#include "platform/Clock.h"
-#include "platform/EventLoop.h"
-#include "platform/PlainEventLoop.h"
-#include "platform/SimulatedClock.h"
+#include "platform/base/Clock.h"
+#include "platform/base/EventLoop.h"
+#include "platform/base/PlainEventLoop.h"
+#include "platform/base/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

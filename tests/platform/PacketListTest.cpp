@@ -1,4 +1,4 @@
-#include "platform/MIDIServices.h"
+#include "platform/midi/MIDIServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "platform/EventLoop.h"
+#include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "platform/MIDIServices.h"
-#include "platform/PlainEventLoop.h"
+#include "platform/midi/MIDIServices.h"
+#include "platform/base/PlainEventLoop.h"
 
 #include <gtest/gtest.h>
 

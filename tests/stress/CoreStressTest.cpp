@@ -10,7 +10,7 @@
 #include "tests/support/CoreEnvironment.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "FirmwareSchedule.h"
+#include "update/FirmwareSchedule.h"
 
 #include <gtest/gtest.h>
 

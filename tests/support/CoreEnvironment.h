@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "platform/EventLoop.h"
+#include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "platform/PlainEventLoop.h"
-#include "platform/SimulatedClock.h"
+#include "platform/base/PlainEventLoop.h"
+#include "platform/base/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "cli/InspectCommand.h"
-#include "FirmwareSchedule.h"
+#include "update/FirmwareSchedule.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FirmwareSchedule.h"
+#include "update/FirmwareSchedule.h"
 #include "tests/support/MalformedTrackBodies.h"
 #include "tests/support/SmfImageBuilder.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "FirmwareSchedule.h"
+#include "update/FirmwareSchedule.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/CoreEnvironment.h"
 #include "tests/support/SmfImageBuilder.h"

@@ -6,12 +6,12 @@
 #include "tests/alsa/vm/SeqRecorder.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "platform/Clock.h"
-#include "platform/EventLoop.h"
+#include "platform/base/Clock.h"
+#include "platform/base/EventLoop.h"
 #include "platform/midi/alsa/WirePacer.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/MIDIServices.h"
-#include "platform/PlainEventLoop.h"
+#include "platform/midi/MIDIServices.h"
+#include "platform/base/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 

@@ -1,6 +1,6 @@
 #include "tests/alsa/vm/RawMidiReader.h"
 
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 
 namespace mirelo::test {
 

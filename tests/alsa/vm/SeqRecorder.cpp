@@ -1,6 +1,6 @@
 #include "tests/alsa/vm/SeqRecorder.h"
 
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 
 #include <algorithm>
 

@@ -1,0 +1,93 @@
+#include "app/REVArodozDelegate.h"
+
+#include "app/AppTerminator.h"
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/MyErrors.h"
+#include "app/ProcessActivity.h"
+#include "app/REVArodozDoc.h"
+
+#include "ZAVController.h"
+#include "platform/base/Bundle.h"
+
+#include <QUrl>
+
+namespace {
+
+constexpr std::int32_t kCocoaFileReadNoSuchFile = 260;
+
+} // namespace
+
+bool REVArodozDelegate::applicationShouldOpenUntitledFile(QObject* /*sender*/) const
+{
+    return false;
+}
+
+void REVArodozDelegate::applicationDidFinishLaunching(QObject* /*sender*/)
+{
+    // The document's first scan may already open the output through the manager.
+    CZAVController::initialize();
+    if (CDocumentController::sharedDocumentController() != nullptr && !openUpdateDocument()) {
+        CAppTerminator::terminate(this, kExitNoDocument);
+        return;
+    }
+    setActivity(CProcessActivity::beginActivity(CProcessActivity::kUserInitiatedLatencyCritical,
+                                                QString::fromLatin1(kActivityReason)));
+}
+
+bool REVArodozDelegate::openUpdateDocument()
+{
+    const mirelo::platform::Bundle* bundle = mirelo::platform::mainBundle();
+    const auto path = bundle != nullptr ? bundle->pathForResource(kUpdateFileName) : std::nullopt;
+    if (!path) {
+        const QString where = bundle != nullptr ? QString::fromStdString(bundle->resourcePath().string())
+                                                : QStringLiteral("(no resource folder found)");
+        MyErrors::presentError(CError(NSCocoaErrorDomain, kCocoaFileReadNoSuchFile,
+                                      QStringLiteral("The update file \u201C%1\u201D is missing from the "
+                                                     "application's resources in %2.")
+                                          .arg(QString::fromLatin1(kUpdateFileName), where)));
+        return false;
+    }
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path->string()));
+    const std::shared_ptr<REVArodozDoc> document =
+        CDocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(url, true);
+    if (!document) {
+        // The document has shown why; without it there is nothing to do.
+        return false;
+    }
+    if (CDocumentWindow* window = document->window()) {
+        connect(window, &CDocumentWindow::windowWillClose, this, [this](QObject* sender) { windowWillClose(sender); });
+    }
+    return true;
+}
+
+bool REVArodozDelegate::applicationShouldTerminateAfterLastWindowClosed(QObject* /*sender*/) const
+{
+    return true;
+}
+
+REVArodozDelegate::ETerminateReply REVArodozDelegate::applicationShouldTerminate(QObject* /*sender*/) const
+{
+    return ETerminateReply::kTerminateNow;
+}
+
+void REVArodozDelegate::applicationWillTerminate(QObject* /*sender*/)
+{
+}
+
+void REVArodozDelegate::windowWillClose(QObject* /*sender*/)
+{
+    CAppTerminator::terminate(this);
+}
+
+std::shared_ptr<CProcessActivity> REVArodozDelegate::activity() const
+{
+    std::lock_guard lock(m_activityMutex);
+    return m_activity;
+}
+
+void REVArodozDelegate::setActivity(std::shared_ptr<CProcessActivity> activity)
+{
+    std::lock_guard lock(m_activityMutex);
+    m_activity = std::move(activity);
+}

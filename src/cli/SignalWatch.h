@@ -1,0 +1,40 @@
+#pragma once
+// While a run goes, SIGINT, SIGTERM and SIGHUP must not end the process in the
+// middle of a SysEx message, nor leave the captures without the messages that
+// went out. A watch blocks them for every thread started after it, takes them
+// on a thread of its own, and raises the run's interrupt at the first one; the
+// run then stops after the message in flight and says so. When the watch
+// ends, the signals are theirs again.
+
+#include "platform/base/Interrupt.h"
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+class CSignalWatch {
+public:
+    // Blocks the signals on the calling thread; start it before any other
+    // thread of the run, which inherit the block.
+    explicit CSignalWatch(mirelo::platform::Interrupt& interrupt);
+    ~CSignalWatch();
+    CSignalWatch(const CSignalWatch&) = delete;
+    CSignalWatch& operator=(const CSignalWatch&) = delete;
+
+    // False when the signals could not be taken over (they then keep their
+    // default action).
+    bool watching() const { return m_thread.joinable(); }
+    // The first signal taken, 0 while none came.
+    int signal() const { return m_signal.load(std::memory_order_acquire); }
+
+private:
+    void watch();
+
+    mirelo::platform::Interrupt& m_interrupt;
+    sigset_t m_signals{};
+    sigset_t m_previousMask{};
+    int m_signalFd = -1;
+    int m_wakeFd = -1;
+    std::atomic<int> m_signal{0};
+    std::thread m_thread;
+};

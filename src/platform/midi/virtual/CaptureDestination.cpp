@@ -1,0 +1,212 @@
+#include "platform/midi/virtual/CaptureDestination.h"
+
+#include "platform/base/Clock.h"
+
+#include <cerrno>
+#include <cstring>
+#include <span>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mirelo::midi {
+namespace {
+
+constexpr std::uint64_t kNanosecondsPerMicrosecond = 1000;
+
+std::string systemReason()
+{
+    return std::strerror(errno);
+}
+
+// The file a path names, through any symbolic links; none when it does not exist.
+std::optional<std::pair<dev_t, ino_t>> identity(const std::filesystem::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
+} // namespace
+
+CaptureDestination::CaptureDestination(std::filesystem::path syxPath)
+    : m_syxPath(std::move(syxPath)), m_csvPath(m_syxPath.string() + ".csv")
+{
+    // The files are the record; keeping every list in memory too would hold
+    // the update twice over.
+    m_backend.setRecording(false);
+    m_backend.addDeliveringDestination(
+        {"mirelo-updater-cli", kName, kName},
+        [this](MIDIEndpointRef, const MIDIPacketList& list) { return receive(list); },
+        VirtualBackend::Announce::No);
+}
+
+CaptureDestination::~CaptureDestination()
+{
+    std::lock_guard lock(m_mutex);
+    closeFiles();
+}
+
+std::optional<std::string> CaptureDestination::pathProblem(const std::filesystem::path& updateFile,
+                                                           const std::filesystem::path& syxPath)
+{
+    const std::filesystem::path csvPath = syxPath.string() + ".csv";
+    const auto input = identity(updateFile);
+    const auto syx = identity(syxPath);
+    const auto csv = identity(csvPath);
+    if (input && syx == input) {
+        return syxPath.string() + " is the update file itself; capturing there would overwrite it";
+    }
+    if (input && csv == input) {
+        return csvPath.string() + " is the update file itself; capturing there would overwrite it";
+    }
+    if (syx && syx == csv) {
+        return syxPath.string() + " and " + csvPath.string() + " are one file; the capture needs two";
+    }
+    return std::nullopt;
+}
+
+CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto [fd, path] : {std::pair{&m_syx, &m_syxPath}, std::pair{&m_csv, &m_csvPath}}) {
+        *fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (*fd < 0) {
+            outError = "cannot create " + path->string() + " (" + systemReason() + ")";
+            closeFiles();
+            return OpenResult::kFailed;
+        }
+        if (::flock(*fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool busy = errno == EWOULDBLOCK;
+            outError = busy ? path->string() + " is being written by another capture; wait for it to end or "
+                                               "choose another file"
+                            : "cannot lock " + path->string() + " (" + systemReason() + ")";
+            closeFiles();
+            return busy ? OpenResult::kInUse : OpenResult::kFailed;
+        }
+    }
+    // Emptied only once both are ours: a second capture must not wipe the
+    // files of the one that holds them.
+    for (auto [fd, path] : {std::pair{m_syx, &m_syxPath}, std::pair{m_csv, &m_csvPath}}) {
+        if (::ftruncate(fd, 0) != 0) {
+            outError = "cannot empty " + path->string() + " (" + systemReason() + ")";
+            closeFiles();
+            return OpenResult::kFailed;
+        }
+    }
+    static constexpr char kHead[] = "index,sent_us,bytes\n";
+    if (!writeAll(m_csv, kHead, sizeof kHead - 1, m_csvPath)) {
+        outError = *m_failure;
+        closeFiles();
+        return OpenResult::kFailed;
+    }
+    m_syxBytes = 0;
+    m_csvBytes = sizeof kHead - 1;
+    return OpenResult::kOk;
+}
+
+bool CaptureDestination::writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path)
+{
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            m_failure = "writing " + path.string() + " failed (" + (n < 0 ? systemReason() : "nothing written") + ")";
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+OSStatus CaptureDestination::receive(const MIDIPacketList& list)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_failure || m_syx < 0) {
+        return kWriteFailed;
+    }
+    std::uint64_t size = 0;
+    // An empty message has no packet to carry a time: it arrived now.
+    const std::uint64_t stamp = list.numPackets > 0 ? list.packet[0].timeStamp : AudioGetCurrentHostTime();
+    // A message that fails half-written is taken back out: the files hold
+    // exactly the messages that were sent.
+    const auto failed = [this] {
+        static_cast<void>(::ftruncate(m_syx, static_cast<off_t>(m_syxBytes)));
+        static_cast<void>(::ftruncate(m_csv, static_cast<off_t>(m_csvBytes)));
+        return kWriteFailed;
+    };
+    for (const MIDIPacket& packet : packetsOf(list)) {
+        const std::span<const Byte> bytes = packetBytes(packet);
+        if (!writeAll(m_syx, bytes.data(), bytes.size(), m_syxPath)) {
+            return failed();
+        }
+        size += bytes.size();
+    }
+    if (m_count == 0) {
+        m_firstStamp = stamp;
+    }
+    const std::uint64_t zero = m_start != nullptr && m_start->load(std::memory_order_acquire) != 0
+                                   ? m_start->load(std::memory_order_acquire)
+                                   : m_firstStamp;
+    const std::string row = std::to_string(m_count) + ',' +
+                            std::to_string(stamp >= zero ? (stamp - zero) / kNanosecondsPerMicrosecond : 0) + ',' +
+                            std::to_string(size) + '\n';
+    if (!writeAll(m_csv, row.data(), row.size(), m_csvPath)) {
+        return failed();
+    }
+    // A file removed under us takes every later write with it, unnoticed.
+    for (auto [fd, path] : {std::pair{m_syx, &m_syxPath}, std::pair{m_csv, &m_csvPath}}) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || info.st_nlink == 0) {
+            m_failure = path->string() + " was removed while the capture was written";
+            return kWriteFailed;
+        }
+    }
+    m_syxBytes += size;
+    m_csvBytes += row.size();
+    ++m_count;
+    return noErr;
+}
+
+void CaptureDestination::closeFiles()
+{
+    for (int* fd : {&m_syx, &m_csv}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+}
+
+bool CaptureDestination::finish(std::string& outError)
+{
+    std::lock_guard lock(m_mutex);
+    bool closed = true;
+    for (auto [fd, path] : {std::pair{&m_syx, &m_syxPath}, std::pair{&m_csv, &m_csvPath}}) {
+        if (*fd >= 0 && ::close(*fd) != 0 && !m_failure) {
+            m_failure = "writing " + path->string() + " failed (" + systemReason() + ")";
+            closed = false;
+        }
+        *fd = -1;
+    }
+    if (m_failure) {
+        outError = *m_failure;
+        return false;
+    }
+    return closed;
+}
+
+std::optional<std::string> CaptureDestination::failure() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
+} // namespace mirelo::midi

@@ -1,0 +1,640 @@
+#include "platform/midi/virtual/VirtualBackend.h"
+
+#include "platform/base/EventLoop.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+namespace mirelo::midi {
+namespace {
+
+constexpr MIDIObjectRef kFirstRef = 0x10000;
+constexpr std::size_t kMaxPacketLength = 0xFFFF;
+
+struct Client {
+    std::string name;
+    MIDINotifyProc notifyProc;
+    void* notifyRefCon;
+};
+
+struct Port {
+    MIDIClientRef client;
+    bool input;
+    std::string name;
+    MIDIReadProc readProc;
+    void* refCon;
+    std::map<MIDIEndpointRef, void*> connections; // source -> connection context
+};
+
+struct Endpoint {
+    MIDIEndpointRef ref;
+    VirtualEndpointProperties properties;
+    std::shared_ptr<const VirtualBackend::DeliveryHook> hook;
+};
+
+std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
+{
+    std::vector<SentPacket> packets;
+    packets.reserve(list.numPackets);
+    for (const MIDIPacket& packet : packetsOf(list)) {
+        const std::span<const Byte> bytes = packetBytes(packet);
+        packets.push_back(SentPacket{packet.timeStamp, std::vector<Byte>(bytes.begin(), bytes.end())});
+    }
+    return packets;
+}
+
+// "k:status", both decimal, k from 1.
+bool parseFailSend(std::string_view value, std::size_t& outIndex, OSStatus& outStatus)
+{
+    const std::size_t colon = value.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    const auto indexEnd = value.data() + colon;
+    const auto first = std::from_chars(value.data(), indexEnd, outIndex);
+    const auto second = std::from_chars(indexEnd + 1, value.data() + value.size(), outStatus);
+    return first.ec == std::errc() && first.ptr == indexEnd && second.ec == std::errc() &&
+           second.ptr == value.data() + value.size() && outIndex > 0 && outStatus != noErr;
+}
+
+// Keeps a list hardware first, each group in the order its endpoints came.
+void hardwareFirst(std::vector<Endpoint>& endpoints)
+{
+    std::stable_partition(endpoints.begin(), endpoints.end(),
+                          [](const Endpoint& e) { return e.properties.hardware; });
+}
+
+} // namespace
+
+struct VirtualBackend::State {
+    mutable std::mutex mutex;
+    std::condition_variable deliveryDone;
+    MIDIObjectRef nextRef = kFirstRef;
+    std::map<MIDIClientRef, Client> clients;
+    std::map<MIDIPortRef, Port> ports;
+    std::vector<Endpoint> sources;
+    std::vector<Endpoint> destinations;
+    std::optional<OSStatus> failClientCreate;
+    std::optional<OSStatus> failPortCreate;
+    std::optional<OSStatus> failDisconnect;
+    std::map<std::size_t, OSStatus> failSends; // by 1-based send number
+    std::size_t sends = 0;
+    std::vector<SentPacketList> sent;
+    bool recording = true;
+    std::vector<MIDIEndpointRef> flushes;
+    MIDIPortRef delivering = 0; // port whose read procedure is running now
+
+    MIDIObjectRef newRef() { return nextRef++; }
+
+    Endpoint* findEndpoint(MIDIObjectRef ref)
+    {
+        for (auto* list : {&sources, &destinations}) {
+            auto it = std::find_if(list->begin(), list->end(), [ref](const Endpoint& e) { return e.ref == ref; });
+            if (it != list->end()) {
+                return &*it;
+            }
+        }
+        return nullptr;
+    }
+
+    bool isSource(MIDIEndpointRef ref) const
+    {
+        return std::any_of(sources.begin(), sources.end(), [ref](const Endpoint& e) { return e.ref == ref; });
+    }
+
+    const Endpoint* findDestination(MIDIEndpointRef ref) const
+    {
+        auto it =
+            std::find_if(destinations.begin(), destinations.end(), [ref](const Endpoint& e) { return e.ref == ref; });
+        return it == destinations.end() ? nullptr : &*it;
+    }
+};
+
+VirtualBackend::VirtualBackend() : m_state(std::make_shared<State>())
+{
+    if (const char* value = std::getenv(kFailSendVariable); value != nullptr && *value != '\0') {
+        std::size_t k = 0;
+        OSStatus status = noErr;
+        if (parseFailSend(value, k, status)) {
+            failSend(k, status);
+        } else {
+            std::fprintf(stderr, "%s=\"%s\" is not k:status (k from 1, a non-zero status); ignored\n",
+                         kFailSendVariable, value);
+        }
+    }
+}
+
+VirtualBackend::~VirtualBackend() = default;
+
+const char* VirtualBackend::name() const
+{
+    return "virtual";
+}
+
+OSStatus VirtualBackend::clientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
+                                      MIDIClientRef* outClient)
+{
+    std::lock_guard lock(m_state->mutex);
+    if (auto failure = std::exchange(m_state->failClientCreate, std::nullopt)) {
+        return *failure;
+    }
+    const MIDIClientRef ref = m_state->newRef();
+    m_state->clients.emplace(ref, Client{name, notifyProc, notifyRefCon});
+    *outClient = ref;
+    return noErr;
+}
+
+OSStatus VirtualBackend::clientDispose(MIDIClientRef client)
+{
+    std::vector<MIDIPortRef> owned;
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (m_state->clients.erase(client) == 0) {
+            return kMIDIInvalidClient;
+        }
+        for (const auto& [ref, port] : m_state->ports) {
+            if (port.client == client) {
+                owned.push_back(ref);
+            }
+        }
+    }
+    for (MIDIPortRef port : owned) {
+        portDispose(port);
+    }
+    return noErr;
+}
+
+MIDIPortRef VirtualBackend::createPort(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
+                                       void* refCon, bool input, OSStatus* status)
+{
+    std::lock_guard lock(m_state->mutex);
+    if (auto failure = std::exchange(m_state->failPortCreate, std::nullopt)) {
+        *status = *failure;
+        return 0;
+    }
+    if (m_state->clients.count(client) == 0) {
+        *status = kMIDIInvalidClient;
+        return 0;
+    }
+    const MIDIPortRef ref = m_state->newRef();
+    m_state->ports.emplace(ref, Port{client, input, portName, readProc, refCon, {}});
+    *status = noErr;
+    return ref;
+}
+
+OSStatus VirtualBackend::inputPortCreate(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc,
+                                         void* refCon, MIDIPortRef* outPort)
+{
+    if (readProc == nullptr) {
+        return kParamErr;
+    }
+    OSStatus status = noErr;
+    const MIDIPortRef port = createPort(client, portName, readProc, refCon, true, &status);
+    if (status == noErr) {
+        *outPort = port;
+    }
+    return status;
+}
+
+OSStatus VirtualBackend::outputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort)
+{
+    OSStatus status = noErr;
+    const MIDIPortRef port = createPort(client, portName, nullptr, nullptr, false, &status);
+    if (status == noErr) {
+        *outPort = port;
+    }
+    return status;
+}
+
+OSStatus VirtualBackend::portConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon)
+{
+    std::lock_guard lock(m_state->mutex);
+    auto it = m_state->ports.find(port);
+    if (it == m_state->ports.end() || !it->second.input) {
+        return kMIDIInvalidPort;
+    }
+    if (!m_state->isSource(source)) {
+        return m_state->findDestination(source) ? kMIDIWrongEndpointType : kMIDIObjectNotFound;
+    }
+    it->second.connections[source] = connRefCon;
+    return noErr;
+}
+
+OSStatus VirtualBackend::portDisconnectSource(MIDIPortRef port, MIDIEndpointRef source)
+{
+    std::lock_guard lock(m_state->mutex);
+    auto it = m_state->ports.find(port);
+    if (it == m_state->ports.end() || !it->second.input) {
+        return kMIDIInvalidPort;
+    }
+    if (auto failure = std::exchange(m_state->failDisconnect, std::nullopt)) {
+        return *failure;
+    }
+    return it->second.connections.erase(source) ? noErr : kMIDINoConnection;
+}
+
+OSStatus VirtualBackend::portDispose(MIDIPortRef port)
+{
+    const bool onReceiveThread = m_receiver.isReceiveThread();
+    std::unique_lock lock(m_state->mutex);
+    if (m_state->ports.erase(port) == 0) {
+        return kMIDIInvalidPort;
+    }
+    if (!onReceiveThread) {
+        m_state->deliveryDone.wait(lock, [this, port] { return m_state->delivering != port; });
+    }
+    return noErr;
+}
+
+ItemCount VirtualBackend::numberOfSources()
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->sources.size();
+}
+
+MIDIEndpointRef VirtualBackend::source(ItemCount index)
+{
+    std::lock_guard lock(m_state->mutex);
+    return index < m_state->sources.size() ? m_state->sources[index].ref : 0;
+}
+
+ItemCount VirtualBackend::numberOfDestinations()
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->destinations.size();
+}
+
+MIDIEndpointRef VirtualBackend::destination(ItemCount index)
+{
+    std::lock_guard lock(m_state->mutex);
+    return index < m_state->destinations.size() ? m_state->destinations[index].ref : 0;
+}
+
+OSStatus VirtualBackend::stringProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::string* outString)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Endpoint* endpoint = m_state->findEndpoint(obj);
+    if (endpoint == nullptr) {
+        return kMIDIObjectNotFound;
+    }
+    const std::optional<std::string>* value = nullptr;
+    switch (propertyID) {
+    case kMIDIPropertyName:
+        value = &endpoint->properties.name;
+        break;
+    case kMIDIPropertyModel:
+        value = &endpoint->properties.model;
+        break;
+    case kMIDIPropertyDisplayName:
+        value = &endpoint->properties.displayName;
+        break;
+    case kMIDIPropertyHardware:
+        return kMIDIWrongPropertyType;
+    }
+    if (value == nullptr || !value->has_value()) {
+        return kMIDIUnknownProperty;
+    }
+    *outString = **value;
+    return noErr;
+}
+
+OSStatus VirtualBackend::integerProperty(MIDIObjectRef obj, MIDIPropertyID propertyID, std::int32_t* outValue)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Endpoint* endpoint = m_state->findEndpoint(obj);
+    if (endpoint == nullptr) {
+        return kMIDIObjectNotFound;
+    }
+    switch (propertyID) {
+    case kMIDIPropertyHardware:
+        *outValue = endpoint->properties.hardware ? 1 : 0;
+        return noErr;
+    case kMIDIPropertyName:
+    case kMIDIPropertyModel:
+    case kMIDIPropertyDisplayName:
+        return kMIDIWrongPropertyType;
+    }
+    return kMIDIUnknownProperty;
+}
+
+OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
+{
+    std::shared_ptr<const DeliveryHook> hook;
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_state->mutex);
+        const std::size_t number = ++m_state->sends;
+        auto portIt = m_state->ports.find(port);
+        const Endpoint* destination = m_state->findDestination(dest);
+        if (auto failure = m_state->failSends.find(number); failure != m_state->failSends.end()) {
+            status = failure->second;
+            m_state->failSends.erase(failure);
+        } else if (portIt == m_state->ports.end() || portIt->second.input) {
+            status = kMIDIInvalidPort;
+        } else if (destination == nullptr) {
+            status = kMIDIObjectNotFound;
+        } else {
+            hook = destination->hook;
+        }
+        if (m_state->recording) {
+            m_state->sent.push_back(SentPacketList{port, dest, copyPackets(*pktlist), status});
+        }
+    }
+    if (hook && *hook) {
+        status = (*hook)(dest, *pktlist);
+    }
+    return status;
+}
+
+OSStatus VirtualBackend::flushOutput(MIDIEndpointRef dest)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->flushes.push_back(dest);
+    return dest == 0 || m_state->findDestination(dest) ? noErr : kMIDIObjectNotFound;
+}
+
+MIDIEndpointRef VirtualBackend::addSource(VirtualEndpointProperties properties, Announce announce)
+{
+    std::lock_guard lock(m_state->mutex);
+    const MIDIEndpointRef ref = m_state->newRef();
+    m_state->sources.push_back(Endpoint{ref, std::move(properties), nullptr});
+    hardwareFirst(m_state->sources);
+    if (announce == Announce::Yes) {
+        postToClients(kMIDIMsgObjectAdded);
+        postToClients(kMIDIMsgSetupChanged);
+    }
+    return ref;
+}
+
+MIDIEndpointRef VirtualBackend::addDestination(VirtualEndpointProperties properties, ReceiveHook hook,
+                                               Announce announce)
+{
+    DeliveryHook delivery;
+    if (hook) {
+        delivery = [hook = std::move(hook)](MIDIEndpointRef destination, const MIDIPacketList& list) {
+            hook(destination, list);
+            return OSStatus{noErr};
+        };
+    }
+    return addDeliveringDestination(std::move(properties), std::move(delivery), announce);
+}
+
+MIDIEndpointRef VirtualBackend::addDeliveringDestination(VirtualEndpointProperties properties, DeliveryHook hook,
+                                                         Announce announce)
+{
+    std::lock_guard lock(m_state->mutex);
+    const MIDIEndpointRef ref = m_state->newRef();
+    m_state->destinations.push_back(
+        Endpoint{ref, std::move(properties), std::make_shared<const DeliveryHook>(std::move(hook))});
+    hardwareFirst(m_state->destinations);
+    if (announce == Announce::Yes) {
+        postToClients(kMIDIMsgObjectAdded);
+        postToClients(kMIDIMsgSetupChanged);
+    }
+    return ref;
+}
+
+bool VirtualBackend::removeEndpoint(MIDIEndpointRef endpoint, Announce announce)
+{
+    std::lock_guard lock(m_state->mutex);
+    bool removed = false;
+    for (auto* list : {&m_state->sources, &m_state->destinations}) {
+        auto it = std::find_if(list->begin(), list->end(), [endpoint](const Endpoint& e) { return e.ref == endpoint; });
+        if (it != list->end()) {
+            list->erase(it);
+            removed = true;
+        }
+    }
+    if (!removed) {
+        return false;
+    }
+    for (auto& [ref, port] : m_state->ports) {
+        port.connections.erase(endpoint);
+    }
+    if (announce == Announce::Yes) {
+        postToClients(kMIDIMsgObjectRemoved);
+        postToClients(kMIDIMsgSetupChanged);
+    }
+    return true;
+}
+
+bool VirtualBackend::setProperty(MIDIEndpointRef endpoint, MIDIPropertyID propertyID, std::optional<std::string> value)
+{
+    std::lock_guard lock(m_state->mutex);
+    Endpoint* found = m_state->findEndpoint(endpoint);
+    if (found == nullptr) {
+        return false;
+    }
+    switch (propertyID) {
+    case kMIDIPropertyName:
+        found->properties.name = std::move(value);
+        return true;
+    case kMIDIPropertyModel:
+        found->properties.model = std::move(value);
+        return true;
+    case kMIDIPropertyDisplayName:
+        found->properties.displayName = std::move(value);
+        return true;
+    case kMIDIPropertyHardware:
+        break;
+    }
+    return false;
+}
+
+void VirtualBackend::failNextClientCreate(OSStatus status)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->failClientCreate = status;
+}
+
+void VirtualBackend::failNextPortCreate(OSStatus status)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->failPortCreate = status;
+}
+
+void VirtualBackend::failNextDisconnect(OSStatus status)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->failDisconnect = status;
+}
+
+void VirtualBackend::failSend(std::size_t k, OSStatus status)
+{
+    if (k == 0) {
+        return;
+    }
+    std::lock_guard lock(m_state->mutex);
+    m_state->failSends[m_state->sends + k] = status;
+}
+
+std::vector<SentPacketList> VirtualBackend::sentLists() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->sent;
+}
+
+std::size_t VirtualBackend::sendCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->sends;
+}
+
+void VirtualBackend::clearSent()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sent.clear();
+    m_state->flushes.clear();
+}
+
+void VirtualBackend::setRecording(bool record)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->recording = record;
+}
+
+std::vector<MIDIEndpointRef> VirtualBackend::flushes() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->flushes;
+}
+
+bool VirtualBackend::injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
+                                    MIDITimeStamp timeStamp)
+{
+    std::size_t dataBytes = 0;
+    for (const auto& packet : packets) {
+        if (packet.size() > kMaxPacketLength) {
+            return false;
+        }
+        dataBytes += packet.size();
+    }
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!m_state->isSource(source)) {
+            return false;
+        }
+    }
+    PacketListStorage storage(PacketListStorage::sizeFor(packets.size(), dataBytes));
+    for (const auto& packet : packets) {
+        // Sized for exactly these packets: every add fits.
+        static_cast<void>(storage.add(timeStamp, packet.data(), packet.size()));
+    }
+    m_receiver.enqueue([this, source, storage = std::move(storage)] { deliver(source, *storage.list()); });
+    return true;
+}
+
+void VirtualBackend::deliver(MIDIEndpointRef source, const MIDIPacketList& list)
+{
+    std::vector<MIDIPortRef> targets;
+    {
+        std::lock_guard lock(m_state->mutex);
+        for (const auto& [ref, port] : m_state->ports) {
+            if (port.connections.count(source) != 0) {
+                targets.push_back(ref);
+            }
+        }
+    }
+    for (MIDIPortRef target : targets) {
+        MIDIReadProc readProc = nullptr;
+        void* refCon = nullptr;
+        void* connRefCon = nullptr;
+        {
+            // Looked up again: the port may have been disposed or disconnected meanwhile.
+            std::lock_guard lock(m_state->mutex);
+            auto it = m_state->ports.find(target);
+            if (it == m_state->ports.end()) {
+                continue;
+            }
+            auto connection = it->second.connections.find(source);
+            if (connection == it->second.connections.end()) {
+                continue;
+            }
+            readProc = it->second.readProc;
+            refCon = it->second.refCon;
+            connRefCon = connection->second;
+            m_state->delivering = target;
+        }
+        readProc(&list, refCon, connRefCon);
+        {
+            std::lock_guard lock(m_state->mutex);
+            m_state->delivering = 0;
+        }
+        m_state->deliveryDone.notify_all();
+    }
+}
+
+void VirtualBackend::waitForIncoming()
+{
+    m_receiver.waitIdle();
+}
+
+void VirtualBackend::notifyClients(MIDINotificationMessageID messageID)
+{
+    std::lock_guard lock(m_state->mutex);
+    postToClients(messageID);
+}
+
+void VirtualBackend::postToClients(MIDINotificationMessageID messageID)
+{
+    std::weak_ptr<State> weakState = m_state;
+    for (const auto& [ref, client] : m_state->clients) {
+        if (client.notifyProc == nullptr) {
+            continue;
+        }
+        platform::mainLoop().post([weakState, clientRef = ref, messageID] {
+            auto state = weakState.lock();
+            if (!state) {
+                return;
+            }
+            MIDINotifyProc proc = nullptr;
+            void* refCon = nullptr;
+            {
+                std::lock_guard lock(state->mutex);
+                auto it = state->clients.find(clientRef);
+                if (it == state->clients.end()) {
+                    return; // disposed since
+                }
+                proc = it->second.notifyProc;
+                refCon = it->second.notifyRefCon;
+            }
+            const MIDINotification notification{messageID, sizeof(MIDINotification)};
+            proc(&notification, refCon);
+        });
+    }
+}
+
+std::size_t VirtualBackend::clientCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->clients.size();
+}
+
+std::size_t VirtualBackend::portCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->ports.size();
+}
+
+std::vector<std::string> VirtualBackend::clientNames() const
+{
+    std::lock_guard lock(m_state->mutex);
+    std::vector<std::string> names;
+    for (const auto& [ref, client] : m_state->clients) {
+        names.push_back(client.name);
+    }
+    return names;
+}
+
+bool VirtualBackend::isConnected(MIDIPortRef port, MIDIEndpointRef source) const
+{
+    std::lock_guard lock(m_state->mutex);
+    auto it = m_state->ports.find(port);
+    return it != m_state->ports.end() && it->second.connections.count(source) != 0;
+}
+
+} // namespace mirelo::midi

@@ -2,7 +2,7 @@
 // Critical regions in the shape the core calls them, over a recursive mutex:
 // the holder may enter again, and a wait has no time limit.
 
-#include "platform/midi/MIDIServices.h"
+#include "platform/base/MacTypes.h"
 
 struct OpaqueMPCriticalRegionID;
 using MPCriticalRegionID = OpaqueMPCriticalRegionID*;

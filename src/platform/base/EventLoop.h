@@ -3,7 +3,7 @@
 // posted, and repeating timers fire there. Two implementations: a plain loop
 // (CLI, tests) and the Qt loop (the application installs it).
 
-#include "platform/midi/MIDIServices.h"
+#include "platform/base/MacTypes.h"
 
 #include <chrono>
 #include <functional>

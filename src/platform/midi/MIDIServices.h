@@ -4,23 +4,19 @@
 // forwarded to the backend chosen at start-up (see midi/MidiBackend.h); no
 // caller above platform/midi/ knows which backend runs.
 
+#include "platform/base/MacTypes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
-using OSStatus = std::int32_t;
 using MIDIObjectRef = std::uint32_t;
 using MIDIClientRef = MIDIObjectRef;
 using MIDIPortRef = MIDIObjectRef;
 using MIDIEndpointRef = MIDIObjectRef;
 using MIDITimeStamp = std::uint64_t;
-using ItemCount = unsigned long;
-using ByteCount = unsigned long;
-using Byte = std::uint8_t;
-
-constexpr OSStatus noErr = 0;
 
 // The MIDI status family. Backend failures map onto these; the detail goes to
 // standard error.
@@ -43,10 +39,7 @@ enum : OSStatus {
     kMIDIUnknownError = -10845,
 };
 
-// Other statuses the program can produce.
-constexpr OSStatus kParamErr = -50;
-constexpr OSStatus kMemFullErr = -108;
-constexpr OSStatus kUnimpErr = -4;
+// The status of a device that is not there, as the USB layer reports it.
 constexpr OSStatus kIOReturnNoDevice = static_cast<OSStatus>(0xE00002C0u);
 
 enum MIDIPropertyID : int {

@@ -20,6 +20,14 @@ public:
     // The same sleep, ended early once the interrupt is raised. A clock whose
     // sleeps take no real time keeps its plain sleep.
     virtual void sleepUnless(std::uint64_t seconds, std::uint64_t nanoseconds, const Interrupt& interrupt);
+
+    // True for a clock whose time moves only when told (the tests' simulated
+    // one): an event loop with nothing to run moves it to the next timer with
+    // advanceTo() instead of waiting for that timer.
+    virtual bool movesOnlyWhenTold() const { return false; }
+    // Moves such a clock to the instant (monotonic nanoseconds) unless it is
+    // there or later already. A clock that runs by itself is not moved.
+    virtual void advanceTo(std::uint64_t /*nanoseconds*/) {}
 };
 
 // The clock all time goes through; the real one unless a test installed another.

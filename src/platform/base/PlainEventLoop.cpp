@@ -1,7 +1,6 @@
 #include "platform/base/PlainEventLoop.h"
 
 #include "platform/base/Clock.h"
-#include "platform/base/SimulatedClock.h"
 
 #include <limits>
 #include <utility>
@@ -14,11 +13,6 @@ constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 std::uint64_t now()
 {
     return clock().monotonicNanoseconds();
-}
-
-SimulatedClock* simulatedClock()
-{
-    return dynamic_cast<SimulatedClock*>(&clock());
 }
 
 std::uint64_t toCount(std::chrono::nanoseconds span)
@@ -149,8 +143,8 @@ void PlainEventLoop::runFor(std::chrono::nanoseconds span)
             std::lock_guard lock(m_mutex);
             wakeAt = std::min(nextDue(), deadline);
         }
-        if (SimulatedClock* simulated = simulatedClock()) {
-            simulated->advanceTo(wakeAt);
+        if (clock().movesOnlyWhenTold()) {
+            clock().advanceTo(wakeAt);
         } else {
             waitUntil(wakeAt);
         }
@@ -173,11 +167,11 @@ bool PlainEventLoop::runUntil(const std::function<bool()>& done, std::chrono::na
         }
         std::unique_lock lock(m_mutex);
         const std::uint64_t wakeAt = std::min(nextDue(), deadline);
-        if (SimulatedClock* simulated = simulatedClock()) {
+        if (clock().movesOnlyWhenTold()) {
             // Give other threads a moment to post before time jumps ahead.
             if (!m_wake.wait_for(lock, realWait, [this] { return !m_tasks.empty(); })) {
                 lock.unlock();
-                simulated->advanceTo(wakeAt);
+                clock().advanceTo(wakeAt);
             }
         } else {
             lock.unlock();
@@ -199,16 +193,17 @@ void PlainEventLoop::run()
         if (runOne()) {
             continue;
         }
-        SimulatedClock* simulated = simulatedClock();
+        Clock& time = clock();
+        const bool manual = time.movesOnlyWhenTold();
         std::unique_lock lock(m_mutex);
         const std::uint64_t wakeAt = nextDue();
         auto woken = [this] { return !m_tasks.empty() || m_quit; };
-        if (simulated != nullptr && wakeAt != kNever) {
+        if (manual && wakeAt != kNever) {
             if (!m_wake.wait_for(lock, std::chrono::milliseconds(5), woken)) {
                 lock.unlock();
-                simulated->advanceTo(wakeAt);
+                time.advanceTo(wakeAt);
             }
-        } else if (simulated != nullptr) {
+        } else if (manual) {
             m_wake.wait(lock, woken);
         } else {
             lock.unlock();

@@ -2,8 +2,9 @@
 // The main loop of the CLI and the tests. Tasks and timers run on whichever
 // thread drives the loop (run, runUntilIdle, runFor, runUntil), which is the
 // main thread by convention. Time is read from platform::clock(): under a
-// SimulatedClock the loop advances the clock to each timer's due time instead
-// of waiting, so a 50 ms timer can be run for minutes in an instant.
+// clock whose time moves only when told (the tests' simulated one) the loop
+// moves the clock to each timer's due time instead of waiting, so a 50 ms
+// timer can be run for minutes in an instant.
 // Install the clock before adding timers; due times are kept in its terms.
 
 #include "platform/base/EventLoop.h"
@@ -29,19 +30,20 @@ public:
     void removeTimer(TimerId id) override;
 
     // Runs queued tasks and timers already due, including tasks those queue,
-    // until none is left. Never waits and never moves a simulated clock.
+    // until none is left. Never waits and never moves the clock.
     // Returns how many tasks and timer firings ran.
     std::size_t runUntilIdle();
 
     // Runs tasks and timers for the span of clock time. With the real clock it
-    // waits (without spinning) for posts and timers; with a simulated clock it
-    // jumps from timer to timer and ends with the clock at the span's end.
+    // waits (without spinning) for posts and timers; with a clock that moves
+    // only when told it jumps from timer to timer and ends with the clock at
+    // the span's end.
     void runFor(std::chrono::nanoseconds span);
 
     // Runs until `done` holds (checked after each task or firing) or the span
-    // of clock time has passed. Returns whether `done` held. With a simulated
-    // clock, posts from other threads are awaited for at most `realWait` of
-    // real time each before time jumps to the next timer.
+    // of clock time has passed. Returns whether `done` held. With a clock that
+    // moves only when told, posts from other threads are awaited for at most
+    // `realWait` of real time each before time jumps to the next timer.
     bool runUntil(const std::function<bool()>& done, std::chrono::nanoseconds span,
                   std::chrono::nanoseconds realWait = std::chrono::milliseconds(5));
 

@@ -35,10 +35,11 @@ public:
     // signal interrupts it. Later sleeps last their whole span again.
     void wakeEarly(std::uint32_t count, std::uint32_t percent);
 
+    bool movesOnlyWhenTold() const override { return true; }
     // Moves time forward without recording a sleep (event loops, tests).
     void advance(std::uint64_t nanoseconds);
     // Moves time to `nanoseconds` unless it is already there or later.
-    void advanceTo(std::uint64_t nanoseconds);
+    void advanceTo(std::uint64_t nanoseconds) override;
 
     std::vector<std::uint64_t> sleeps() const; // each sleep's span as slept, in nanoseconds, in order
     std::uint64_t totalSleptNanoseconds() const;

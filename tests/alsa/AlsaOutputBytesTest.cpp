@@ -4,7 +4,7 @@
 #include "platform/midi/alsa/SeqEventWriter.h"
 #include "platform/midi/alsa/WirePacer.h"
 
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

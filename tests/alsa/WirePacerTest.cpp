@@ -2,7 +2,7 @@
 
 #include "platform/midi/alsa/WirePacer.h"
 
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

@@ -16,7 +16,7 @@
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
 #include "ZAVController.h"

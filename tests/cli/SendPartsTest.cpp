@@ -12,7 +12,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

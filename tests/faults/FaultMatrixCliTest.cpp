@@ -11,7 +11,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "platform/base/EventLoop.h"
 #include "platform/midi/virtual/VirtualBackend.h"
 #include "platform/base/PlainEventLoop.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 
 #include <gtest/gtest.h>

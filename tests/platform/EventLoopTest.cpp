@@ -1,7 +1,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/EventLoop.h"
 #include "platform/base/PlainEventLoop.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
 #include "platform/base/PlainEventLoop.h"
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 

@@ -1,4 +1,4 @@
-#include "platform/base/SimulatedClock.h"
+#include "testing/SimulatedClock.h"
 
 #include <algorithm>
 #include <numeric>

@@ -137,9 +137,7 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                             "signal.\nExit status: 0 every message sent, 1 the transfer failed part-way (or the "
                             "capture could not be written, or another send holds it), 2 usage or a refused update "
                             "file, 3 no MIDI system, no destination, or no single instrument to send to without "
-                            "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.\nTest hook: ") +
-                mirelo::midi::VirtualBackend::kFailSendVariable +
-                "=k:status makes the k-th send of the virtual backend fail with the status.");
+                            "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM."));
     return cmd;
 }
 

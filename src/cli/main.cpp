@@ -60,8 +60,6 @@ int main(int argc, char** argv)
                "  MIRELO_RESOURCES     the folder of the bundled update file \"mirelo updater.dat\" and the "
                "error string tables (default: ../share/mirelo-updater from the program's folder)\n"
                "  MIRELO_ALSA_DEBUG    when set, libasound's own error lines are printed too\n"
-               "  MIRELO_VIRTUAL_FAIL_SEND  k:status, for tests: the k-th send of the virtual backend fails "
-               "with that status\n"
                "\n"
                "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 

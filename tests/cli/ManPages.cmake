@@ -1,10 +1,12 @@
 # The manual pages made from the programs' --help cover what the programs
 # read and do: every environment variable that the sources read (the shared
 # layers' in both pages, the CLI's and the window's in their own), the exit
-# statuses, and every command of the CLI.
+# statuses, and every command of the CLI. Neither the pages nor the programs
+# name a variable that only the test doubles read.
 #   MAN_DIR     where the build put the pages (NAME.1.gz)
 #   SOURCE_DIR  the project's sources
 #   HAVE_APP    whether the window program is part of the build
+#   PROGRAMS    the programs that ship, separated by |
 
 function(page_text program out)
   execute_process(COMMAND gzip -dc "${MAN_DIR}/${program}.1.gz" RESULT_VARIABLE rc OUTPUT_VARIABLE text)
@@ -64,3 +66,23 @@ if(HAVE_APP)
   variables_read(app_only "src/app/*.cpp" "src/app/*.h")
   expect_documented(mirelo-updater ${shared} ${app_only})
 endif()
+
+# Test hooks stay out of what ships.
+variables_read(test_only "src/testing/*.cpp" "src/testing/*.h")
+if(NOT test_only)
+  message(FATAL_ERROR "no variable found in src/testing: the search is broken")
+endif()
+string(REPLACE "|" ";" programs "${PROGRAMS}")
+foreach(variable IN LISTS test_only)
+  foreach(program mirelo-updater-cli mirelo-updater)
+    if(DEFINED page_${program} AND page_${program} MATCHES "${variable}")
+      message(FATAL_ERROR "${program}(1) names ${variable}, which only tests may use")
+    endif()
+  endforeach()
+  foreach(binary IN LISTS programs)
+    file(STRINGS "${binary}" found REGEX "${variable}")
+    if(found)
+      message(FATAL_ERROR "${binary} holds ${variable}: a test hook is linked into a program that ships")
+    endif()
+  endforeach()
+endforeach()

@@ -1,9 +1,10 @@
 // pack, send, list and inspect --schedule through the binary, as a user runs
-// them. Transfers use a few milliseconds between messages, so each run takes
+// them (its test build, whose hook can fail a send when asked). Transfers use a few milliseconds between messages, so each run takes
 // a few tens of milliseconds of real time.
 
 #include "tests/cli/CliProcess.h"
 #include "tests/support/SmfImageBuilder.h"
+#include "testing/SendFailure.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ constexpr bool kSanitized = false;
 using Bytes = std::vector<std::uint8_t>;
 
 // MIDI hardware must not be reached by accident: the default is "no MIDI system".
-const CCliProcess::Environment kVirtual = {{"MIRELO_MIDI_BACKEND", "virtual"}, {"MIRELO_VIRTUAL_FAIL_SEND", {}}};
+const CCliProcess::Environment kVirtual = {{"MIRELO_MIDI_BACKEND", "virtual"}, {mirelo::midi::SendFailure::kVariable, {}}};
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes)
 {
@@ -244,7 +245,7 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
 {
     const std::filesystem::path dat = pack(12, {"--interval", "1"});
     CCliProcess::Environment env = kVirtual;
-    env["MIRELO_VIRTUAL_FAIL_SEND"] = "5:-10838";
+    env[mirelo::midi::SendFailure::kVariable] = "5:-10838";
     const std::filesystem::path capture = m_dir / "capture.syx";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
     EXPECT_EQ(r.status, 1);
@@ -263,7 +264,7 @@ TEST_F(CliEndToEnd, AFailureAtTheLastMessageNeverShowsAHundred)
 {
     const std::filesystem::path dat = pack(400, {"--interval", "0"});
     CCliProcess::Environment env = kVirtual;
-    env["MIRELO_VIRTUAL_FAIL_SEND"] = "400:-10838";
+    env[mirelo::midi::SendFailure::kVariable] = "400:-10838";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, env);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("send failed at message 400 of 400"), std::string::npos) << r.err;

@@ -11,6 +11,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
+#include "testing/SendFailure.h"
 #include "testing/SimulatedClock.h"
 
 #include <CLI/CLI.hpp>
@@ -113,10 +114,10 @@ protected:
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         const std::filesystem::path capture = m_dir / "capture.syx";
         std::filesystem::remove(capture);
-        using mirelo::midi::VirtualBackend;
-        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {VirtualBackend::kFailSendVariable, {}}};
+        using mirelo::midi::SendFailure;
+        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {SendFailure::kVariable, {}}};
         if (row.failingSend != 0) {
-            env[VirtualBackend::kFailSendVariable] = std::to_string(row.failingSend) + ":-10838";
+            env[SendFailure::kVariable] = std::to_string(row.failingSend) + ":-10838";
         }
         const SCliResult r = CCliProcess::run({"send", m_updateFile.string(), "--capture", capture.string()}, env);
 

@@ -3,17 +3,19 @@
 #include "platform/midi/virtual/VirtualBackend.h"
 #include "platform/midi/MIDIServices.h"
 #include "platform/base/PlainEventLoop.h"
+#include "testing/SendFailure.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 namespace {
 
 using mirelo::midi::PacketListStorage;
+using mirelo::midi::SendFailure;
 using mirelo::midi::VirtualBackend;
 using mirelo::midi::VirtualEndpointProperties;
 using Announce = VirtualBackend::Announce;
@@ -249,31 +251,24 @@ TEST_F(VirtualBackendTest, InjectedInputReachesConnectedPortsOnTheReceiveThread)
     EXPECT_EQ(log.packets.size(), 3u);
 }
 
-// The front ends' test hook, read when a backend is built: anything but
-// "k:status" with k from 1 and a non-zero status fails nothing.
-TEST(VirtualBackendFailSendHook, FailsTheKthSendOfABackendBuiltWhileItIsSet)
+// The test build's failing send: anything but "k:status" with k from 1 and a
+// non-zero status asks for nothing.
+TEST(SendFailure, OnlyKColonANonZeroStatusAsksForAFailure)
 {
     struct SRow {
         const char* value;
         std::size_t failing; // 0: none
         OSStatus status;
     };
-    const Byte clock[] = {0xF8};
-    const PacketListStorage list = PacketListStorage::holding(clock, sizeof clock, 0);
     for (const SRow& row : {SRow{"2:-10838", 2, kMIDIMessageSendErr}, SRow{"1:-50", 1, kParamErr},
                             SRow{"0:-10838", 0, noErr}, SRow{"2:0", 0, noErr}, SRow{"2", 0, noErr},
-                            SRow{"x:-1", 0, noErr}, SRow{"2:-10838 ", 0, noErr}}) {
+                            SRow{"x:-1", 0, noErr}, SRow{"2:-10838 ", 0, noErr}, SRow{"", 0, noErr}}) {
         SCOPED_TRACE(row.value);
-        ::setenv(VirtualBackend::kFailSendVariable, row.value, 1);
-        VirtualBackend backend;
-        ::unsetenv(VirtualBackend::kFailSendVariable);
-        MIDIClientRef client = 0;
-        MIDIPortRef port = 0;
-        ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
-        ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-        const MIDIEndpointRef dest = backend.addDestination({"M", "N", "D"}, {}, Announce::No);
-        for (std::size_t k = 1; k <= 3; ++k) {
-            EXPECT_EQ(backend.send(port, dest, list.list()), k == row.failing ? row.status : noErr) << "send " << k;
+        const std::optional<SendFailure> failure = SendFailure::parse(row.value);
+        ASSERT_EQ(failure.has_value(), row.failing != 0);
+        if (failure) {
+            EXPECT_EQ(failure->sendNumber, row.failing);
+            EXPECT_EQ(failure->status, row.status);
         }
     }
 }

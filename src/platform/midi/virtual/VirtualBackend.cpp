@@ -3,10 +3,6 @@
 #include "platform/base/EventLoop.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
-#include <cstdlib>
-#include <string_view>
 #include <utility>
 
 namespace mirelo::midi {
@@ -45,20 +41,6 @@ std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
         packets.push_back(SentPacket{packet.timeStamp, std::vector<Byte>(bytes.begin(), bytes.end())});
     }
     return packets;
-}
-
-// "k:status", both decimal, k from 1.
-bool parseFailSend(std::string_view value, std::size_t& outIndex, OSStatus& outStatus)
-{
-    const std::size_t colon = value.find(':');
-    if (colon == std::string_view::npos) {
-        return false;
-    }
-    const auto indexEnd = value.data() + colon;
-    const auto first = std::from_chars(value.data(), indexEnd, outIndex);
-    const auto second = std::from_chars(indexEnd + 1, value.data() + value.size(), outStatus);
-    return first.ec == std::errc() && first.ptr == indexEnd && second.ec == std::errc() &&
-           second.ptr == value.data() + value.size() && outIndex > 0 && outStatus != noErr;
 }
 
 // Keeps a list hardware first, each group in the order its endpoints came.
@@ -114,19 +96,7 @@ struct VirtualBackend::State {
     }
 };
 
-VirtualBackend::VirtualBackend() : m_state(std::make_shared<State>())
-{
-    if (const char* value = std::getenv(kFailSendVariable); value != nullptr && *value != '\0') {
-        std::size_t k = 0;
-        OSStatus status = noErr;
-        if (parseFailSend(value, k, status)) {
-            failSend(k, status);
-        } else {
-            std::fprintf(stderr, "%s=\"%s\" is not k:status (k from 1, a non-zero status); ignored\n",
-                         kFailSendVariable, value);
-        }
-    }
-}
+VirtualBackend::VirtualBackend() : m_state(std::make_shared<State>()) {}
 
 VirtualBackend::~VirtualBackend() = default;
 

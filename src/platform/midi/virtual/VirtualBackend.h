@@ -60,11 +60,6 @@ public:
     // (object added/removed, then setup changed), as a hot-plug would.
     enum class Announce { No, Yes };
 
-    // The test hook of the front ends, read when a backend is built:
-    // "k:status" (k from 1, a non-zero status) fails its k-th send with that
-    // status, as failSend(k, status) would.
-    static constexpr const char* kFailSendVariable = "MIRELO_VIRTUAL_FAIL_SEND";
-
     VirtualBackend();
     ~VirtualBackend() override;
     VirtualBackend(const VirtualBackend&) = delete;

@@ -17,7 +17,7 @@
 #include "update/FirmwareSchedule.h"
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
 #include "ZAVController.h"
@@ -88,9 +88,9 @@ std::uint64_t percentile(const std::vector<std::uint64_t>& sorted, double p)
 
 int main()
 {
-    mirelo::midi::VirtualBackend backend;
+    mirelo::midi::ControlledVirtualBackend backend;
     mirelo::midi::setActiveBackend(&backend);
-    backend.addDestination({"Capture", "Capture", "Capture"}, {}, mirelo::midi::VirtualBackend::Announce::No);
+    backend.addDestination({"Capture", "Capture", "Capture"}, {}, mirelo::midi::ControlledVirtualBackend::Announce::No);
     CStartRecordingClock clock(mirelo::platform::clock());
     mirelo::platform::setClock(&clock);
 

@@ -9,11 +9,10 @@
 // Whatever the program stacks on top of it later sees the failure as the
 // device's own.
 
-#include "platform/midi/ForwardingBackend.h"
 #include "platform/midi/MidiBackend.h"
+#include "testing/FailingBackend.h"
 #include "testing/SendFailure.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -49,42 +48,22 @@ std::optional<SendFailure> requestedFailure()
 
 // Read before main, so that a malformed value is reported once, at the start.
 const std::optional<SendFailure> s_failure = requestedFailure();
-// Sends that reached an installed backend, over the whole process.
-std::atomic<std::size_t> s_sends{0};
-
-class FailingBackend final : public mirelo::midi::ForwardingBackend {
-public:
-    using ForwardingBackend::ForwardingBackend;
-
-    OSStatus send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) override
-    {
-        const std::size_t number = s_sends.fetch_add(1, std::memory_order_relaxed) + 1;
-        if (s_failure && number == s_failure->sendNumber) {
-            return s_failure->status;
-        }
-        return ForwardingBackend::send(port, dest, pktlist);
-    }
-};
-
 // The wrapper of the backend installed now; kept after the program goes back
 // to the default backend, until the next one is installed.
-std::unique_ptr<FailingBackend> s_wrapper;
+std::unique_ptr<mirelo::midi::FailingBackend> s_wrapper;
 bool s_installed = false;
 
 } // namespace
 
 void hookedSetActiveBackend(mirelo::midi::MidiBackend* backend)
 {
-    if (backend == nullptr) {
-        s_installed = false;
-        realSetActiveBackend(nullptr);
-        return;
+    // The first backend installed stands for the device; what the program
+    // stacks on it later goes in as it is.
+    const bool first = backend != nullptr && !s_installed;
+    s_installed = backend != nullptr;
+    if (first && s_failure) {
+        s_wrapper = std::make_unique<mirelo::midi::FailingBackend>(*backend, *s_failure);
+        backend = s_wrapper.get();
     }
-    if (s_installed) {
-        realSetActiveBackend(backend); // stacked on the one already wrapped
-        return;
-    }
-    s_installed = true;
-    s_wrapper = std::make_unique<FailingBackend>(*backend);
-    realSetActiveBackend(s_wrapper.get());
+    realSetActiveBackend(backend);
 }

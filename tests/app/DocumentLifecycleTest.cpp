@@ -72,7 +72,7 @@ TEST_F(DocumentLifecycleTest, StartupListsTheDestinationsAndOpensTheFirst)
         m_document.reset();
         documents.closeAllDocuments();
         for (MIDIEndpointRef ref : refs) {
-            m_backend.removeEndpoint(ref, mirelo::midi::VirtualBackend::Announce::No);
+            m_backend.removeEndpoint(ref, mirelo::midi::ControlledVirtualBackend::Announce::No);
         }
     }
 }

@@ -15,7 +15,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
@@ -146,7 +146,7 @@ protected:
     }
 
     MIDIEndpointRef addDestination(const std::optional<std::string>& displayName,
-                                   midi::VirtualBackend::Announce announce = midi::VirtualBackend::Announce::No)
+                                   midi::ControlledVirtualBackend::Announce announce = midi::ControlledVirtualBackend::Announce::No)
     {
         return m_backend.addDestination({"model", displayName.value_or("port"), displayName}, {}, announce);
     }
@@ -215,7 +215,7 @@ protected:
     }
 
     platform::SimulatedClock m_clock;
-    midi::VirtualBackend m_backend;
+    midi::ControlledVirtualBackend m_backend;
     CQtEventLoop m_loop;
     CRecordingAlerts m_alerts;
     std::vector<int> m_terminations;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::test::CDocumentTest;
 
 class OutputSelectionTest : public CDocumentTest {
@@ -26,7 +26,7 @@ protected:
     }
 
     MIDIEndpointRef addPort(const char* name, bool hardware,
-                            VirtualBackend::Announce announce = VirtualBackend::Announce::No)
+                            ControlledVirtualBackend::Announce announce = ControlledVirtualBackend::Announce::No)
     {
         return m_backend.addDestination({"model", name, name, hardware}, {}, announce);
     }
@@ -86,7 +86,7 @@ TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
     const std::vector<SStep> steps = {
         {"an instrument is plugged in: the chosen port stays chosen, the hint stays",
          [&] {
-             keys = addPort("ZAV10 MIDI 1", true, VirtualBackend::Announce::Yes);
+             keys = addPort("ZAV10 MIDI 1", true, ControlledVirtualBackend::Announce::Yes);
              drainEvents();
          },
          1, true},
@@ -94,7 +94,7 @@ TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
         {"the user picks a software port", [&] { pick(2); }, 2, true},
         {"the user picks the instrument again", [&] { pick(0); }, 0, false},
         {"the instrument is unplugged: Midi Through is selected", [&] {
-             m_backend.removeEndpoint(keys, VirtualBackend::Announce::Yes);
+             m_backend.removeEndpoint(keys, ControlledVirtualBackend::Announce::Yes);
              drainEvents();
          }, 0, true},
     };
@@ -128,8 +128,8 @@ TEST_F(OutputSelectionTest, ChosenDeviceIsFoundAgainAfterAnotherComesBeforeIt)
     pick(1);
 
     // The platform's order changes: a new device stands first.
-    m_backend.removeEndpoint(a, VirtualBackend::Announce::No);
-    m_backend.removeEndpoint(b, VirtualBackend::Announce::No);
+    m_backend.removeEndpoint(a, ControlledVirtualBackend::Announce::No);
+    m_backend.removeEndpoint(b, ControlledVirtualBackend::Announce::No);
     addDestination("Keys C");
     addDestination("Synth A");
     const MIDIEndpointRef movedB = addDestination("Synth B");
@@ -149,7 +149,7 @@ TEST_F(OutputSelectionTest, ChosenDeviceRemovedFallsBackToTheFirstThenToNoDevice
     REVArodozDoc& document = openDocument();
     pick(1);
 
-    m_backend.removeEndpoint(b, VirtualBackend::Announce::Yes);
+    m_backend.removeEndpoint(b, ControlledVirtualBackend::Announce::Yes);
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"Synth A"});
     EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
@@ -157,7 +157,7 @@ TEST_F(OutputSelectionTest, ChosenDeviceRemovedFallsBackToTheFirstThenToNoDevice
     EXPECT_EQ(openDestination(), a);
     EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
 
-    m_backend.removeEndpoint(a, VirtualBackend::Announce::Yes);
+    m_backend.removeEndpoint(a, ControlledVirtualBackend::Announce::Yes);
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"No Device"});
     EXPECT_TRUE(document.remembersNoDeviceMark());
@@ -166,7 +166,7 @@ TEST_F(OutputSelectionTest, ChosenDeviceRemovedFallsBackToTheFirstThenToNoDevice
     EXPECT_TRUE(m_alerts.m_shown.empty());
 
     // A device that comes back is opened at once.
-    const MIDIEndpointRef again = addDestination("Synth A", VirtualBackend::Announce::Yes);
+    const MIDIEndpointRef again = addDestination("Synth A", ControlledVirtualBackend::Announce::Yes);
     drainEvents();
     EXPECT_EQ(listTitles(), QStringList{"Synth A"});
     EXPECT_EQ(openDestination(), again);

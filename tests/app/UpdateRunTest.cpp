@@ -27,7 +27,7 @@
 
 namespace {
 
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::test::CDocumentTest;
 using mirelo::test::CSmfImageBuilder;
 using mirelo::test::CWorkerGate;
@@ -334,9 +334,9 @@ TEST_F(UpdateRunTest, SetupChangeDuringARunWaitsForTheRunToEnd)
     document.smfPlay(nullptr);
     ASSERT_TRUE(gate.waitUntilHeld());
     // A new device comes first in the order while the run sends.
-    m_backend.removeEndpoint(m_destination, VirtualBackend::Announce::No);
+    m_backend.removeEndpoint(m_destination, ControlledVirtualBackend::Announce::No);
     addDestination("Keys C");
-    m_destination = addDestination("Synth A", VirtualBackend::Announce::Yes);
+    m_destination = addDestination("Synth A", ControlledVirtualBackend::Announce::Yes);
     drainEvents();
 
     EXPECT_EQ(listTitles(), QStringList{"Synth A"}); // not rebuilt yet

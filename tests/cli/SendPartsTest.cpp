@@ -12,6 +12,8 @@
 
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/FailingBackend.h"
 #include "testing/SimulatedClock.h"
 
 #include <gtest/gtest.h>
@@ -211,8 +213,8 @@ TEST(DestinationChooser, WithoutToOnlyTheOneHardwareDestination)
 
 TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
 {
-    mirelo::midi::VirtualBackend backend;
-    using Announce = mirelo::midi::VirtualBackend::Announce;
+    mirelo::midi::ControlledVirtualBackend backend;
+    using Announce = mirelo::midi::ControlledVirtualBackend::Announce;
     backend.addDestination({"Midi Through", "Midi Through Port-0", "Midi Through Port-0"}, {}, Announce::No);
     backend.addDestination({"ZAV10", "ZAV10 MIDI 1", "ZAV10 MIDI 1", true}, {}, Announce::No);
     backend.addSource({"Midi Through", "Midi Through Port-0", "Midi Through Port-0"}, Announce::No);
@@ -254,8 +256,8 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     CaptureDestination capture(dir / "out.syx");
     std::string error;
     ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
-    mirelo::midi::VirtualBackend& backend = capture.backend();
-    CCountingBackend counting(backend);
+    mirelo::midi::FailingBackend failing(capture.backend(), {3, kMIDIMessageSendErr});
+    CCountingBackend counting(failing);
     ASSERT_EQ(counting.numberOfDestinations(), 1u);
     std::string name;
     ASSERT_EQ(counting.stringProperty(counting.destination(0), kMIDIPropertyDisplayName, &name), noErr);
@@ -280,7 +282,6 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
         const auto list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), stamp);
         return counting.send(port, counting.destination(0), list.list());
     };
-    backend.failSend(3, kMIDIMessageSendErr);
     EXPECT_EQ(sendAt(small, 5'000'000), noErr);
     EXPECT_EQ(sendAt(big, 7'500'000), noErr);
     EXPECT_EQ(sendAt(small, 9'000'000), kMIDIMessageSendErr);

@@ -15,7 +15,7 @@
 
 namespace {
 
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::test::CCoreEnvironment;
 using namespace std::chrono_literals;
 
@@ -213,10 +213,10 @@ TEST_F(ControllerEventsTest, RemovalNotificationPrintsAndChecksHealthOnlyWithACo
     SListener l{1, &m_log, {}};
     m_controller->addListenerCallback(listen, &l);
     const MIDIEndpointRef source =
-        m_env.backend().addSource({"ZAV5", "ZAV5 in", "ZAV5 in"}, VirtualBackend::Announce::No);
-    m_env.backend().addDestination({"ZAV5", "ZAV5 out", "ZAV5 out"}, {}, VirtualBackend::Announce::No);
+        m_env.backend().addSource({"ZAV5", "ZAV5 in", "ZAV5 in"}, ControlledVirtualBackend::Announce::No);
+    m_env.backend().addDestination({"ZAV5", "ZAV5 out", "ZAV5 out"}, {}, ControlledVirtualBackend::Announce::No);
     ASSERT_TRUE(m_controller->openZAV());
-    ASSERT_TRUE(m_env.backend().removeEndpoint(source, VirtualBackend::Announce::No));
+    ASSERT_TRUE(m_env.backend().removeEndpoint(source, ControlledVirtualBackend::Announce::No));
 
     const MIDINotification setupChanged{kMIDIMsgSetupChanged, sizeof(MIDINotification)};
     const MIDINotification removed{kMIDIMsgObjectRemoved, sizeof(MIDINotification)};

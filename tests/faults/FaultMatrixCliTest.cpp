@@ -84,7 +84,7 @@ protected:
 
     void runInProcess(const SFaultRow& row)
     {
-        mirelo::midi::VirtualBackend backend;
+        mirelo::midi::ControlledVirtualBackend backend;
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         CFaultSetup setup(backend, row);

@@ -6,7 +6,7 @@
 #include "tests/faults/FaultTable.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 
 #include <atomic>
 #include <filesystem>
@@ -71,10 +71,10 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
 // the third message arrived.
 class CFaultSetup {
 public:
-    CFaultSetup(midi::VirtualBackend& backend, const SFaultRow& row) : m_backend(backend)
+    CFaultSetup(midi::ControlledVirtualBackend& backend, const SFaultRow& row) : m_backend(backend)
     {
         const EFault fault = row.fault;
-        using Announce = midi::VirtualBackend::Announce;
+        using Announce = midi::ControlledVirtualBackend::Announce;
         midi::VirtualEndpointProperties synth{"Synth model", "Synth", "Synth", fault != EFault::kNoInstrument};
         if (fault == EFault::kDisplayNameUnreadable) {
             synth.displayName.reset();
@@ -145,7 +145,7 @@ public:
     }
 
 private:
-    midi::VirtualBackend& m_backend;
+    midi::ControlledVirtualBackend& m_backend;
     MIDIEndpointRef m_synth = 0;
     MIDIEndpointRef m_decoy = 0;
     std::atomic<int> m_arrived{0};

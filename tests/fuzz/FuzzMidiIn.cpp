@@ -3,7 +3,7 @@
 // and the messages are exactly those a plain reading of the byte stream finds:
 // none lost, none made up, none cut.
 
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/PacketListDecoder.h"
@@ -62,7 +62,7 @@ std::vector<Bytes> expectedMessages(const std::vector<SPacketListImage>& lists)
 }
 
 struct SInput {
-    mirelo::midi::VirtualBackend backend;
+    mirelo::midi::ControlledVirtualBackend backend;
     SReceived received;
     CQORMIDIManager* manager = nullptr;
     SPacketListImage reset = makePacketList({{0xF8}}); // drops a message left open by the last input
@@ -70,7 +70,7 @@ struct SInput {
     SInput()
     {
         mirelo::midi::setActiveBackend(&backend);
-        backend.addSource({"Fuzz", "Fuzz In", "Fuzz In"}, mirelo::midi::VirtualBackend::Announce::No);
+        backend.addSource({"Fuzz", "Fuzz In", "Fuzz In"}, mirelo::midi::ControlledVirtualBackend::Announce::No);
         CQORMIDIManager::initialize(nullptr, nullptr);
         manager = CQORMIDIManager::instance();
         FUZZ_CHECK(manager->openMidiIn(0, onMessage, &received, 512) == noErr);

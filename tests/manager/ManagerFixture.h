@@ -5,7 +5,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/EventLoop.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "platform/base/PlainEventLoop.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
@@ -17,7 +17,7 @@
 
 class CManagerTest : public ::testing::Test {
 protected:
-    using Announce = mirelo::midi::VirtualBackend::Announce;
+    using Announce = mirelo::midi::ControlledVirtualBackend::Announce;
 
     void SetUp() override
     {
@@ -62,7 +62,7 @@ protected:
         return messages;
     }
 
-    mirelo::midi::VirtualBackend m_backend;
+    mirelo::midi::ControlledVirtualBackend m_backend;
     mirelo::platform::PlainEventLoop m_loop;
     mirelo::platform::SimulatedClock m_clock;
 };

@@ -212,14 +212,14 @@ TEST_F(CManagerTest, AFailedDisconnectIsReportedAndThePortDisposedAllTheSame)
 
 struct HealthCase {
     const char* what;
-    std::function<void(mirelo::midi::VirtualBackend&, MIDIEndpointRef in, MIDIEndpointRef out)> change;
+    std::function<void(mirelo::midi::ControlledVirtualBackend&, MIDIEndpointRef in, MIDIEndpointRef out)> change;
     bool inputStays;
     bool outputStays;
 };
 
 TEST_F(CManagerTest, HealthCheckClosesADirectionWhoseEndpointNameIsGone)
 {
-    using Backend = mirelo::midi::VirtualBackend;
+    using Backend = mirelo::midi::ControlledVirtualBackend;
     const std::vector<HealthCase> cases = {
         {"nothing changed", [](Backend&, MIDIEndpointRef, MIDIEndpointRef) {}, true, true},
         {"destination removed",
@@ -250,7 +250,7 @@ TEST_F(CManagerTest, HealthCheckClosesADirectionWhoseEndpointNameIsGone)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        mirelo::midi::VirtualBackend backend;
+        mirelo::midi::ControlledVirtualBackend backend;
         mirelo::midi::setActiveBackend(&backend);
         const MIDIEndpointRef in = backend.addSource({"Model", "In", "In"}, Announce::No);
         const MIDIEndpointRef out = backend.addDestination({"Model", "Out", "Out"}, {}, Announce::No);

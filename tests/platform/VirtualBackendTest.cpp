@@ -1,6 +1,6 @@
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "platform/midi/MIDIServices.h"
 #include "platform/base/PlainEventLoop.h"
 #include "testing/SendFailure.h"
@@ -16,9 +16,9 @@ namespace {
 
 using mirelo::midi::PacketListStorage;
 using mirelo::midi::SendFailure;
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::midi::VirtualEndpointProperties;
-using Announce = VirtualBackend::Announce;
+using Announce = ControlledVirtualBackend::Announce;
 
 class VirtualBackendTest : public ::testing::Test {
 protected:
@@ -40,7 +40,7 @@ protected:
         return client;
     }
 
-    VirtualBackend m_backend;
+    ControlledVirtualBackend m_backend;
     mirelo::platform::PlainEventLoop m_loop;
 };
 

@@ -23,7 +23,7 @@
 
 namespace {
 
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::test::Bytes;
 using mirelo::test::CSmfImageBuilder;
 using namespace std::chrono_literals;
@@ -124,10 +124,10 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
 {
     mirelo::test::CWatchdog watchdog(20s, "the stress run");
     mirelo::test::CCoreEnvironment env;
-    VirtualBackend& backend = env.backend();
-    backend.addDestination({"Other", "Other", "Other"}, {}, VirtualBackend::Announce::No);
+    ControlledVirtualBackend& backend = env.backend();
+    backend.addDestination({"Other", "Other", "Other"}, {}, ControlledVirtualBackend::Announce::No);
     const MIDIEndpointRef output =
-        backend.addDestination({"Stress", kOutputName, kOutputName}, {}, VirtualBackend::Announce::No);
+        backend.addDestination({"Stress", kOutputName, kOutputName}, {}, ControlledVirtualBackend::Announce::No);
     SMainSide main;
     // The worker's first pacing sleep, where it holds no lock.
     std::atomic<bool> firstSleep{true};
@@ -136,7 +136,7 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
             main.waitForRescans(3);
         }
     });
-    const MIDIEndpointRef source = backend.addSource({"Stress", "Stress In", "Stress In"}, VirtualBackend::Announce::No);
+    const MIDIEndpointRef source = backend.addSource({"Stress", "Stress In", "Stress In"}, ControlledVirtualBackend::Announce::No);
 
     CZAVController::initialize();
     CZAVController* controller = CZAVController::instance();
@@ -185,7 +185,7 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
             // Mostly quiet removals followed by a setup change, now and then a
             // loud one as an unplug gives.
             const bool loud = i % 8 == 0;
-            backend.removeEndpoint(hot, loud ? VirtualBackend::Announce::Yes : VirtualBackend::Announce::No);
+            backend.removeEndpoint(hot, loud ? ControlledVirtualBackend::Announce::Yes : ControlledVirtualBackend::Announce::No);
             if (!loud) {
                 backend.notifyClients(kMIDIMsgSetupChanged);
             }

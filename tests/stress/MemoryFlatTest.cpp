@@ -43,7 +43,7 @@ long residentBytes()
 }
 
 struct SProgressProbe {
-    mirelo::midi::VirtualBackend* backend = nullptr;
+    mirelo::midi::ControlledVirtualBackend* backend = nullptr;
     mirelo::platform::SimulatedClock* clock = nullptr;
     std::vector<std::pair<int, long>> samples; // percent, resident bytes
 
@@ -67,7 +67,7 @@ TEST(MemoryFlatTest, ResidentMemoryStaysFlatWhileTwentyThousandMessagesGoOut)
         GTEST_SKIP() << "resident memory means nothing under a sanitizer's shadow memory and quarantine";
     }
     mirelo::test::CCoreEnvironment env;
-    env.backend().addDestination({"Out", "Out", "Out"}, {}, mirelo::midi::VirtualBackend::Announce::No);
+    env.backend().addDestination({"Out", "Out", "Out"}, {}, mirelo::midi::ControlledVirtualBackend::Announce::No);
     CZAVController::initialize();
     ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
 

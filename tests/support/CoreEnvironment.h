@@ -7,7 +7,7 @@
 
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/ControlledVirtualBackend.h"
 #include "platform/base/PlainEventLoop.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
@@ -39,12 +39,12 @@ public:
 
     platform::SimulatedClock& clock() { return m_clock; }
     platform::PlainEventLoop& loop() { return m_loop; }
-    midi::VirtualBackend& backend() { return m_backend; }
+    midi::ControlledVirtualBackend& backend() { return m_backend; }
 
 private:
     platform::SimulatedClock m_clock;
     platform::PlainEventLoop m_loop;
-    midi::VirtualBackend m_backend;
+    midi::ControlledVirtualBackend m_backend;
 };
 
 } // namespace mirelo::test

@@ -17,7 +17,7 @@
 
 namespace {
 
-using mirelo::midi::VirtualBackend;
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::test::Bytes;
 using mirelo::test::CCoreEnvironment;
 using mirelo::test::CSmfImageBuilder;
@@ -39,7 +39,7 @@ class TransferTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, VirtualBackend::Announce::No);
+        m_env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, ControlledVirtualBackend::Announce::No);
         CZAVController::initialize();
         ASSERT_NE(CQORMIDIManager::instance(), nullptr);
         ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
@@ -196,7 +196,7 @@ TEST(TransferClock, StartInsideAMillisecondSleepsOnlyToTheDueMillisecond)
     // land every message 0.3 ms late.
     constexpr std::uint64_t kStart = 5'000'000'000ULL + 300'000;
     CCoreEnvironment env(kStart);
-    env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, VirtualBackend::Announce::No);
+    env.backend().addDestination({"Capture", "Capture", "Capture"}, {}, ControlledVirtualBackend::Announce::No);
     CZAVController::initialize();
     ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
     const Bytes image = CSmfImageBuilder(1000)

@@ -35,9 +35,6 @@ std::optional<std::pair<dev_t, ino_t>> identity(const std::filesystem::path& pat
 CaptureDestination::CaptureDestination(std::filesystem::path syxPath)
     : m_syxPath(std::move(syxPath)), m_csvPath(m_syxPath.string() + ".csv")
 {
-    // The files are the record; keeping every list in memory too would hold
-    // the update twice over.
-    m_backend.setRecording(false);
     m_backend.addDeliveringDestination(
         {"mirelo-updater-cli", kName, kName},
         [this](MIDIEndpointRef, const MIDIPacketList& list) { return receive(list); },

@@ -3,13 +3,14 @@
 #include "platform/base/EventLoop.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <utility>
 
 namespace mirelo::midi {
 namespace {
 
 constexpr MIDIObjectRef kFirstRef = 0x10000;
-constexpr std::size_t kMaxPacketLength = 0xFFFF;
 
 struct Client {
     std::string name;
@@ -32,17 +33,6 @@ struct Endpoint {
     std::shared_ptr<const VirtualBackend::DeliveryHook> hook;
 };
 
-std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
-{
-    std::vector<SentPacket> packets;
-    packets.reserve(list.numPackets);
-    for (const MIDIPacket& packet : packetsOf(list)) {
-        const std::span<const Byte> bytes = packetBytes(packet);
-        packets.push_back(SentPacket{packet.timeStamp, std::vector<Byte>(bytes.begin(), bytes.end())});
-    }
-    return packets;
-}
-
 // Keeps a list hardware first, each group in the order its endpoints came.
 void hardwareFirst(std::vector<Endpoint>& endpoints)
 {
@@ -54,21 +44,11 @@ void hardwareFirst(std::vector<Endpoint>& endpoints)
 
 struct VirtualBackend::State {
     mutable std::mutex mutex;
-    std::condition_variable deliveryDone;
     MIDIObjectRef nextRef = kFirstRef;
     std::map<MIDIClientRef, Client> clients;
     std::map<MIDIPortRef, Port> ports;
     std::vector<Endpoint> sources;
     std::vector<Endpoint> destinations;
-    std::optional<OSStatus> failClientCreate;
-    std::optional<OSStatus> failPortCreate;
-    std::optional<OSStatus> failDisconnect;
-    std::map<std::size_t, OSStatus> failSends; // by 1-based send number
-    std::size_t sends = 0;
-    std::vector<SentPacketList> sent;
-    bool recording = true;
-    std::vector<MIDIEndpointRef> flushes;
-    MIDIPortRef delivering = 0; // port whose read procedure is running now
 
     MIDIObjectRef newRef() { return nextRef++; }
 
@@ -109,9 +89,6 @@ OSStatus VirtualBackend::clientCreate(const std::string& name, MIDINotifyProc no
                                       MIDIClientRef* outClient)
 {
     std::lock_guard lock(m_state->mutex);
-    if (auto failure = std::exchange(m_state->failClientCreate, std::nullopt)) {
-        return *failure;
-    }
     const MIDIClientRef ref = m_state->newRef();
     m_state->clients.emplace(ref, Client{name, notifyProc, notifyRefCon});
     *outClient = ref;
@@ -142,10 +119,6 @@ MIDIPortRef VirtualBackend::createPort(MIDIClientRef client, const std::string& 
                                        void* refCon, bool input, OSStatus* status)
 {
     std::lock_guard lock(m_state->mutex);
-    if (auto failure = std::exchange(m_state->failPortCreate, std::nullopt)) {
-        *status = *failure;
-        return 0;
-    }
     if (m_state->clients.count(client) == 0) {
         *status = kMIDIInvalidClient;
         return 0;
@@ -201,23 +174,13 @@ OSStatus VirtualBackend::portDisconnectSource(MIDIPortRef port, MIDIEndpointRef 
     if (it == m_state->ports.end() || !it->second.input) {
         return kMIDIInvalidPort;
     }
-    if (auto failure = std::exchange(m_state->failDisconnect, std::nullopt)) {
-        return *failure;
-    }
     return it->second.connections.erase(source) ? noErr : kMIDINoConnection;
 }
 
 OSStatus VirtualBackend::portDispose(MIDIPortRef port)
 {
-    const bool onReceiveThread = m_receiver.isReceiveThread();
-    std::unique_lock lock(m_state->mutex);
-    if (m_state->ports.erase(port) == 0) {
-        return kMIDIInvalidPort;
-    }
-    if (!onReceiveThread) {
-        m_state->deliveryDone.wait(lock, [this, port] { return m_state->delivering != port; });
-    }
-    return noErr;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->ports.erase(port) != 0 ? noErr : kMIDIInvalidPort;
 }
 
 ItemCount VirtualBackend::numberOfSources()
@@ -294,36 +257,24 @@ OSStatus VirtualBackend::integerProperty(MIDIObjectRef obj, MIDIPropertyID prope
 OSStatus VirtualBackend::send(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist)
 {
     std::shared_ptr<const DeliveryHook> hook;
-    OSStatus status = noErr;
     {
         std::lock_guard lock(m_state->mutex);
-        const std::size_t number = ++m_state->sends;
         auto portIt = m_state->ports.find(port);
+        if (portIt == m_state->ports.end() || portIt->second.input) {
+            return kMIDIInvalidPort;
+        }
         const Endpoint* destination = m_state->findDestination(dest);
-        if (auto failure = m_state->failSends.find(number); failure != m_state->failSends.end()) {
-            status = failure->second;
-            m_state->failSends.erase(failure);
-        } else if (portIt == m_state->ports.end() || portIt->second.input) {
-            status = kMIDIInvalidPort;
-        } else if (destination == nullptr) {
-            status = kMIDIObjectNotFound;
-        } else {
-            hook = destination->hook;
+        if (destination == nullptr) {
+            return kMIDIObjectNotFound;
         }
-        if (m_state->recording) {
-            m_state->sent.push_back(SentPacketList{port, dest, copyPackets(*pktlist), status});
-        }
+        hook = destination->hook;
     }
-    if (hook && *hook) {
-        status = (*hook)(dest, *pktlist);
-    }
-    return status;
+    return hook && *hook ? (*hook)(dest, *pktlist) : noErr;
 }
 
 OSStatus VirtualBackend::flushOutput(MIDIEndpointRef dest)
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->flushes.push_back(dest);
     return dest == 0 || m_state->findDestination(dest) ? noErr : kMIDIObjectNotFound;
 }
 
@@ -415,135 +366,33 @@ bool VirtualBackend::setProperty(MIDIEndpointRef endpoint, MIDIPropertyID proper
     return false;
 }
 
-void VirtualBackend::failNextClientCreate(OSStatus status)
+std::vector<VirtualBackend::Reader> VirtualBackend::readersOf(MIDIEndpointRef source) const
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->failClientCreate = status;
-}
-
-void VirtualBackend::failNextPortCreate(OSStatus status)
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->failPortCreate = status;
-}
-
-void VirtualBackend::failNextDisconnect(OSStatus status)
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->failDisconnect = status;
-}
-
-void VirtualBackend::failSend(std::size_t k, OSStatus status)
-{
-    if (k == 0) {
-        return;
-    }
-    std::lock_guard lock(m_state->mutex);
-    m_state->failSends[m_state->sends + k] = status;
-}
-
-std::vector<SentPacketList> VirtualBackend::sentLists() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->sent;
-}
-
-std::size_t VirtualBackend::sendCount() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->sends;
-}
-
-void VirtualBackend::clearSent()
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->sent.clear();
-    m_state->flushes.clear();
-}
-
-void VirtualBackend::setRecording(bool record)
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->recording = record;
-}
-
-std::vector<MIDIEndpointRef> VirtualBackend::flushes() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->flushes;
-}
-
-bool VirtualBackend::injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
-                                    MIDITimeStamp timeStamp)
-{
-    std::size_t dataBytes = 0;
-    for (const auto& packet : packets) {
-        if (packet.size() > kMaxPacketLength) {
-            return false;
-        }
-        dataBytes += packet.size();
-    }
-    {
-        std::lock_guard lock(m_state->mutex);
-        if (!m_state->isSource(source)) {
-            return false;
+    std::vector<Reader> readers;
+    for (const auto& [ref, port] : m_state->ports) {
+        if (auto connection = port.connections.find(source); connection != port.connections.end()) {
+            readers.push_back(Reader{ref, port.readProc, port.refCon, connection->second});
         }
     }
-    PacketListStorage storage(PacketListStorage::sizeFor(packets.size(), dataBytes));
-    for (const auto& packet : packets) {
-        // Sized for exactly these packets: every add fits.
-        static_cast<void>(storage.add(timeStamp, packet.data(), packet.size()));
-    }
-    m_receiver.enqueue([this, source, storage = std::move(storage)] { deliver(source, *storage.list()); });
-    return true;
+    return readers;
 }
 
-void VirtualBackend::deliver(MIDIEndpointRef source, const MIDIPacketList& list)
+std::optional<VirtualBackend::Reader> VirtualBackend::readerOf(MIDIPortRef port, MIDIEndpointRef source) const
 {
-    std::vector<MIDIPortRef> targets;
-    {
-        std::lock_guard lock(m_state->mutex);
-        for (const auto& [ref, port] : m_state->ports) {
-            if (port.connections.count(source) != 0) {
-                targets.push_back(ref);
-            }
-        }
+    std::lock_guard lock(m_state->mutex);
+    auto it = m_state->ports.find(port);
+    if (it == m_state->ports.end()) {
+        return std::nullopt;
     }
-    for (MIDIPortRef target : targets) {
-        MIDIReadProc readProc = nullptr;
-        void* refCon = nullptr;
-        void* connRefCon = nullptr;
-        {
-            // Looked up again: the port may have been disposed or disconnected meanwhile.
-            std::lock_guard lock(m_state->mutex);
-            auto it = m_state->ports.find(target);
-            if (it == m_state->ports.end()) {
-                continue;
-            }
-            auto connection = it->second.connections.find(source);
-            if (connection == it->second.connections.end()) {
-                continue;
-            }
-            readProc = it->second.readProc;
-            refCon = it->second.refCon;
-            connRefCon = connection->second;
-            m_state->delivering = target;
-        }
-        readProc(&list, refCon, connRefCon);
-        {
-            std::lock_guard lock(m_state->mutex);
-            m_state->delivering = 0;
-        }
-        m_state->deliveryDone.notify_all();
+    auto connection = it->second.connections.find(source);
+    if (connection == it->second.connections.end()) {
+        return std::nullopt;
     }
+    return Reader{port, it->second.readProc, it->second.refCon, connection->second};
 }
 
-void VirtualBackend::waitForIncoming()
-{
-    m_receiver.waitIdle();
-}
-
-void VirtualBackend::notifyClients(MIDINotificationMessageID messageID)
+void VirtualBackend::announce(MIDINotificationMessageID messageID)
 {
     std::lock_guard lock(m_state->mutex);
     postToClients(messageID);
@@ -576,35 +425,6 @@ void VirtualBackend::postToClients(MIDINotificationMessageID messageID)
             proc(&notification, refCon);
         });
     }
-}
-
-std::size_t VirtualBackend::clientCount() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->clients.size();
-}
-
-std::size_t VirtualBackend::portCount() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->ports.size();
-}
-
-std::vector<std::string> VirtualBackend::clientNames() const
-{
-    std::lock_guard lock(m_state->mutex);
-    std::vector<std::string> names;
-    for (const auto& [ref, client] : m_state->clients) {
-        names.push_back(client.name);
-    }
-    return names;
-}
-
-bool VirtualBackend::isConnected(MIDIPortRef port, MIDIEndpointRef source) const
-{
-    std::lock_guard lock(m_state->mutex);
-    auto it = m_state->ports.find(port);
-    return it != m_state->ports.end() && it->second.connections.count(source) != 0;
 }
 
 } // namespace mirelo::midi

@@ -1,23 +1,18 @@
 #pragma once
-// In-process MIDI endpoints: the backend of the tests and of the CLI's capture
-// destination. Besides the MIDI API it offers a control surface to build a
-// MIDI setup, inject failures, record what was sent and feed input.
+// In-process MIDI endpoints: the backend of MIRELO_MIDI_BACKEND=virtual and
+// of the capture destination, which adds the one destination it writes to.
+// A send to a destination hands the list to that destination's hook; sources
+// can be listed and connected, and nothing feeds them here (the tests'
+// controlled backend, built on this one, does).
 //
-// Threads: every method may be called from any thread. Read procedures run on
-// the backend's receive thread; client notifications are posted to
-// platform::mainLoop() and run when that loop runs; receive hooks run on the
-// thread that called MIDISend, after the send was recorded, with no backend
-// lock held.
+// Threads: every method may be called from any thread. Client notifications
+// are posted to platform::mainLoop() and run when that loop runs; hooks run
+// on the thread that called MIDISend, with no backend lock held.
 
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/VirtualReceiver.h"
 
-#include <condition_variable>
-#include <cstddef>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,20 +29,7 @@ struct VirtualEndpointProperties {
     bool hardware = false;
 };
 
-struct SentPacket {
-    MIDITimeStamp timeStamp;
-    std::vector<Byte> bytes;
-};
-
-// One MIDISend call as the backend saw it, whatever its outcome.
-struct SentPacketList {
-    MIDIPortRef port;
-    MIDIEndpointRef destination;
-    std::vector<SentPacket> packets;
-    OSStatus status; // what MIDISend returned
-};
-
-class VirtualBackend final : public MidiBackend {
+class VirtualBackend : public MidiBackend {
 public:
     // Called for every list sent successfully to the destination it was given
     // with; the list is valid only during the call.
@@ -75,8 +57,6 @@ public:
     OSStatus outputPortCreate(MIDIClientRef client, const std::string& portName, MIDIPortRef* outPort) override;
     OSStatus portConnectSource(MIDIPortRef port, MIDIEndpointRef source, void* connRefCon) override;
     OSStatus portDisconnectSource(MIDIPortRef port, MIDIEndpointRef source) override;
-    // Waits for a read procedure of the port that is running on the receive
-    // thread (unless called from it), so none runs after this returns.
     OSStatus portDispose(MIDIPortRef port) override;
     ItemCount numberOfSources() override;
     MIDIEndpointRef source(ItemCount index) override;
@@ -99,51 +79,29 @@ public:
     // Changes one string property; nullopt makes it unreadable.
     bool setProperty(MIDIEndpointRef endpoint, MIDIPropertyID propertyID, std::optional<std::string> value);
 
-    // --- failures ---
-    void failNextClientCreate(OSStatus status);
-    void failNextPortCreate(OSStatus status); // input or output
-    void failNextDisconnect(OSStatus status);
-    // The k-th MIDISend from now (1 = the next one) returns the status and
-    // delivers nothing. Several may be pending.
-    void failSend(std::size_t k, OSStatus status);
-
-    // --- recordings ---
-    std::vector<SentPacketList> sentLists() const;
-    std::size_t sendCount() const; // MIDISend calls so far, failed ones included
-    void clearSent();
-    // Off: sends are no longer kept (a long capture would hold the update twice).
-    void setRecording(bool record);
-    std::vector<MIDIEndpointRef> flushes() const; // MIDIFlushOutput arguments, in order
-
-    // --- input ---
-    // Queues one packet list (one packet per entry, all with the timestamp)
-    // for delivery on the receive thread to every input port connected to the
-    // source. False when the source is unknown or a packet is over 65535 bytes.
-    [[nodiscard]] bool injectIncoming(MIDIEndpointRef source, const std::vector<std::vector<Byte>>& packets,
-                                      MIDITimeStamp timeStamp = 0);
-    // Blocks until every injected list has been delivered.
-    void waitForIncoming();
-
-    // --- notifications ---
+protected:
+    // An input port's read procedure, with the contexts it is called with.
+    struct Reader {
+        MIDIPortRef port;
+        MIDIReadProc readProc;
+        void* refCon;
+        void* connRefCon;
+    };
+    // The input ports connected to the source now, and one of them if it
+    // still is: what a backend that feeds sources delivers to.
+    std::vector<Reader> readersOf(MIDIEndpointRef source) const;
+    std::optional<Reader> readerOf(MIDIPortRef port, MIDIEndpointRef source) const;
     // Posts the notification to every live client through the main loop.
-    void notifyClients(MIDINotificationMessageID messageID);
-
-    // --- inspection ---
-    std::size_t clientCount() const;
-    std::size_t portCount() const;
-    std::vector<std::string> clientNames() const;
-    bool isConnected(MIDIPortRef port, MIDIEndpointRef source) const;
+    void announce(MIDINotificationMessageID messageID);
 
 private:
     struct State;
 
     MIDIPortRef createPort(MIDIClientRef client, const std::string& portName, MIDIReadProc readProc, void* refCon,
                            bool input, OSStatus* status);
-    void deliver(MIDIEndpointRef source, const MIDIPacketList& list);
     void postToClients(MIDINotificationMessageID messageID); // m_state->mutex held
 
     std::shared_ptr<State> m_state; // shared with notification tasks, which may outlive us
-    VirtualReceiver m_receiver;
 };
 
 } // namespace mirelo::midi

@@ -17,7 +17,7 @@
 #include "update/FirmwareSchedule.h"
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
 #include "ZAVController.h"

@@ -15,7 +15,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"

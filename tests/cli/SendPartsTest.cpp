@@ -12,7 +12,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "testing/FailingBackend.h"
 #include "testing/SimulatedClock.h"
 

@@ -6,7 +6,7 @@
 #include "tests/faults/FaultTable.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 
 #include <atomic>
 #include <filesystem>

@@ -3,7 +3,7 @@
 // and the messages are exactly those a plain reading of the byte stream finds:
 // none lost, none made up, none cut.
 
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/PacketListDecoder.h"

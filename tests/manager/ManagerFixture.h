@@ -5,7 +5,7 @@
 
 #include "platform/base/Clock.h"
 #include "platform/base/EventLoop.h"
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "platform/base/PlainEventLoop.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"

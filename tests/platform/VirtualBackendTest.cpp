@@ -1,6 +1,6 @@
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 #include "platform/midi/MIDIServices.h"
 #include "platform/base/PlainEventLoop.h"
 #include "testing/SendFailure.h"

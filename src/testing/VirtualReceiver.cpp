@@ -1,4 +1,4 @@
-#include "platform/midi/virtual/VirtualReceiver.h"
+#include "testing/VirtualReceiver.h"
 
 #include <utility>
 

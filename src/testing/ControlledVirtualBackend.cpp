@@ -1,4 +1,4 @@
-#include "platform/midi/virtual/ControlledVirtualBackend.h"
+#include "testing/ControlledVirtualBackend.h"
 
 #include <utility>
 

@@ -9,7 +9,7 @@
 // holds here too.
 
 #include "platform/midi/virtual/VirtualBackend.h"
-#include "platform/midi/virtual/VirtualReceiver.h"
+#include "testing/VirtualReceiver.h"
 
 #include <condition_variable>
 #include <cstddef>

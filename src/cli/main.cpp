@@ -12,6 +12,7 @@
 
 #include "cli/Command.h"
 #include "cli/ExitStatus.h"
+#include "cli/HelpFormatter.h"
 #include "cli/InspectCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/PackCommand.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv)
                  "mirelo-updater-cli"};
     app.set_version_flag("--version", std::string("mirelo-updater-cli ") + MIRELO_VERSION);
     app.require_subcommand(1);
+    // Before the commands are attached: each takes its formatter from here.
+    app.formatter(std::make_shared<CHelpFormatter>());
     // The manual page is made from this text: its "Exit status:" and
     // "Environment:" blocks become the page's sections of those names.
     app.footer("Exit status:\n"

@@ -60,6 +60,13 @@ foreach(command inspect pack send list)
     message(FATAL_ERROR "mirelo-updater-cli(1) has no command ${command}")
   endif()
 endforeach()
+# The option parser's own words stay out: its markers, and a type name after a
+# positional's name ("FILE TEXT REQUIRED").
+string(REGEX MATCH "[^\n]*(REQUIRED|Excludes:|Needs:|\\\\fB[A-Z_.]+\\\\fR \\\\fI(TEXT|INT|UINT|FLOAT))[^\n]*"
+       leftover "${page_mirelo-updater-cli}")
+if(leftover)
+  message(FATAL_ERROR "mirelo-updater-cli(1) holds the option parser's words: ${leftover}")
+endif()
 
 if(HAVE_APP)
   page_text(mirelo-updater page_mirelo-updater)

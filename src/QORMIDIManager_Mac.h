@@ -48,7 +48,10 @@ public:
     bool isStartedMidiOut() const;
 
     // Closes a direction whose endpoint is gone: no endpoint of that kind
-    // carries its name any more, or its own name can no longer be read.
+    // carries its name any more, or its own name can no longer be read. Only
+    // the controller's healthCheck calls it, and nothing in the program calls
+    // that (see CZAVController), so an output stays open to a removed device
+    // and its sends fail with the backend's status.
     void healthCheck();
 
     OSStatus sendShortMessage(int channel, int status, int data1, int data2);

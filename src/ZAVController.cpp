@@ -76,6 +76,8 @@ void CZAVController::initialize()
     if (s_instance != nullptr) {
         return;
     }
+    // The context is null because the controller does not exist yet, and it
+    // stays so: the procedure never reaches healthCheck in the program.
     CQORMIDIManager::initialize(MIDINotifyProc, nullptr);
     s_instance = new CZAVController();
 }
@@ -133,6 +135,8 @@ void CZAVController::MIDINotifyProc(const MIDINotification* message, void* refCo
         return;
     }
     std::fprintf(stderr, "%s\n", "A MIDI Device removed!");
+    // Null as start-up registers it; only a caller that hands the controller
+    // in gets the health check.
     if (refCon != nullptr) {
         static_cast<CZAVController*>(refCon)->healthCheck();
     }
@@ -242,7 +246,8 @@ void CZAVController::openZAVForUpdate()
     if (!openZAV()) {
         throw mstd::CGenericException(kErrInstrumentNotOpened, 0, "");
     }
-    // Give a running instrument the time to show its heartbeat.
+    // Give a running instrument the time to show its heartbeat. Nothing
+    // records one, so the check after the wait never throws.
     const timespec oneSecond{1, 0};
     platformNanosleep(&oneSecond);
     if (m_lastHeartbeat != 0) {
@@ -322,6 +327,8 @@ void CZAVController::doTimerFunc()
             handToListeners(event.event, event.param1, event.param2);
         }
     }
+    // Unreachable while nothing records a heartbeat: the tick goes on to
+    // report that there is none.
     if (m_lastHeartbeat != 0) {
         const std::int64_t now = platformTime();
         if (now - m_lastHeartbeat < kHeartbeatTimeoutSeconds) {

@@ -1,8 +1,17 @@
 #pragma once
 // The process-wide controller of the instrument. It brings the MIDI manager
-// into being and takes it down, finds the instrument among the endpoints by
-// its model name, watches for a heartbeat on a 50 ms timer of the main loop,
-// hands controller events to listeners, and sends firmware updates.
+// into being and takes it down, sends firmware updates, and runs a 50 ms
+// timer on the main loop that hands queued events to the listeners.
+//
+// The front ends use initialize, instance, terminate and updateFirmware. The
+// rest is fixed surface that they do not call: finding and opening the
+// instrument by its model name, the listeners, and a heartbeat watch that
+// never sees a heartbeat, because nothing records one. So every tick reports
+// kEventNoHeartbeat, kEventHeartbeatLost comes only from healthCheck, and
+// openZAVForUpdate never throws 1002. healthCheck runs only when called: the
+// notification procedure would call it for a removed device, but start-up
+// registers that procedure with a null context (the controller does not
+// exist yet), so a removal is only reported on standard error.
 
 #include <atomic>
 #include <cstdint>
@@ -75,11 +84,17 @@ public:
     void closeZAV();
     void openMidiIn(int sourceIndex);
     void openMidiOut(int destinationIndex);
-    // Returns with the instrument open and showing no heartbeat, or throws
-    // mstd::CGenericException: 1000 not found, 1002 heartbeat seen.
+    // Returns with the instrument open after a one-second wait, or throws
+    // mstd::CGenericException 1000 when it is not found. (1002, a heartbeat
+    // seen during the wait, cannot happen: none is ever recorded.)
     void openZAVForUpdate();
+    // Closes the input and output of endpoints that are gone; with the input
+    // closed, reports kEventHeartbeatLost to the listeners at once.
     void healthCheck();
+    // One tick: the queued events, then kEventNoHeartbeat (the heartbeat-lost
+    // branch waits for a heartbeat that is never recorded).
     void doTimerFunc();
+    // Input is ignored: these record nothing, and checkHeartbeat stays false.
     void handleMIDIIn(const Byte* data, std::uint32_t length);
     bool checkHeartbeat() const;
     bool receiveHeartbeatMessage(const Byte* data, std::uint32_t length);
@@ -109,7 +124,7 @@ private:
     void handToListeners(EQOREventID event, int param1, int param2);
 
     std::vector<std::pair<ListenerCallback, void*>> m_listeners;
-    std::int64_t m_lastHeartbeat = 0;
+    std::int64_t m_lastHeartbeat = 0; // set back to 0 in places, never set otherwise
     EventLoopTimerRef m_timer = nullptr;
     MPCriticalRegionID m_criticalRegion = nullptr;
     std::deque<QOREvent> m_eventQueue;

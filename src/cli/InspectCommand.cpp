@@ -7,6 +7,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ScheduleLoader.h"
 #include "update/FirmwareSchedule.h"
+#include "update/FirmwareVersion.h"
 #include "SMF/SMF.h"
 
 #include "platform/base/WholeFile.h"
@@ -113,6 +114,9 @@ void CInspectCommand::printSummary(const CSMF& inSmf, std::ostream& out) const
             << ", sysex bytes " << sysExBytes << '\n';
     }
     out << "set tempo events in track 0: " << tempoEvents << '\n';
+    if (const std::optional<SFirmwareVersion> version = CFirmwareVersion::ofFile(inSmf)) {
+        out << "firmware version: " << version->text() << '\n';
+    }
 }
 
 void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const

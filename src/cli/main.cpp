@@ -12,6 +12,8 @@
 
 #include "cli/Command.h"
 #include "cli/ExitStatus.h"
+#include "cli/HistoryCommand.h"
+#include "cli/IdentifyCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/PackCommand.h"
@@ -26,6 +28,8 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
     commands.push_back(std::make_unique<CPackCommand>());
     commands.push_back(std::make_unique<CSendCommand>());
     commands.push_back(std::make_unique<CListCommand>());
+    commands.push_back(std::make_unique<CIdentifyCommand>());
+    commands.push_back(std::make_unique<CHistoryCommand>());
     return commands;
 }
 
@@ -52,6 +56,7 @@ int main(int argc, char** argv)
                "written\n"
                "  2  usage error, or a refused input file\n"
                "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
+               "  4  identify: the instrument did not answer, or has no input to answer on\n"
                "  129, 130, 143  send was interrupted by SIGHUP, SIGINT or SIGTERM after the message in flight\n"
                "\n"
                "Environment:\n"
@@ -62,6 +67,11 @@ int main(int argc, char** argv)
                "  MIRELO_ALSA_DEBUG    when set, libasound's own error lines are printed too\n"
                "  MIRELO_VIRTUAL_FAIL_SEND  k:status, for tests: the k-th send of the virtual backend fails "
                "with that status\n"
+               "  MIRELO_VIRTUAL_INSTRUMENT  silent, echo or hex bytes, for tests: the virtual backend gets a "
+               "hardware \"Virtual Instrument\" that never answers, sends back all it receives, or answers "
+               "each identity request with the bytes\n"
+               "  XDG_STATE_HOME  the record of updates is $XDG_STATE_HOME/mirelo-updater/runs.jsonl (default "
+               "~/.local/state/mirelo-updater/runs.jsonl)\n"
                "\n"
                "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 

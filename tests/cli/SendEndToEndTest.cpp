@@ -570,14 +570,14 @@ TEST_F(CliEndToEnd, WithoutAMidiSystemListAndSendSaySoAndNameCapture)
 
 TEST_F(CliEndToEnd, EverySubcommandExplainsItself)
 {
-    for (const char* command : {"send", "list", "pack", "inspect"}) {
+    for (const char* command : {"send", "list", "pack", "inspect", "identify", "history"}) {
         const SCliResult r = CCliProcess::run({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;
     }
     const SCliResult r = CCliProcess::run({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"send", "list", "pack", "inspect"}) {
+    for (const char* command : {"send", "list", "pack", "inspect", "identify", "history"}) {
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/midi/alsa/AlsaBackend.h"
 #include "platform/midi/virtual/VirtualBackend.h"
+#include "platform/midi/virtual/VirtualInstrument.h"
 
 #include <atomic>
 #include <cstdio>
@@ -69,7 +70,10 @@ void setActiveBackend(MidiBackend* backend)
 std::unique_ptr<MidiBackend> makeBackend(const std::string& name)
 {
     if (name == "virtual") {
-        return std::make_unique<VirtualBackend>();
+        auto backend = std::make_unique<VirtualBackend>();
+        // Not in a capture destination's own backend: only the front ends' MIDI system has instruments.
+        VirtualInstrument::addFromEnvironment(*backend);
+        return backend;
     }
     if (name == "alsa") {
         return makeAlsaBackend();

@@ -84,3 +84,11 @@ write("fuzz_strings", "escapes.json",
 write("fuzz_strings", "faults.json",
       b'{"a": "1", "n": 2, "o": {"x": [1, {}]}, "k": "1", "k": "2", "c": "\xc0\xaf"}\n/* open')
 write("fuzz_strings", "bom_nul.json", b'\xef\xbb\xbf{"k": "\\u0000", "": "empty key"}\n')
+
+# --- fuzz_identity: Identity Replies well formed and not, our own request
+REPLY = bytes([0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x4D, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7])
+write("fuzz_identity", "reply.bin", REPLY)
+write("fuzz_identity", "extended_reply.bin",
+      bytes([0xF0, 0x7E, 0x10, 0x06, 0x02, 0x00, 0x20, 0x33, 0x01, 0x02, 0x7F, 0x7F, 0x00, 0x01, 0x02, 0x03, 0xF7]))
+write("fuzz_identity", "request.bin", bytes([0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7]))
+write("fuzz_identity", "short_reply.bin", REPLY[:-2] + b"\xf7")

@@ -10,6 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <chrono>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -52,9 +55,11 @@ std::string noSingleInstrument(const std::vector<SEndpointInfo>& destinations, b
     return message;
 }
 
-std::string silenceText(const std::string& label, const SIdentityAnswer& answer)
+std::string silenceText(const std::string& label, const SIdentityAnswer& answer, double waitSeconds)
 {
-    std::string text = "\"" + label + "\" did not answer within 1 s";
+    std::ostringstream within;
+    within << std::max(waitSeconds, 1.0);
+    std::string text = "\"" + label + "\" did not answer within " + within.str() + " s";
     if (answer.heardOwnRequest) {
         return text + ": it sent our own request back, so it loops its output to its input (as Midi Through "
                       "does) and is not an instrument";
@@ -103,12 +108,17 @@ CLI::App* CIdentifyCommand::attach(CLI::App& inApp)
                     "The destination to ask: its index in `list`, its display name, or a case-insensitive prefix "
                     "of exactly one display name. Without --to, the one hardware destination (as for send)")
         ->option_text("INDEX|NAME");
+    cmd->add_option("--wait", m_waitSeconds,
+                    "Ask again until the instrument answers, for up to SECONDS, following it by name while it "
+                    "goes away and comes back (as an instrument restarting after an update does)")
+        ->option_text("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0));
     cmd->add_flag("--json", m_json,
                   "One JSON object: destination, answered, and device_id, manufacturer, family, model, firmware "
                   "and revision (the four version bytes), or reason (no answer, loop-back, no input)");
     cmd->footer("Exit status: 0 the instrument answered, 1 the request could not be sent or its answer read, 2 "
-                "usage, 3 no MIDI system or no such destination, 4 it did not answer (or has no input to answer "
-                "on).");
+                "usage, 3 no MIDI system or no such destination (or, with --wait, it went away and did not come "
+                "back), 4 it did not answer (or has no input to answer on).");
     return cmd;
 }
 
@@ -119,12 +129,17 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
         return cli_exit::kNoMidi;
     }
     const std::vector<SEndpointInfo> destinations = CMidiEndpoints::destinations();
-    if (destinations.empty()) {
-        err << "identify: there is no MIDI destination to ask; " << kSeeList << ".\n";
-        return cli_exit::kNoMidi;
-    }
     const CDestinationChooser chooser(destinations);
-    const CDestinationChooser::SChoice choice = m_to ? chooser.choose(*m_to) : chooser.chooseInstrument();
+    const CDestinationChooser::SChoice choice =
+        destinations.empty() ? CDestinationChooser::SChoice{CDestinationChooser::EOutcome::kNoMatch, 0, {}}
+        : m_to               ? chooser.choose(*m_to)
+                             : chooser.chooseInstrument();
+    const bool waitForIt = m_waitSeconds > 0 && m_to && choice.outcome == CDestinationChooser::EOutcome::kNoMatch;
+    if (waitForIt) {
+        // Named exactly and not there now: it may be restarting, so it is waited for.
+        CManagerScope scope;
+        return report(out, err, *m_to, CIdentityInquiry::askUntil(scope.manager(), *m_to, waitSpan()));
+    }
     switch (choice.outcome) {
     case CDestinationChooser::EOutcome::kChosen:
         break;
@@ -135,7 +150,11 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
             << "\n";
         return cli_exit::kNoMidi;
     default:
-        err << "identify: " << choice.message << "\n";
+        if (destinations.empty()) {
+            err << "identify: there is no MIDI destination to ask; " << kSeeList << ".\n";
+        } else {
+            err << "identify: " << choice.message << "\n";
+        }
         return choice.outcome == CDestinationChooser::EOutcome::kSeveralMatches ? cli_exit::kBadInput
                                                                                  : cli_exit::kNoMidi;
     }
@@ -154,6 +173,10 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
     }
 
     CManagerScope scope;
+    const std::string& displayName = destinations[index].displayName;
+    if (m_waitSeconds > 0 && !displayName.empty()) {
+        return report(out, err, label, CIdentityInquiry::askUntil(scope.manager(), displayName, waitSpan()));
+    }
     if (const OSStatus status = scope.manager().openMidiOut(index); status != noErr) {
         err << "identify: cannot open \"" << label << "\": status " << CStatusText::name(status) << ": "
             << CStatusText::meaning(status) << "\n";
@@ -166,8 +189,17 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
         err << "identify: \"" << label << "\" went away before it could be asked; " << kSeeList << ".\n";
         return cli_exit::kNoMidi;
     }
+    return report(out, err, label, CIdentityInquiry::ask(scope.manager(), *source));
+}
 
-    const SIdentityAnswer answer = CIdentityInquiry::ask(scope.manager(), *source);
+std::chrono::nanoseconds CIdentifyCommand::waitSpan() const
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(m_waitSeconds));
+}
+
+int CIdentifyCommand::report(std::ostream& out, std::ostream& err, const std::string& label,
+                             const SIdentityAnswer& answer) const
+{
     switch (answer.outcome) {
     case SIdentityAnswer::EOutcome::kAnswered:
         if (m_json) {
@@ -184,11 +216,17 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
             << label << "\": status " << CStatusText::name(answer.status) << ": "
             << CStatusText::meaning(answer.status) << "\n";
         return cli_exit::kFailed;
-    default:
-        if (m_json) {
-            printJson(out, label, answer, answer.heardOwnRequest ? "loop-back" : "no answer");
-        }
-        err << "identify: " << silenceText(label, answer) << "\n";
-        return cli_exit::kNoAnswer;
+    case SIdentityAnswer::EOutcome::kGone:
+        err << "identify: no destination called \"" << label << "\" came within " << m_waitSeconds << " s; "
+            << kSeeList << ".\n";
+        return cli_exit::kNoMidi;
+    case SIdentityAnswer::EOutcome::kNoInput:
+    case SIdentityAnswer::EOutcome::kNoAnswer:
+        break;
     }
+    if (m_json) {
+        printJson(out, label, answer, answer.heardOwnRequest ? "loop-back" : "no answer");
+    }
+    err << "identify: " << silenceText(label, answer, m_waitSeconds) << "\n";
+    return cli_exit::kNoAnswer;
 }

@@ -43,6 +43,10 @@ TEST(IdentifyEndToEnd, ShowsTheAnswerOrSaysThereWasNone)
          R"("family":"0x004D","model":"0x0001","firmware":"1.1","revision":[1,1,0,0]})"
          "\n",
          ""},
+        {kReply, {"identify", "--wait", "5"}, 0,
+         "instrument: \"Virtual Instrument\"\nmanufacturer: 0x7D\nfamily: 0x004D\nmodel: 0x0001\nfirmware: 1.1\n"
+         "device ID: 0x00\n",
+         ""},
         {"silent", {"identify"}, 4, "", "identify: \"Virtual Instrument\" did not answer within 1 s (many"},
         {"echo", {"identify", "--json"}, 4,
          R"({"destination":"Virtual Instrument","answered":false,"reason":"loop-back"})"
@@ -50,6 +54,8 @@ TEST(IdentifyEndToEnd, ShowsTheAnswerOrSaysThereWasNone)
          "it sent our own request back, so it loops its output to its input"},
         {"F0 7E 00 06 02 7D F7", {"identify"}, 4, "", "it sent 1 other SysEx message, none of them an answer"},
         {kReply, {"identify", "--to", "Nothing"}, 3, "", "--to Nothing: no destination is called \"Nothing\""},
+        {kReply, {"identify", "--to", "Nothing", "--wait", "0.5"}, 3, "",
+         "no destination called \"Nothing\" came within 0.5 s"},
         {nullptr, {"identify"}, 3, "", "identify: there is no MIDI destination to ask"},
     };
     for (const SRow& row : rows) {

@@ -58,7 +58,7 @@ check "mirelo-updater-cli s" "send"
 check "mirelo-updater-cli --v" "--version"
 check "mirelo-updater-cli send --" "--capture --help --to"
 check "mirelo-updater-cli list --j" "--json"
-check "mirelo-updater-cli identify --" "--help --json --to"
+check "mirelo-updater-cli identify --" "--help --json --to --wait"
 check "mirelo-updater-cli identify --to Mi" 'Midi\ Through\ Port-0'
 check "mirelo-updater-cli history --" "--help --json --last"
 check "mirelo-updater-cli pack --i" "--interval"

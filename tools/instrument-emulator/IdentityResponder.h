@@ -4,8 +4,8 @@
 // by its device ID or to all (7F), and gives the Identity Reply to send back:
 //   F0 7E <device> 06 02 <manufacturer> <family LSB MSB> <model LSB MSB>
 //   <revision: 4 bytes> F7
-// Written from the MIDI specification on its own, so that the updater's
-// reading of replies is checked against a second hand.
+// Written apart from the updater's reader of replies, from the message layout
+// alone, so that each is checked against a second hand.
 
 #include <array>
 #include <cstdint>

@@ -77,7 +77,9 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
 
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+    // The bar counts a message once it has gone, as the count beside it does,
+    // and is full only once the run has ended with every message sent.
+    EXPECT_EQ(m_barValues, (std::vector<int>{50, 75, 99, 100}));
     EXPECT_EQ(messagesSent(), kMessages);
     // Said in the window, not in a modal: the run's count, bytes, time and device.
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
@@ -92,7 +94,7 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     m_barValues.clear();
     document.form()->m_btnPlay->click();
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_EQ(m_barValues, (std::vector<int>{50, 75, 99, 100}));
 }
 
 TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
@@ -102,14 +104,15 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
 
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, std::vector<int>{25});
-    EXPECT_EQ(document.form()->m_progress->value(), 25);
+    EXPECT_EQ(m_barValues, std::vector<int>{50});
+    EXPECT_EQ(document.form()->m_progress->value(), 50);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     ASSERT_TRUE(m_alerts.m_shown[0].description());
-    // The first sentence, then the cause in the tool's words, then what it means.
+    // What happened, where, the cause in plain words with the status after
+    // them, in the tool's words; then what it means.
     EXPECT_EQ(*m_alerts.m_shown[0].description(),
-              "The update did not complete. It stopped at message 3 of 4: status -10838 kMIDIMessageSendErr: "
-              "the message could not be sent. The instrument must be updated again.");
+              "The update did not complete: send failed at message 3 of 4: the message could not be sent (status "
+              "-10838 kMIDIMessageSendErr); the instrument must be updated again.");
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
 
     // Failing at the first message, the instrument still holds its old firmware: said so.
@@ -118,7 +121,7 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("Nothing was sent to the instrument."));
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("; nothing was sent to the instrument."));
     EXPECT_FALSE(m_alerts.m_shown[0].description()->contains("updated again"));
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
@@ -165,10 +168,10 @@ TEST_F(UpdateRunTest, OnlyTheEndOfASuccessfulRunFillsTheBar)
 
     document.smfPlay(nullptr);
     const QDeadlineTimer deadline(kWaitMs);
-    while (REVArodozDoc::liveRunCount() != 0 && !deadline.hasExpired()) {
+    while (document.runIsLive() && !deadline.hasExpired()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_EQ(REVArodozDoc::liveRunCount(), 0);
+    ASSERT_FALSE(document.runIsLive());
     EXPECT_TRUE(document.smfIsRunning()) << "the end-of-run step has not run yet";
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_GE(m_barValues.size(), 2u);
@@ -188,17 +191,16 @@ TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCau
     mirelo::midi::setActiveBackend(&capture.backend());
     // Everything that reaches the capture goes before it does.
     const std::unique_ptr<void, std::function<void(void*)>> closeFirst(this, [this](void*) {
-        REVArodozDoc::setFailureDetail({});
         m_document.reset();
         m_documents.reset();
         CZAVController::terminate();
         mirelo::midi::setActiveBackend(nullptr);
     });
-    REVArodozDoc::setFailureDetail([&capture]() -> std::optional<QString> {
-        const auto failure = capture.failure();
-        return failure ? std::optional<QString>(QString::fromStdString("capture: " + *failure)) : std::nullopt;
-    });
     REVArodozDoc& document = openDocument();
+    document.setFailureDetail([&capture]() -> std::optional<std::string> {
+        const auto failure = capture.failure();
+        return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
+    });
 
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
@@ -212,9 +214,9 @@ TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCau
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     const QString alert = *m_alerts.m_shown[0].description();
-    EXPECT_TRUE(alert.contains("It stopped at message 1 of 4: status -10838")) << alert.toStdString();
-    EXPECT_TRUE(alert.contains("(capture: " + QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
-                               " was removed while the capture was written)"))
+    EXPECT_TRUE(alert.contains("send failed at message 1 of 4: capture: " +
+                               QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
+                               " was removed while the capture was written (status -10838"))
         << alert.toStdString();
 }
 
@@ -232,7 +234,7 @@ TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
     document.smfRewind(nullptr);
     document.smfStop(nullptr);
     EXPECT_TRUE(document.smfIsRunning());
-    EXPECT_EQ(REVArodozDoc::liveRunCount(), 1);
+    EXPECT_TRUE(document.runIsLive());
     EXPECT_EQ(document.form()->m_txtStatus->text(), "");
     // Stop still does nothing to a run, and says so rather than seem to work.
     document.form()->m_btnStop->click();
@@ -445,7 +447,7 @@ TEST_F(UpdateRunTest, TransportControlsChangeNothingWhileIdle)
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_EQ(document.smfLocate(12.0), noErr);
-    EXPECT_EQ(REVArodozDoc::liveRunCount(), 0);
+    EXPECT_FALSE(document.runIsLive());
 }
 
 } // namespace

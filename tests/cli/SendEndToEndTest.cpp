@@ -248,8 +248,10 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
     const std::filesystem::path capture = m_dir / "capture.syx";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("send failed at message 5 of 12: status -10838 kMIDIMessageSendErr: "), std::string::npos)
+    // The cause in plain words, the status after them.
+    EXPECT_NE(r.err.find("send failed at message 5 of 12: The update data could not be sent"), std::string::npos)
         << r.err;
+    EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("4 of 12 messages"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     const Bytes firstFour = sampleSyx(4);

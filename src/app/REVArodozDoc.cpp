@@ -144,9 +144,18 @@ void REVArodozDoc::makeWindowControllers()
     // Every way of closing asks first while a run goes: the window's close
     // button, Ctrl+W, Ctrl+Q and the desktop session ending.
     m_window->setCloseGuard([this] { return mayClose(); });
-    for (const QKeySequence::StandardKey key : {QKeySequence::Close, QKeySequence::Quit}) {
+    // The platform's keys for closing and quitting, and Ctrl+W and Ctrl+Q
+    // wherever it has others (or none: some know no key for quitting).
+    const std::pair<QKeySequence::StandardKey, QKeySequence> closingKeys[] = {
+        {QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
+    for (const auto& [standard, usual] : closingKeys) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+        if (!keys.contains(usual)) {
+            keys.append(usual);
+        }
         auto* action = new QAction(m_window.get());
-        action->setShortcut(key);
+        action->setShortcuts(keys);
         connect(action, &QAction::triggered, this, [this] { requestClose(); });
         m_window->addAction(action);
     }

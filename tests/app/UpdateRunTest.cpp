@@ -3,6 +3,7 @@
 // elapsed time and the other transport controls.
 
 #include "tests/app/DocumentTestEnvironment.h"
+#include "tests/cli/CliProcess.h"
 #include "app/DocumentWindow.h"
 
 #include "platform/midi/virtual/CaptureDestination.h"
@@ -22,8 +23,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <regex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -266,9 +268,9 @@ protected:
         if (GetParam().how == EClose::kWindowButton) {
             return document.window()->close();
         }
-        const QKeySequence key(GetParam().how == EClose::kCtrlW ? QKeySequence::Close : QKeySequence::Quit);
+        const QKeySequence key(GetParam().how == EClose::kCtrlW ? Qt::CTRL | Qt::Key_W : Qt::CTRL | Qt::Key_Q);
         for (QAction* action : document.window()->actions()) {
-            if (action->shortcut() == key) {
+            if (action->shortcuts().contains(key)) {
                 action->trigger();
                 return !m_terminations.empty();
             }
@@ -304,6 +306,49 @@ TEST_P(ClosingDuringARun, AsksFirst)
     if (!closeAnyway) {
         EXPECT_EQ(document.form()->m_progress->value(), 100);
     }
+}
+
+// The same on the application as it runs, with the window's own alerts: a
+// run that closing cut short ends the application with status 2 and says on
+// standard error how far it got; the capture holds that many messages.
+TEST_P(ClosingDuringARun, TheApplicationsEndSaysHowFarTheRunGot)
+{
+    constexpr std::uint32_t kRunMessages = 40;
+    constexpr std::size_t kSize = 100;
+    CSmfImageBuilder image(500, 0);
+    image.track().tempo(0, 500000); // a tick is a millisecond
+    for (std::uint32_t i = 0; i < kRunMessages; ++i) {
+        image.sysEx(i * 25, CSmfImageBuilder::message(kSize, i));
+    }
+    writeUpdateFile(image.build());
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    static const char* const kHow[] = {"window-button", "ctrl-w", "ctrl-q"};
+    SCliOptions options;
+    options.program = MIRELO_WINDOW_DRIVER_PATH;
+    const SCliResult r = CCliProcess::run(
+        {kHow[static_cast<int>(GetParam().how)], GetParam().closeAnyway ? "close-anyway" : "keep-sending"},
+        {{"QT_QPA_PLATFORM", "offscreen"},
+         {"MIRELO_MIDI_BACKEND", "virtual"},
+         {"MIRELO_CAPTURE", capture.string()},
+         {"MIRELO_RESOURCES", m_dir.string()}},
+        options);
+
+    const std::uintmax_t captured = std::filesystem::exists(capture) ? std::filesystem::file_size(capture) : 0;
+    if (!GetParam().closeAnyway) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("closed during the update"), std::string::npos) << r.err;
+        EXPECT_EQ(captured, kRunMessages * kSize);
+        return;
+    }
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::regex notice(R"re(mirelo-updater: the window was closed during the update: interrupted after )re"
+                            R"re(message (\d+) of 40; the instrument must be updated again\.)re");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.err, m, notice)) << r.err;
+    const std::size_t sent = std::stoul(m[1]);
+    EXPECT_GE(sent, 4u) << "a tenth had gone before the window was closed";
+    EXPECT_LT(sent, kRunMessages);
+    EXPECT_EQ(captured, sent * kSize) << "the capture holds what the notice says";
 }
 
 std::string closeCaseName(const testing::TestParamInfo<SCloseCase>& info)

@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/CriticalRegion.h"
 #include "platform/base/ScopedCriticalRegion.h"
+#include "platform/base/SysExBytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,8 +38,8 @@ constexpr std::size_t kChunkSize = 256;
 constexpr std::size_t kShortMessageListSize = 272;
 // List bytes per 256 message bytes: the data and a packet header, with room to spare.
 constexpr std::size_t kListBytesPerChunk = 268;
-constexpr Byte kSysExStart = 0xF0;
-constexpr Byte kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 constexpr Byte kFirstStatusByte = 0x80;
 
 void report(const char* message, int line)

@@ -17,7 +17,7 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
         return false;
     }
     m_destination = destination ? std::optional<std::string>(destination->toStdString()) : std::nullopt;
-    m_fileName = filePath ? QFileInfo(*filePath).fileName().toStdString() : std::string();
+    m_fileName = filePath ? QFileInfo(*filePath).fileName().toStdString() : CUpdateFileLoader::kBundledFileName;
     // A fresh link for each run: reports of an earlier run left in the queue go nowhere.
     m_bar = std::make_shared<const QPointer<QProgressBar>>(bar);
     m_context = SProgressContext{m_bar, &m_run};
@@ -27,7 +27,7 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
         [path, progress, context = &m_context](CUpdateRun& run) {
             if (!path) {
                 SRunEnd end;
-                end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, "the update file is no longer open", {}};
+                end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, "it is no longer open", {}};
                 return end;
             }
             return run.sendFile(*path, progress, context);

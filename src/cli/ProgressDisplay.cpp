@@ -5,16 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
-std::uint64_t leftMs(const SRunProgress& progress, std::uint64_t elapsedMs)
-{
-    const std::uint64_t expected = progress.fileMs + progress.heldUpMs;
-    return expected > elapsedMs ? expected - elapsedMs : 0;
-}
-
-} // namespace
-
 CProgressDisplay::CProgressDisplay(std::ostream& out, bool isTerminal) : m_out(out), m_isTerminal(isTerminal)
 {
 }
@@ -30,7 +20,7 @@ std::string CProgressDisplay::barLine(int percent, const SRunProgress& progress,
     std::snprintf(numbers, sizeof numbers, "] %3d%%  %llu/%llu messages  ", percent,
                   static_cast<unsigned long long>(progress.reached), static_cast<unsigned long long>(progress.total));
     return line + numbers + CSentence::durationText(elapsedMs) + " elapsed, about " +
-           CSentence::durationText(leftMs(progress, elapsedMs)) + " left";
+           CSentence::durationText(CRunReport::leftMs(progress, elapsedMs)) + " left";
 }
 
 std::string CProgressDisplay::plainLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs)
@@ -38,7 +28,7 @@ std::string CProgressDisplay::plainLine(int percent, const SRunProgress& progres
     return "progress: " + std::to_string(percent) + "% (" +
            CRunReport::messagesOf(progress.reached, progress.total).plain() + ", " +
            CSentence::durationText(elapsedMs) + " elapsed, about " +
-           CSentence::durationText(leftMs(progress, elapsedMs)) + " left)";
+           CSentence::durationText(CRunReport::leftMs(progress, elapsedMs)) + " left)";
 }
 
 void CProgressDisplay::update(const SRunProgress& progress, std::uint64_t elapsedMs)

@@ -50,14 +50,19 @@ CSentence CRunReport::messagesOf(std::uint64_t reached, std::uint64_t total)
                      {reached, total});
 }
 
-CSentence CRunReport::timeLeft(const SRunProgress& progress, std::uint64_t elapsedMs)
+std::uint64_t CRunReport::leftMs(const SRunProgress& progress, std::uint64_t elapsedMs)
 {
     // The schedule fixes how long a run takes (pacing, not the cable, sets
     // the pace), so users know how long not to unplug.
     const std::uint64_t expected = progress.fileMs + progress.heldUpMs;
-    const std::uint64_t leftMs = expected > elapsedMs ? expected - elapsedMs : 0;
+    return expected > elapsedMs ? expected - elapsedMs : 0;
+}
+
+CSentence CRunReport::timeLeft(const SRunProgress& progress, std::uint64_t elapsedMs)
+{
     return CSentence(QT_TRANSLATE_NOOP("RunReport", "%1, about %2 left"),
-                     {messagesOf(progress.reached, progress.total).shared(), CSentence::SDuration{leftMs}});
+                     {messagesOf(progress.reached, progress.total).shared(),
+                      CSentence::SDuration{leftMs(progress, elapsedMs)}});
 }
 
 CSentence CRunReport::sent(const SRunEnd& end, const Destination& destination)

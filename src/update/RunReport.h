@@ -30,6 +30,10 @@ public:
     // rounded down; 100 only for a whole run.
     static int percentShown(const SRunProgress& progress, bool whole);
 
+    // How long the run has still to go: the file's time, and whatever a
+    // held-up sender moved it back, less the time gone.
+    static std::uint64_t leftMs(const SRunProgress& progress, std::uint64_t elapsedMs);
+
     // "1 message", "242 messages"
     static CSentence messages(std::uint64_t count);
     // "4 of 12 messages"

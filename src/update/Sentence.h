@@ -14,9 +14,10 @@
 #include <vector>
 
 // Marks a template for the translation tools. update/ never includes Qt, so
-// without it the mark is the text itself.
+// without it the mark is the text itself, spelled as Qt spells it so that
+// either definition may come first.
 #ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(scope, text) text
+#define QT_TRANSLATE_NOOP(scope, x) x
 #endif
 
 class CSentence {

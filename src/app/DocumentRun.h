@@ -34,7 +34,7 @@ public:
         std::weak_ptr<const QPointer<QProgressBar>> bar;
         const CUpdateRun* run = nullptr;
     };
-    // The sentence and what it applies to, for the alert of a run's end.
+    // The document's end-of-run step, on the main loop.
     using EndHandler = std::function<void(const SRunEnd&)>;
 
     CDocumentRun() = default;

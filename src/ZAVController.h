@@ -39,6 +39,7 @@ struct STransferControl {
     std::atomic<std::uint64_t>* sentBytes = nullptr;
     // The status of the send that failed, when one did.
     std::atomic<OSStatus>* failedStatus = nullptr;
+    std::atomic<std::uint64_t>* heldUpMs = nullptr; // how far the rest of the schedule was moved back
 };
 
 class CZAVController {

@@ -1,13 +1,14 @@
 #include "cli/SyxReader.h"
 
+#include "platform/base/SysExBytes.h"
 #include "platform/base/WholeFile.h"
 
 #include <cstdio>
 
 namespace {
 
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 
 std::string hexByte(std::uint8_t b)
 {

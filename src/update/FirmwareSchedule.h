@@ -59,12 +59,23 @@ public:
     std::uint16_t division() const { return m_division; }
     // Why build() returned kRefused.
     const std::optional<SUpdateFileRefusal>& refusal() const { return m_refusal; }
+    std::size_t size() const { return m_messages.size(); }
+    bool empty() const { return m_messages.empty(); }
     std::uint64_t totalBytes() const;
     // When the last message leaves; 0 for an empty schedule.
     std::uint64_t duration() const;
     // Messages that leave after they are due because one ahead of them in the
     // file is due later.
     std::uint64_t lateByOrder() const;
+    // The most any message leaves after it is due, in milliseconds.
+    std::uint64_t mostLateByOrder() const
+    {
+        std::uint64_t most = 0;
+        for (const SMessage& message : m_messages) {
+            most = message.leaveTime - message.sendTime > most ? message.leaveTime - message.sendTime : most;
+        }
+        return most;
+    }
 
 private:
     class CCollector;

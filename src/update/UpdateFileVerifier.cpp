@@ -6,6 +6,7 @@
 
 #include "SMF/MidiTrack.h"
 #include "SMF/SMFUtil.h"
+#include "platform/base/SysExBytes.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ constexpr std::size_t kHeaderChunkSize = 14;
 constexpr std::uint32_t kHeaderBodySize = 6;
 constexpr std::size_t kDivisionOffset = 12;
 constexpr std::uint64_t kLastTick = 0xFFFFFFFFu;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 constexpr std::uint8_t kMeta = 0xFF;
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 constexpr std::uint8_t kMetaTempo = 0x51;

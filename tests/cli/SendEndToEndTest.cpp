@@ -207,25 +207,56 @@ TEST_F(CliEndToEnd, CaptureHoldsTheScheduledMessagesNoneEarly)
     }
 }
 
-TEST_F(CliEndToEnd, WarnsBeforeStartingWhenFileOrderMakesMessagesLate)
+// What the user should know before a run, not guess after it: messages the
+// file orders after one due later leave late; a run of more than an hour
+// (here one message due in 170 years) says how long, and so does the time
+// left. A signal ends the long wait at once.
+TEST_F(CliEndToEnd, WarnsBeforeStartingWhenFileOrderMakesMessagesLateOrTheRunLong)
 {
     using mirelo::test::CSmfImageBuilder;
-    const std::filesystem::path dat = m_dir / "order.mid";
-    writeFile(dat, CSmfImageBuilder(500)
-                       .track()
-                       .tempo(0, 500000)
-                       .sysEx(30, CSmfImageBuilder::message(6, 1))
-                       .track()
-                       .sysEx(10, CSmfImageBuilder::message(6, 2))
-                       .sysEx(20, CSmfImageBuilder::message(6, 3))
-                       .build());
-    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::string warning = "send: warning: 2 of 3 messages are due before a message ahead of them in the file "
-                                "and will leave up to 20 ms late";
-    const auto at = r.err.find(warning);
-    EXPECT_NE(at, std::string::npos) << r.err;
-    EXPECT_LT(at, r.err.find("progress:")) << "the warning comes before the run";
+    struct SCase {
+        const char* name;
+        Bytes image;
+        const char* warning;
+        const char* firstLine;
+    };
+    const SCase cases[] = {
+        {"late by order",
+         CSmfImageBuilder(500)
+             .track()
+             .tempo(0, 500000)
+             .sysEx(30, CSmfImageBuilder::message(6, 1))
+             .track()
+             .sysEx(10, CSmfImageBuilder::message(6, 2))
+             .sysEx(20, CSmfImageBuilder::message(6, 3))
+             .build(),
+         "send: warning: 2 of 3 messages are due before a message ahead of them in the file and will leave up to "
+         "20 ms late",
+         "progress: 0% (0 of 3 messages"},
+        // The slowest tempo there is and the longest delta time: 20 s a tick.
+        {"due in 170 years",
+         CSmfImageBuilder(1)
+             .track()
+             .tempo(0, 0xFFFFFF)
+             .sysEx(0, CSmfImageBuilder::message(6, 1))
+             .sysEx(0x0FFFFFFF, CSmfImageBuilder::message(6, 2))
+             .build(),
+         "send: warning: the file times this update to take 170 years; keep the instrument connected",
+         "progress: 0% (0 of 2 messages, 0.0 s elapsed, about 170 years left)"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path dat = m_dir / "warned.mid";
+        writeFile(dat, c.image);
+        CCliProcess send({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
+        ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress:") != std::string::npos; }));
+        ::kill(send.pid(), SIGINT);
+        const SCliResult r = send.wait();
+        EXPECT_TRUE(r.status == 0 || r.status == 128 + SIGINT) << r.err;
+        const auto at = r.err.find(c.warning);
+        EXPECT_NE(at, std::string::npos) << r.err;
+        EXPECT_LT(at, r.err.find(c.firstLine)) << "the warning comes before the run";
+    }
 }
 
 TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
@@ -238,6 +269,27 @@ TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
     const SCliResult r = CCliProcess::run({"send", "--capture", (m_dir / "c.syx").string()}, env);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(m_dir / "c.syx"), sampleSyx(3));
+    // inspect shows the file send sends.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"inspect"},
+                                                std::vector<std::string>{"inspect", "--schedule"}}) {
+        std::vector<std::string> named = args;
+        named.push_back(dat.string());
+        const SCliResult bundled = CCliProcess::run(args, env);
+        EXPECT_EQ(bundled.status, 0) << bundled.err;
+        EXPECT_EQ(bundled.out, CCliProcess::run(named, env).out);
+    }
+
+    // Without it, each says where it looked and what to do.
+    std::filesystem::remove(m_dir / "resources" / "mirelo updater.dat");
+    for (const char* command : {"send", "inspect"}) {
+        const SCliResult missing = CCliProcess::run({command}, env);
+        EXPECT_EQ(missing.status, 2) << command;
+        EXPECT_NE(missing.err.find("the bundled update file \"mirelo updater.dat\" was not found in the resource "
+                                   "folder " +
+                                   (m_dir / "resources").string() + "; name a FILE, or set MIRELO_RESOURCES"),
+                  std::string::npos)
+            << missing.err;
+    }
 }
 
 TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
@@ -248,8 +300,10 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
     const std::filesystem::path capture = m_dir / "capture.syx";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("send failed at message 5 of 12: status -10838 kMIDIMessageSendErr: "), std::string::npos)
+    // The cause in plain words, the status after them.
+    EXPECT_NE(r.err.find("send failed at message 5 of 12: The update data could not be sent"), std::string::npos)
         << r.err;
+    EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("4 of 12 messages"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     const Bytes firstFour = sampleSyx(4);
@@ -299,6 +353,34 @@ TEST_F(CliEndToEnd, ASignalEndsTheRunAfterTheMessageInFlightAndSaysHowFarItGot)
         EXPECT_EQ(Bytes(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(captured.size())), captured);
         EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), sent) << "one row per message sent";
     }
+}
+
+// The signals are taken over once `send` has started: the main thread has
+// blocked them (SigBlk in /proc holds SIGINT's bit).
+bool signalsWatched(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) & (1ULL << (SIGINT - 1))) != 0;
+        }
+    }
+    return false;
+}
+
+// Ctrl-C while the update file is still being read (a FIFO nobody writes:
+// the read never ends) ends `send` at once; nothing is sent or captured.
+TEST_F(CliEndToEnd, ASignalWhileTheUpdateFileIsReadEndsSendAtOnce)
+{
+    const std::filesystem::path fifo = m_dir / "update.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CCliProcess send({"send", fifo.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
+    ASSERT_TRUE(waitFor([&] { return signalsWatched(send.pid()); }));
+    ::kill(send.pid(), SIGINT);
+    const SCliResult r = send.wait();
+    EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+    EXPECT_EQ(r.err, "send: interrupted while the update file was read; nothing was sent\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "c.syx"));
 }
 
 // A reader that goes away (`2>&1 | head -1`) does not stop the transfer.

@@ -86,7 +86,7 @@ protected:
         mirelo::midi::VirtualBackend backend;
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
-        CFaultSetup setup(backend, row);
+        CFaultSetup setup(backend, m_clock, row);
         mirelo::midi::setActiveBackend(&backend);
 
         std::vector<std::string> args{"send", m_updateFile.string()};

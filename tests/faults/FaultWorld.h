@@ -6,6 +6,8 @@
 #include "tests/faults/FaultTable.h"
 #include "tests/support/SmfImageBuilder.h"
 
+#include "QORMIDIManager_Mac.h"
+#include "platform/base/SimulatedClock.h"
 #include "platform/midi/virtual/VirtualBackend.h"
 
 #include <atomic>
@@ -68,10 +70,11 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
 
 // The MIDI setup of a row. "Synth" is the destination the run is meant for;
 // faults that strike during a run do so from its receive hook, right after
-// the third message arrived.
+// the third message arrived, or from the worker's next wait for its time.
 class CFaultSetup {
 public:
-    CFaultSetup(midi::VirtualBackend& backend, const SFaultRow& row) : m_backend(backend)
+    CFaultSetup(midi::VirtualBackend& backend, platform::SimulatedClock& clock, const SFaultRow& row)
+        : m_backend(backend), m_clock(clock)
     {
         const EFault fault = row.fault;
         using Announce = midi::VirtualBackend::Announce;
@@ -96,6 +99,15 @@ public:
                 }
             },
             Announce::No);
+        if (fault == EFault::kOutputClosed) {
+            // The manager closes the output of a device that went away; its
+            // send holds the output's lock, so the close comes between sends.
+            clock.setSleepHook([this](std::uint64_t) {
+                if (m_arrived >= 3 && !m_outputClosed.exchange(true)) {
+                    static_cast<void>(CQORMIDIManager::instance()->closeMidiOut());
+                }
+            });
+        }
         if (fault == EFault::kSameName) {
             m_decoy = backend.addDestination({"Decoy", "Synth", "Synth"}, {}, Announce::No);
         }
@@ -118,6 +130,10 @@ public:
             break;
         }
     }
+
+    ~CFaultSetup() { m_clock.setSleepHook({}); }
+    CFaultSetup(const CFaultSetup&) = delete;
+    CFaultSetup& operator=(const CFaultSetup&) = delete;
 
     MIDIEndpointRef synth() const { return m_synth; }
     MIDIEndpointRef decoy() const { return m_decoy; }
@@ -146,9 +162,11 @@ public:
 
 private:
     midi::VirtualBackend& m_backend;
+    platform::SimulatedClock& m_clock;
     MIDIEndpointRef m_synth = 0;
     MIDIEndpointRef m_decoy = 0;
     std::atomic<int> m_arrived{0};
+    std::atomic<bool> m_outputClosed{false};
 };
 
 // Leaks found since the last check (LSan, under the asan preset); 0 elsewhere.

@@ -652,7 +652,7 @@ REVArodozDoc::SRunOutcome REVArodozDoc::runUpdate()
         return {false, std::move(refused)};
     }
     const std::shared_ptr<SRunCounters> counters = m_runCounters;
-    counters->total.store(schedule.messages().size(), std::memory_order_release);
+    counters->total.store(schedule.size(), std::memory_order_release);
     counters->expectedMs.store(schedule.duration(), std::memory_order_release);
     STransferControl control;
     control.stop = m_run.stop.get();

@@ -59,12 +59,9 @@ void warnAboutFileOrder(const CFirmwareSchedule& schedule, std::ostream& err)
     if (late == 0) {
         return;
     }
-    std::uint64_t most = 0;
-    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
-        most = std::max(most, message.leaveTime - message.sendTime);
-    }
-    err << "send: warning: " << late << " of " << schedule.messages().size()
-        << " messages are due before a message ahead of them in the file and will leave up to " << most
+    err << "send: warning: " << late << " of " << schedule.size()
+        << " messages are due before a message ahead of them in the file and will leave up to "
+        << schedule.mostLateByOrder()
         << " ms late (`inspect --schedule` shows each)\n";
 }
 
@@ -184,7 +181,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     if (const int status = CScheduleLoader::load(path, schedule, err, "send: "); status != cli_exit::kSuccess) {
         return status;
     }
-    const std::uint64_t total = schedule.messages().size();
+    const std::uint64_t total = schedule.size();
     std::string reason;
 
     // Before any thread of the run exists, so that every one of them leaves

@@ -8,12 +8,14 @@
 
 #include "update/FirmwareSchedule.h"
 #include "tests/support/MalformedTrackBodies.h"
+#include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {
 
 using mirelo::test::Bytes;
 using mirelo::test::CSmfImageBuilder;
+using mirelo::test::scheduledMessages;
 
 Bytes msg(std::uint32_t seed)
 {
@@ -26,7 +28,7 @@ std::vector<std::uint64_t> sendTimesOf(const Bytes& image)
     EXPECT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> times;
-    for (const auto& message : schedule.messages()) {
+    for (const auto& message : schedule) {
         times.push_back(message.sendTime);
     }
     return times;
@@ -146,12 +148,13 @@ TEST(Schedule, CopiesMessagesAndTotals)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);
-    ASSERT_EQ(schedule.messages().size(), 2u);
-    EXPECT_EQ(schedule.messages()[0].bytes, msg(1));
-    EXPECT_EQ(schedule.messages()[0].track, 0u);
-    EXPECT_EQ(schedule.messages()[1].bytes, big);
-    EXPECT_EQ(schedule.messages()[1].track, 1u);
-    EXPECT_EQ(schedule.messages()[1].tick, 192u);
+    const auto messages = scheduledMessages(schedule);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].bytes, msg(1));
+    EXPECT_EQ(messages[0].track, 0u);
+    EXPECT_EQ(messages[1].bytes, big);
+    EXPECT_EQ(messages[1].track, 1u);
+    EXPECT_EQ(messages[1].tick, 192u);
     EXPECT_EQ(schedule.division(), 96u);
     EXPECT_EQ(schedule.totalBytes(), 708u);
     EXPECT_EQ(schedule.duration(), 2000u);
@@ -262,7 +265,7 @@ TEST_P(RefusalTest, RefusedWithTheReasonAndThePlace)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(c.image.data(), static_cast<std::uint32_t>(c.image.size())),
               CFirmwareSchedule::EResult::kRefused);
-    EXPECT_TRUE(schedule.messages().empty());
+    EXPECT_TRUE(schedule.empty());
     ASSERT_TRUE(schedule.refusal());
     EXPECT_EQ(schedule.refusal()->problem, c.problem);
     const std::string sentence = schedule.refusal()->sentence();
@@ -311,10 +314,11 @@ TEST(Schedule, WholeMessagesSplitOverEventsAndPaddingAreAccepted)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk)
         << schedule.refusal()->sentence();
-    ASSERT_EQ(schedule.messages().size(), 3u);
-    EXPECT_EQ(schedule.messages()[0].bytes, (Bytes{0xF0, 0x7D, 0x01}));
-    EXPECT_EQ(schedule.messages()[1].bytes, (Bytes{0x02, 0xF7}));
-    EXPECT_EQ(schedule.messages()[2].bytes, (Bytes{0xF0, 0x7D, 0xF7}));
+    const auto messages = scheduledMessages(schedule);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].bytes, (Bytes{0xF0, 0x7D, 0x01}));
+    EXPECT_EQ(messages[1].bytes, (Bytes{0x02, 0xF7}));
+    EXPECT_EQ(messages[2].bytes, (Bytes{0xF0, 0x7D, 0xF7}));
 }
 
 TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
@@ -324,7 +328,7 @@ TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> leave;
-    for (const auto& m : schedule.messages()) {
+    for (const auto& m : schedule) {
         leave.push_back(m.leaveTime);
     }
     EXPECT_EQ(leave, (std::vector<std::uint64_t>{900, 900, 1000}));

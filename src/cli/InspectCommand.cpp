@@ -167,7 +167,7 @@ int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
 
     std::string buffer;
     uint64_t index = 0;
-    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
+    for (const CFirmwareSchedule::SMessage& message : schedule) {
         JsonLine line;
         line["index"] = index++;
         line["track"] = message.track;
@@ -178,7 +178,7 @@ int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
         append(buffer, line, out);
     }
     JsonLine totals;
-    totals["messages"] = schedule.messages().size();
+    totals["messages"] = schedule.size();
     totals["bytes"] = schedule.totalBytes();
     totals["duration_ms"] = schedule.duration();
     totals["late_by_order"] = schedule.lateByOrder();

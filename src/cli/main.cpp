@@ -3,11 +3,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/Command.h"
@@ -79,6 +81,22 @@ int main(int argc, char** argv)
     std::vector<CLI::App*> subcommands;
     for (const auto& command : commands) {
         subcommands.push_back(command->attach(app));
+    }
+
+    // A word that names no command would otherwise be reported as a missing
+    // one; say which word it was and what the commands are.
+    const auto isCommand = [&subcommands](const std::string& word) {
+        return std::any_of(subcommands.begin(), subcommands.end(),
+                           [&word](CLI::App* sub) { return sub->check_name(word); });
+    };
+    if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
+        std::string names;
+        for (const CLI::App* sub : subcommands) {
+            names += (names.empty() ? "" : ", ") + sub->get_name();
+        }
+        std::cerr << "mirelo-updater-cli: \"" << argv[1] << "\" is not a command; the commands are " << names
+                  << " (mirelo-updater-cli --help explains each)\n";
+        return cli_exit::kBadInput;
     }
 
     try {

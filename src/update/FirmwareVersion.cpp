@@ -45,10 +45,10 @@ std::optional<SFirmwareVersion> CFirmwareVersion::fromHeaderMessage(const std::u
 
 std::optional<SFirmwareVersion> CFirmwareVersion::ofSchedule(const CFirmwareSchedule& schedule)
 {
-    if (schedule.messages().empty()) {
+    if (schedule.empty()) {
         return std::nullopt;
     }
-    const std::vector<std::uint8_t>& first = schedule.messages().front().bytes;
+    const std::span<const std::uint8_t> first = (*schedule.begin()).bytes;
     return fromHeaderMessage(first.data(), first.size());
 }
 

@@ -214,6 +214,12 @@ private:
                 break;
             }
             case CMidiEvent::kEventTypeSysEx:
+                // An 0xF0 event keeps its lead byte, so only an 0xF7 event of
+                // length 0 is empty: it would go out as a message of no bytes.
+                if (event->getSysExData()->getSize() == 0) {
+                    return here(EProblem::kEmptySysEx, leadOffset,
+                                "empty SysEx event (0xF7 with length 0): it holds no byte to send");
+                }
                 ++m_sysExEvents;
                 if (auto refusal = followSysEx(*event->getSysExData(), keptLead, leadOffset, dataStart)) {
                     return refusal;

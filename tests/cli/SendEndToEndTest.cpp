@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -120,6 +121,15 @@ bool waitFor(Condition condition)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return condition();
+}
+
+// The state letter of a process in /proc ('T' once it is stopped).
+char processState(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
 }
 
 class CliEndToEnd : public ::testing::Test {
@@ -383,6 +393,39 @@ TEST_F(CliEndToEnd, ASignalWhileTheUpdateFileIsReadEndsSendAtOnce)
     EXPECT_FALSE(std::filesystem::exists(m_dir / "c.syx"));
 }
 
+// A sender stopped and continued mid-run (Ctrl-Z and fg, a machine that
+// stalls it) finds messages overdue. They do not leave in a burst: from the
+// stall on, every gap in the capture's timing log is at least the file's.
+TEST_F(CliEndToEnd, ASenderStoppedAndContinuedKeepsTheFilesSpacing)
+{
+    constexpr std::size_t kMessages = 40;
+    constexpr std::uint64_t kStallMs = 60;
+    const std::filesystem::path dat = pack(kMessages, {"--interval", "10"});
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    CCliProcess send({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+    ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress: 20%") != std::string::npos; }));
+    ::kill(send.pid(), SIGSTOP);
+    ASSERT_TRUE(waitFor([&] { return processState(send.pid()) == 'T'; }));
+    const auto stopped = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - stopped >= std::chrono::milliseconds(kStallMs); }));
+    ::kill(send.pid(), SIGCONT);
+    const SCliResult r = send.wait();
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::vector<SScheduled> schedule = inspectSchedule(dat);
+    const std::vector<SLogRow> log = readTimingLog(capture.string() + ".csv");
+    ASSERT_EQ(log.size(), kMessages);
+    ASSERT_EQ(schedule.size(), kMessages);
+    // A wake-up may be up to a millisecond late without moving the rest, and
+    // the log stamps each message a little after the sender read its clock:
+    // 3 ms of 10 allowed. Sent at once after the stall, gaps would be near 0.
+    for (std::size_t i = 1; i < kMessages; ++i) {
+        EXPECT_GE(log[i].sentUs - log[i - 1].sentUs + 3000, (schedule[i].dueMs - schedule[i - 1].dueMs) * 1000)
+            << "message " << i;
+    }
+    EXPECT_GE(log.back().sentUs, (schedule.back().dueMs + kStallMs - 10) * 1000) << "the stall moved the rest back";
+}
+
 // A reader that goes away (`2>&1 | head -1`) does not stop the transfer.
 TEST_F(CliEndToEnd, AClosedPipeDoesNotStopTheTransfer)
 {
@@ -409,22 +452,41 @@ TEST_F(CliEndToEnd, TheCaptureNeverOverwritesTheUpdateFileAndIsEmptiedOnlyOnceEv
     std::filesystem::remove(m_dir / "link.syx");
     std::filesystem::create_symlink(input, m_dir / "link.syx");
 
+    // Not regular files: opening a FIFO to write would wait for a reader for ever.
+    ::mkfifo((m_dir / "fifo").c_str(), 0600);
+    ::mkfifo((m_dir / "beside.syx.csv").c_str(), 0600);
+    std::filesystem::create_directory(m_dir / "folder");
+    // Dangling links: one onto its own timing log, one into no folder.
+    std::filesystem::create_symlink("dangling.syx.csv", m_dir / "dangling.syx");
+    std::filesystem::create_symlink(m_dir / "missing" / "log.csv", m_dir / "nowhere.syx.csv");
+
     struct SCase {
         std::string capture;
-        const char* says;
+        int status;
+        std::string says;
     };
     const SCase cases[] = {
-        {input.string(), "is the update file itself"},
-        {(m_dir / "link.syx").string(), "is the update file itself"},
-        {withoutCsv.string(), ".csv is the update file itself"},
-        {(m_dir / "pair.syx").string(), "are one file"},
+        {input.string(), 2, "is the update file itself"},
+        {(m_dir / "link.syx").string(), 2, "is the update file itself"},
+        {withoutCsv.string(), 2, ".csv is the update file itself"},
+        {(m_dir / "pair.syx").string(), 2, "are one file"},
+        {(m_dir / "dangling.syx").string(), 2, "dangling.syx and " + (m_dir / "dangling.syx.csv").string() + " are one file"},
+        {(m_dir / "fifo").string(), 2, "fifo is a FIFO, not a file a capture can be written to"},
+        {(m_dir / "beside.syx").string(), 2, "beside.syx.csv is a FIFO, not a file a capture can be written to"},
+        {(m_dir / "folder").string(), 2, "folder is a directory, not a file a capture can be written to"},
+        {"/dev/null", 2, "/dev/null is a device, not a file a capture can be written to"},
+        {(m_dir / "nowhere.syx").string(), 1, "cannot create " + (m_dir / "nowhere.syx.csv").string()},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.capture);
         const SCliResult r = CCliProcess::run({"send", input.string(), "--capture", c.capture}, kVirtual);
-        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(readFile(input), update) << "the update file was touched";
+    }
+    // A refused capture leaves nothing behind.
+    for (const char* name : {"beside.syx", "dangling.syx.csv", "nowhere.syx", "fifo.csv", "folder.csv"}) {
+        EXPECT_FALSE(std::filesystem::exists(m_dir / name)) << name;
     }
     EXPECT_EQ(readFile(m_dir / "pair.syx"), (Bytes{1, 2, 3}));
 
@@ -468,6 +530,37 @@ TEST_F(CliEndToEnd, ACaptureWriteErrorStopsTheRunAtThatMessage)
     EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 5u);
 }
 
+// Either capture file removed during a run: the run stops at the next
+// message, and the file that is left holds exactly the messages the report
+// says reached the capture.
+TEST_F(CliEndToEnd, ACaptureFileRemovedDuringTheRunHoldsWhatTheReportSays)
+{
+    constexpr std::size_t kMessages = 40;
+    const std::filesystem::path dat = pack(kMessages, {"--interval", "10"});
+    for (const char* removed : {".csv", ""}) {
+        SCOPED_TRACE(std::string("removing capture.syx") + removed);
+        const std::filesystem::path capture = m_dir / "capture.syx";
+        const std::filesystem::path csv = capture.string() + ".csv";
+        CCliProcess send({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+        ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress: 10%") != std::string::npos; }));
+        std::filesystem::remove(capture.string() + removed);
+        const SCliResult r = send.wait();
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("was removed while the capture was written"), std::string::npos) << r.err;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(r.err, m, std::regex(R"re(send: (\d+) of 40 messages)re"))) << r.err;
+        const std::size_t reached = std::stoul(m[1]);
+        EXPECT_GE(reached, 4u);
+        if (*removed != '\0') {
+            EXPECT_EQ(readFile(capture), sampleSyx(reached));
+        } else {
+            EXPECT_EQ(readTimingLog(csv).size(), reached);
+        }
+        std::filesystem::remove(capture);
+        std::filesystem::remove(csv);
+    }
+}
+
 TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
 {
     writeFile(m_dir / "in.syx", sampleSyx(3));
@@ -489,6 +582,21 @@ TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
     EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
+
+    // A set-user or set-group bit does not pass to the new contents.
+    std::filesystem::permissions(m_dir / "target.dat", std::filesystem::perms::set_uid | std::filesystem::perms::set_gid |
+                                                           std::filesystem::perms::owner_all |
+                                                           std::filesystem::perms::group_read);
+    EXPECT_EQ(pack((m_dir / "link.dat").string()).status, 0);
+    EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions(),
+              std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
+
+    // Never over one of its inputs, under whatever name.
+    std::filesystem::create_symlink("in.syx", m_dir / "in-link.syx");
+    const SCliResult over = pack((m_dir / "in-link.syx").string());
+    EXPECT_EQ(over.status, 1);
+    EXPECT_NE(over.err.find("in-link.syx is the input " + (m_dir / "in.syx").string()), std::string::npos) << over.err;
+    EXPECT_EQ(readFile(m_dir / "in.syx"), sampleSyx(3));
 
     // A name as long as the system allows, and a stale OUT.tmp left alone.
     const std::string longName(255, 'u');
@@ -513,6 +621,11 @@ TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
     EXPECT_EQ(toStdout.status, 0);
     EXPECT_EQ(Bytes(toStdout.out.begin(), toStdout.out.end()), expected);
     EXPECT_NE(toStdout.err.find("wrote standard output: 3 messages"), std::string::npos) << toStdout.err;
+
+    writeFile(m_dir / "one.syx", sampleSyx(1));
+    const SCliResult one =
+        CCliProcess::run({"pack", "--out", (m_dir / "one.dat").string(), (m_dir / "one.syx").string()});
+    EXPECT_NE(one.out.find("one.dat: 1 message, "), std::string::npos) << one.out;
 }
 
 TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
@@ -520,14 +633,17 @@ TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
     const std::filesystem::path dat = pack(2, {"--interval", "1"});
     SCliOptions full;
     full.standardOutput = "/dev/full";
+    writeFile(m_dir / "in.syx", sampleSyx(2));
     for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
                                                 std::vector<std::string>{"inspect", dat.string()},
-                                                std::vector<std::string>{"inspect", "--schedule", dat.string()}}) {
+                                                std::vector<std::string>{"inspect", "--schedule", dat.string()},
+                                                std::vector<std::string>{"pack", "--out", "-", (m_dir / "in.syx").string()}}) {
         SCOPED_TRACE(args.front());
         const SCliResult r = CCliProcess::run(args, kVirtual, full);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find("cannot write to standard output (No space left on device)"), std::string::npos)
             << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one failure, one line: " << r.err;
     }
     // The transfer's outcome decides its status, whatever became of its summary line.
     const SCliResult send =
@@ -538,6 +654,7 @@ TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
 TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
 {
     writeFile(m_dir / "junk.dat", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    writeFile(m_dir / "two.syx", sampleSyx(2));
     // 60 MB of whole messages: readable, but more than the limits below leave room for.
     {
         mirelo::test::CSmfImageBuilder big(500, 0);
@@ -581,6 +698,11 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         {{"pack", (m_dir / "in.syx").string()}, 2, "--out is required"},
         {{"send", "--no-such-option"}, 2, "no-such-option"},
         {{"pack", "--out", "x.dat", "--division", "0", "in.syx"}, 2, "--division"},
+        {{"pack", "--out", (m_dir / "x.dat").string(), "--interval", "268435456", (m_dir / "two.syx").string()},
+         2,
+         "message 2 is due at 268435456 ms, later than the largest tick an update file made by pack can hold: tick "
+         "268435455, 268435455 ms at division 500"},
+        {{"bogus"}, 2, "\"bogus\" is not a command; the commands are inspect, pack, send, list"},
     };
     for (const SCase& c : cases) {
         if (c.memoryLimitMiB != 0 && kSanitized) {
@@ -645,8 +767,11 @@ TEST_F(CliEndToEnd, WithoutAMidiSystemListAndSendSaySoAndNameCapture)
     for (const auto& args : std::vector<std::vector<std::string>>{{"list"}, {"send", dat.string()}}) {
         const SCliResult r = CCliProcess::run(args, alsa);
         EXPECT_EQ(r.status, 3) << args[0];
-        EXPECT_NE(r.err.find("No MIDI system is available"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("send --capture OUT.syx"), std::string::npos) << r.err;
+        // The plain sentence first, the status after it.
+        const auto plain = r.err.find("No MIDI system is available: the ALSA sequencer (/dev/snd/seq) cannot be opened");
+        EXPECT_NE(plain, std::string::npos) << r.err;
+        EXPECT_LT(plain, r.err.find("send --capture OUT.syx")) << r.err;
+        EXPECT_LT(r.err.find("send --capture OUT.syx"), r.err.find("(status -10839 kMIDIServerStartErr)")) << r.err;
     }
 }
 

@@ -60,6 +60,7 @@ bool binaryCanStage(EFault fault)
     case EFault::kFileGarbage:
     case EFault::kFileLostAByte:
     case EFault::kFileWithoutSysEx:
+    case EFault::kFileEmptySysEx:
         return true;
     default:
         return false;

@@ -25,6 +25,7 @@ enum class EFault {
     kFileGarbage,
     kFileLostAByte,      // a channel message lost its velocity and swallows the SysEx lead after it
     kFileWithoutSysEx,   // nothing to send
+    kFileEmptySysEx,     // an empty SysEx event (0xF7, length 0) before the messages
     kDisplayNameUnreadable,
     kModelUnreadable,
     kSameName,           // a second destination called "Synth" comes after it
@@ -96,6 +97,9 @@ inline constexpr SFaultRow kFaultRows[] = {
      "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90", 0, 0},
     {EFault::kFileWithoutSysEx, "update file without SysEx", 0, 2, "update.mid: the file holds no SysEx message", 0,
      "nothing was sent to the instrument: mirelo updater.dat: the file holds no SysEx message", 0, 0},
+    {EFault::kFileEmptySysEx, "update file with an empty SysEx event", 0, 2,
+     "update.mid: track 0, event 1 at byte 30: empty SysEx event (0xF7 with length 0): it holds no byte to send", 0,
+     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 30: empty SysEx event", 0, 0},
     {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages,
      nullptr, 100, kFaultMessages},
     {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages,

@@ -60,6 +60,15 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
         writeFile(path, damaged.build());
         return true;
     }
+    case EFault::kFileEmptySysEx: {
+        CSmfImageBuilder damaged(500, 0);
+        damaged.track().tempo(0, 500'000).sysExEvent(0, 0xF7, {});
+        for (std::uint32_t i = 0; i < kFaultMessages; ++i) {
+            damaged.sysEx(i * 10, CSmfImageBuilder::message(200, i));
+        }
+        writeFile(path, damaged.build());
+        return true;
+    }
     case EFault::kFileWithoutSysEx:
         writeFile(path, CSmfImageBuilder(500, 0).track().tempo(0, 500'000).noteOn(10, 60).build());
         return true;

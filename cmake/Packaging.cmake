@@ -46,7 +46,8 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "mirelo updater developers <developers@mirelo.example>")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://mirelo.example/updater")
+# No Homepage field: the project has no public page yet, and a field must
+# not name one that cannot be reached.
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "send firmware updates to a MIDI instrument

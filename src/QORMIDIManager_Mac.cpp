@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/CriticalRegion.h"
 #include "platform/base/ScopedCriticalRegion.h"
+#include "platform/base/SysExBytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,9 +21,11 @@ struct SPrivateMember {
     // Counts closes of the input, so a packet list can tell that its
     // callback closed (and perhaps reopened) the input under it.
     std::uint64_t inputCloses = 0;
-    // Guards outputPort, destinationEndpoint and the output's started flag:
-    // the update worker sends while the main thread may reopen the output.
+    // Guards outputPort, destinationEndpoint, the output's started flag and
+    // the unsent count: the update worker sends while the main thread may
+    // reopen the output.
     std::mutex outputGuard;
+    CQORMIDIManager::SUnsent unsent;
 };
 
 namespace {
@@ -35,8 +38,8 @@ constexpr std::size_t kChunkSize = 256;
 constexpr std::size_t kShortMessageListSize = 272;
 // List bytes per 256 message bytes: the data and a packet header, with room to spare.
 constexpr std::size_t kListBytesPerChunk = 268;
-constexpr Byte kSysExStart = 0xF0;
-constexpr Byte kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 constexpr Byte kFirstStatusByte = 0x80;
 
 void report(const char* message, int line)
@@ -327,6 +330,8 @@ OSStatus CQORMIDIManager::sendLongMessage(const Byte* data, int length)
     }
     std::lock_guard guard(m_private->outputGuard);
     if (m_private->destinationEndpoint == 0) {
+        ++m_private->unsent.messages;
+        m_private->unsent.bytes += static_cast<std::uint64_t>(length);
         return noErr;
     }
     const auto total = static_cast<std::size_t>(length);
@@ -345,6 +350,12 @@ OSStatus CQORMIDIManager::sendLongMessage(const Byte* data, int length)
         offset += chunk;
     }
     return MIDISend(m_private->outputPort, m_private->destinationEndpoint, storage.list());
+}
+
+CQORMIDIManager::SUnsent CQORMIDIManager::unsentLongMessages() const
+{
+    std::lock_guard guard(m_private->outputGuard);
+    return m_private->unsent;
 }
 
 void CQORMIDIManager::procMidiIn(const MIDIPacketList* packetList, void* readProcRefCon, void* /*srcConnRefCon*/)

@@ -60,6 +60,17 @@ public:
     // kMIDIMessageSendErr with nothing sent for a negative length.
     OSStatus sendLongMessage(const Byte* data, int length);
 
+    // The long messages that found no destination and went nowhere, though
+    // their sends returned 0, and their bytes, over the manager's life. A run
+    // that sees the count grow lost its output on the way (closed under it by
+    // a reopen, or by healthCheck when something calls it), whatever the
+    // transfer's result says.
+    struct SUnsent {
+        std::uint64_t messages = 0;
+        std::uint64_t bytes = 0;
+    };
+    SUnsent unsentLongMessages() const;
+
     static void procMidiIn(const MIDIPacketList* packetList, void* readProcRefCon, void* srcConnRefCon);
     static void procMidiOut(MIDISysexSendRequest* request);
 

@@ -1,5 +1,7 @@
 #include "ZAVController.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -25,7 +27,12 @@ constexpr int kCriticalRegionErrorLine = 224;
 
 constexpr std::uint64_t kNanosecondsPerMillisecond = 1'000'000;
 constexpr std::uint64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr std::uint64_t kMillisecondsPerSecond = 1'000;
+// A message this much later than its time means the sender was held up.
+constexpr std::uint64_t kHeldUpNanoseconds = kNanosecondsPerMillisecond;
+// Long waits are slept an hour at a time: no span handed to the clock can
+// overflow whatever it is added to there, and a message due in years is
+// waited for with one wake-up an hour, not a spin.
+constexpr std::uint64_t kLongestSleepNanoseconds = 3600 * kNanosecondsPerSecond;
 
 EventLoopTimerUPP sTimerUPP = nullptr;
 
@@ -34,35 +41,27 @@ std::uint64_t monotonicNanoseconds()
     return AbsoluteToNanoseconds(UpTime()).value;
 }
 
-std::uint64_t wholeMilliseconds(std::uint64_t nanoseconds)
+// Times too far off for 64-bit nanoseconds (584 years) stay at the largest
+// count: never reached, waited for an hour at a time.
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b)
 {
-    return static_cast<std::uint64_t>(static_cast<double>(nanoseconds) * 0.000001);
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
-// The span from `now` to the start of the millisecond at which elapsed time
-// reaches the send time. Sleeping whole milliseconds from `now` instead would
-// add the part of the current millisecond already gone to every wait, making
-// messages up to a millisecond late. `elapsedMs` is below `dueMs`.
-timespec spanUntilDue(std::uint64_t dueMs, std::uint64_t elapsedMs, std::uint64_t startMs, std::uint64_t now)
+std::uint64_t nanosecondsOf(std::uint64_t milliseconds)
 {
-    const std::uint64_t remainingMs = dueMs - elapsedMs;
-    const std::uint64_t millisecondStart = (startMs + elapsedMs) * kNanosecondsPerMillisecond;
-    std::uint64_t intoMillisecond = now > millisecondStart ? now - millisecondStart : 0;
-    if (intoMillisecond >= kNanosecondsPerMillisecond) {
-        intoMillisecond = kNanosecondsPerMillisecond - 1;
-    }
-    std::uint64_t seconds = remainingMs / kMillisecondsPerSecond;
-    std::uint64_t nanoseconds = (remainingMs % kMillisecondsPerSecond) * kNanosecondsPerMillisecond;
-    if (nanoseconds >= intoMillisecond) {
-        nanoseconds -= intoMillisecond;
-    } else {
-        --seconds; // remainingMs >= 1000 here, so there is a second to borrow
-        nanoseconds += kNanosecondsPerSecond - intoMillisecond;
-    }
-    timespec span{};
-    span.tv_sec = static_cast<time_t>(seconds);
-    span.tv_nsec = static_cast<long>(nanoseconds);
-    return span;
+    return milliseconds > UINT64_MAX / kNanosecondsPerMillisecond ? UINT64_MAX
+                                                                 : milliseconds * kNanosecondsPerMillisecond;
+}
+
+// The next sleep from `now` towards `due`, which is later.
+timespec spanUntilDue(std::uint64_t due, std::uint64_t now)
+{
+    const std::uint64_t span = std::min(due - now, kLongestSleepNanoseconds);
+    timespec out{};
+    out.tv_sec = static_cast<time_t>(span / kNanosecondsPerSecond);
+    out.tv_nsec = static_cast<long>(span % kNanosecondsPerSecond);
+    return out;
 }
 
 } // namespace
@@ -357,39 +356,49 @@ bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressP
                                     const STransferControl& control)
 {
     CQORMIDIManager* manager = CQORMIDIManager::instance();
-    const std::deque<CFirmwareSchedule::SMessage>& messages = schedule.messages();
-    if (manager == nullptr || messages.empty()) {
+    if (manager == nullptr || schedule.empty()) {
         return false;
     }
 
-    const std::uint64_t startMs = wholeMilliseconds(monotonicNanoseconds());
+    // Send times count from a whole millisecond, the one the capture's
+    // timing log counts from too.
+    const std::uint64_t startNow = monotonicNanoseconds();
+    const std::uint64_t start = startNow - startNow % kNanosecondsPerMillisecond;
     if (control.startNanoseconds != nullptr) {
-        control.startNanoseconds->store(startMs * kNanosecondsPerMillisecond, std::memory_order_release);
+        control.startNanoseconds->store(start, std::memory_order_release);
     }
     const auto stopped = [&control] { return control.stop != nullptr && control.stop->raised(); };
-    const std::uint64_t count = messages.size();
+    const double count = static_cast<double>(schedule.size());
     const mirelo::platform::ScopedTimerSlack preciseWakeUps;
     int lastReported = 0;
-    std::int32_t n = 0;
-    for (const CFirmwareSchedule::SMessage& message : messages) {
-        std::uint64_t now = monotonicNanoseconds();
-        const int percent = static_cast<int>(static_cast<double>(n) * 100.0 / static_cast<double>(count) + 0.5);
+    std::uint64_t n = 0;
+    std::uint64_t heldUp = 0; // how far the rest of the schedule moved back, in nanoseconds
+    for (const CFirmwareSchedule::SMessage& message : schedule) {
+        const int percent = static_cast<int>(static_cast<double>(n) * 100.0 / count + 0.5);
 
-        // Every send time counts from the one start, so a late message does
-        // not push back the ones after it.
-        std::uint64_t elapsedMs = wholeMilliseconds(now) - startMs;
-        while (message.sendTime > elapsedMs && !stopped()) {
-            const timespec span = spanUntilDue(message.sendTime, elapsedMs, startMs, now);
+        const std::uint64_t due = saturatingAdd(start, saturatingAdd(nanosecondsOf(message.leaveTime), heldUp));
+        std::uint64_t now = monotonicNanoseconds();
+        while (now < due && !stopped()) {
+            const timespec span = spanUntilDue(due, now);
             if (control.stop != nullptr) {
                 control.stop->sleep(static_cast<std::uint64_t>(span.tv_sec), static_cast<std::uint64_t>(span.tv_nsec));
             } else {
                 platformNanosleep(&span);
             }
             now = monotonicNanoseconds();
-            elapsedMs = wholeMilliseconds(now) - startMs;
         }
         if (stopped()) {
             return false;
+        }
+        // A sender that was held up (stopped, suspended, starved of the CPU)
+        // finds messages overdue. Sent at once they would follow each other
+        // closer than the file spaces them, faster than an instrument may
+        // take them; instead the rest of the schedule moves back by the delay.
+        if (now - due > kHeldUpNanoseconds) {
+            heldUp = saturatingAdd(heldUp, now - due);
+            if (control.heldUpMs != nullptr) {
+                control.heldUpMs->store(heldUp / kNanosecondsPerMillisecond, std::memory_order_release);
+            }
         }
 
         if (const OSStatus status =

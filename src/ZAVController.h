@@ -48,6 +48,7 @@ struct STransferControl {
     std::atomic<std::uint64_t>* sentBytes = nullptr;
     // The status of the send that failed, when one did.
     std::atomic<OSStatus>* failedStatus = nullptr;
+    std::atomic<std::uint64_t>* heldUpMs = nullptr; // how far the rest of the schedule was moved back
 };
 
 class CZAVController {
@@ -110,7 +111,10 @@ public:
 
     // Sends every SysEx message of the update file, each no earlier than its
     // send time, on the calling thread. False when the file is refused or a
-    // send fails; the first failure ends the transfer.
+    // send fails; the first failure ends the transfer. A message never leaves
+    // sooner after the one before it than the file spaces them: when the
+    // sender was held up and a message leaves more than a millisecond late,
+    // the rest of the schedule moves back by that much.
     bool updateFirmware(const std::uint8_t* data, std::uint32_t length, ProgressProc progress, void* context);
     // The same with a schedule built beforehand, so a caller that has already
     // verified and shown it does not hold the file twice.

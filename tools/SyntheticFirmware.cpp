@@ -6,7 +6,7 @@ namespace {
 
 constexpr std::uint8_t kSysExStart = 0xF0;
 constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr char kBanner[] = "MIRELO SYNTHETIC FIRMWARE 1.0";
+constexpr char kBanner[] = "MIRELO SYNTHETIC FIRMWARE 1.1";
 
 void append7(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
 {

@@ -14,6 +14,11 @@
 // takes 7 bytes at a time: one byte of their top bits (bit i for byte i),
 // then the 7 bytes with the top bit cleared; the last group may be shorter.
 // The checksum makes the 7-bit sum of the index, the packed block and itself 0.
+//
+// An instrument running the firmware reports its version in the revision of
+// its Identity Reply as major, minor, 0, 0. The bundled update carries 1.1,
+// one ahead of the instrument emulator's 1.0, so that an update that took
+// shows in the version.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +34,7 @@ public:
     static constexpr std::size_t kBlockCount = 240;
     static constexpr std::size_t kBlockSize = 128;
     static constexpr std::uint8_t kVersionMajor = 1;
-    static constexpr std::uint8_t kVersionMinor = 0;
+    static constexpr std::uint8_t kVersionMinor = 1;
 
     CSyntheticFirmware();
 

@@ -1,6 +1,7 @@
 // Pacing of the firmware transfer on the real clock: 2,000 SysEx messages of
 // 256 bytes, due 0 to 5 ms apart, sent into the virtual backend. Lateness is
-// the packet's recorded timestamp minus the instant the message fell due.
+// the packet's recorded timestamp minus the instant the message fell due
+// (moved back by however long the sender was held up before it).
 //
 // Last line: pacing: N messages, early E, lateness p50 A us, p99 B us, max C us, cpu D%
 
@@ -106,14 +107,17 @@ int main()
         std::fprintf(stderr, "pacing: the generated update file was refused\n");
         return 1;
     }
-    std::printf("schedule: %zu messages, %llu bytes, last due at %llu ms\n", schedule.messages().size(),
+    std::printf("schedule: %zu messages, %llu bytes, last due at %llu ms\n", schedule.size(),
                 static_cast<unsigned long long>(schedule.totalBytes()),
                 static_cast<unsigned long long>(schedule.duration()));
 
     const double cpuBefore = cpuSeconds();
     const auto wallBefore = std::chrono::steady_clock::now();
     clock.arm();
-    const bool ok = controller->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()), nullptr, nullptr);
+    std::atomic<std::uint64_t> heldUpMs{0};
+    STransferControl control;
+    control.heldUpMs = &heldUpMs;
+    const bool ok = controller->updateFirmware(schedule, nullptr, nullptr, control);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     const double cpu = cpuSeconds() - cpuBefore;
     if (!ok) {
@@ -121,20 +125,28 @@ int main()
         return 1;
     }
 
-    // The transfer counts in whole milliseconds from its start, truncated.
-    const std::uint64_t startMs = static_cast<std::uint64_t>(static_cast<double>(clock.start()) * 0.000001);
+    // The transfer counts from the whole millisecond of its start. A message
+    // more than a millisecond late moves the rest back by its lateness (the
+    // sender was held up); that is replayed here, so each message's lateness
+    // counts from the time it was then due.
+    const std::uint64_t start = clock.start() - clock.start() % kNsPerMs;
     const auto lists = backend.sentLists();
     std::uint64_t early = 0;
+    std::uint64_t movedBack = 0;
     std::vector<std::uint64_t> lateness;
     lateness.reserve(lists.size());
-    for (std::size_t i = 0; i < lists.size() && i < schedule.messages().size(); ++i) {
-        const std::uint64_t due = (startMs + schedule.messages()[i].sendTime) * kNsPerMs;
+    auto message = schedule.begin();
+    for (std::size_t i = 0; i < lists.size() && message != schedule.end(); ++i, ++message) {
+        const std::uint64_t due = start + message->leaveTime * kNsPerMs + movedBack;
         const std::uint64_t sentAt = lists[i].packets.empty() ? 0 : lists[i].packets.front().timeStamp;
         if (sentAt < due) {
             ++early;
             lateness.push_back(0);
         } else {
             lateness.push_back(sentAt - due);
+            if (sentAt - due > kNsPerMs) {
+                movedBack += sentAt - due;
+            }
         }
     }
     std::sort(lateness.begin(), lateness.end());
@@ -143,7 +155,8 @@ int main()
     mirelo::platform::setClock(nullptr);
     mirelo::midi::setActiveBackend(nullptr);
 
-    std::printf("wall %.3f s, cpu %.3f s\n", wall, cpu);
+    std::printf("wall %.3f s, cpu %.3f s, held up %llu ms\n", wall, cpu,
+                static_cast<unsigned long long>(heldUpMs.load()));
     std::printf("pacing: %zu messages, early %llu, lateness p50 %llu us, p99 %llu us, max %llu us, cpu %.1f%%\n",
                 lists.size(), static_cast<unsigned long long>(early),
                 static_cast<unsigned long long>(percentile(lateness, 0.50) / 1000),

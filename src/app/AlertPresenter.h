@@ -1,13 +1,12 @@
 #pragma once
 // Shows an error as an application-modal alert, or asks a question with two
-// answers. The application uses the message-box presenter; tests install one
-// that records instead of blocking.
+// answers. The application installs the message-box presenter it owns; tests
+// install one that records instead of blocking.
 
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 class CError;
+class QWidget;
 
 class CAlertPresenter {
 public:
@@ -24,14 +23,13 @@ public:
     virtual void runModal(const CError& error) = 0;
     // True when the user chose to go ahead.
     virtual bool ask(const SQuestion& question) = 0;
-
-    // The presenter in use: the installed one, else the message-box presenter.
-    static CAlertPresenter& current();
-    // The caller keeps ownership; null returns to the message-box presenter.
-    static void setCurrent(CAlertPresenter* presenter);
-
     // Alerts are shown over this window while it exists, not in the middle
     // of the screen where they may be taken for another program's.
-    static void setAnchor(QWidget* window);
-    static QWidget* anchor();
+    virtual void setAnchor(QWidget* window) = 0;
+
+    // The presenter installed, or null: then no alert is made, and every
+    // question keeps things as they are.
+    static CAlertPresenter* current();
+    // The caller keeps ownership; null uninstalls it.
+    static void setCurrent(CAlertPresenter* presenter);
 };

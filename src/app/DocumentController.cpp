@@ -34,6 +34,8 @@ std::shared_ptr<REVArodozDoc> CDocumentController::openDocumentWithContentsOfURL
                                                                                  std::optional<CError>* outError)
 {
     std::shared_ptr<REVArodozDoc> document = REVArodozDoc::create();
+    document->setCloseHandler([this](REVArodozDoc& closed) { documentClosed(closed); });
+    document->setFailureDetail(m_failureDetail);
     std::optional<CError> error;
     if (!document->readFromURL(url, QString::fromLatin1(REVArodozDoc::kDocumentType), &error)) {
         if (outError != nullptr) {
@@ -54,6 +56,31 @@ void CDocumentController::removeDocument(const REVArodozDoc* document)
     std::erase_if(m_documents, [document](const auto& held) { return held.get() == document; });
 }
 
+void CDocumentController::documentClosed(REVArodozDoc& document)
+{
+    if (document.runIsCutShort()) {
+        for (const auto& held : m_documents) {
+            if (held.get() == &document) {
+                m_closedDuringRun.push_back(held);
+            }
+        }
+    }
+    removeDocument(&document);
+}
+
+std::vector<std::string> CDocumentController::endRunsForExit()
+{
+    std::vector<std::string> notices;
+    for (const auto* documents : {&m_closedDuringRun, &m_documents}) {
+        for (const auto& document : *documents) {
+            if (std::optional<std::string> notice = document->endRunForExit()) {
+                notices.push_back(std::move(*notice));
+            }
+        }
+    }
+    return notices;
+}
+
 void CDocumentController::closeAllDocuments()
 {
     // Moved out first: a document's teardown may call back into removeDocument.
@@ -62,4 +89,5 @@ void CDocumentController::closeAllDocuments()
     for (const auto& document : documents) {
         document->terminateREVArodozDoc();
     }
+    m_closedDuringRun.clear();
 }

@@ -5,10 +5,13 @@
 
 #include "app/Error.h"
 
+#include "update/UpdateRun.h"
+
 #include <QUrl>
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class REVArodozDoc;
@@ -31,9 +34,21 @@ public:
                                                                 std::optional<CError>* outError = nullptr);
     void removeDocument(const REVArodozDoc* document);
     const std::vector<std::shared_ptr<REVArodozDoc>>& documents() const { return m_documents; }
+    // Given to every document opened from now on: what its destination says
+    // about a send that failed.
+    void setFailureDetail(CUpdateRun::FailureDetail detail) { m_failureDetail = std::move(detail); }
+    // At application exit: stops every run still going and waits for it.
+    // What to say of each run that the exit cut short.
+    std::vector<std::string> endRunsForExit();
     // Tears every document down and lets it go (at application exit).
     void closeAllDocuments();
 
 private:
+    // A document that closes ends the application. One whose run it cut
+    // short is kept until that end, which says what became of the run.
+    void documentClosed(REVArodozDoc& document);
+
     std::vector<std::shared_ptr<REVArodozDoc>> m_documents;
+    std::vector<std::shared_ptr<REVArodozDoc>> m_closedDuringRun;
+    CUpdateRun::FailureDetail m_failureDetail;
 };

@@ -12,6 +12,6 @@ void CDocumentWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    emit windowWillClose(this);
+    emit closing(this);
     event->accept();
 }

@@ -18,7 +18,8 @@ public:
     void setCloseGuard(CloseGuard guard) { m_closeGuard = std::move(guard); }
 
 signals:
-    void windowWillClose(QObject* window);
+    // The window is about to close: nothing stopped it.
+    void closing(QObject* window);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

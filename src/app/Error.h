@@ -14,6 +14,11 @@ inline constexpr QLatin1StringView NSMachErrorDomain{"NSMachErrorDomain"};
 inline constexpr QLatin1StringView NSOSStatusErrorDomain{"NSOSStatusErrorDomain"};
 inline constexpr QLatin1StringView NSCocoaErrorDomain{"NSCocoaErrorDomain"};
 inline constexpr QLatin1StringView kMyCoreAudioErrorDomain{"MyCoreAudioErrorDomain"};
+// The updater's own errors: an update that did not complete, an update file
+// that may not be sent.
+inline constexpr QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"};
+inline constexpr std::int64_t kUpdateIncomplete = 1;
+inline constexpr std::int64_t kUpdateFileRefused = 2;
 
 class CError {
 public:

@@ -1,7 +1,7 @@
 #include "app/MessageBoxPresenter.h"
 
+#include "app/AlertText.h"
 #include "app/Error.h"
-#include "app/MyErrors.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,10 +12,9 @@
 
 namespace {
 
-void showMessageBox(const QString& text, const QString& detail)
+void showMessageBox(const QString& text, const QString& detail, QWidget* anchor)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    CAlertPresenter::anchor());
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok, anchor);
     box.setInformativeText(detail);
     box.exec();
 }
@@ -24,7 +23,7 @@ void showMessageBox(const QString& text, const QString& detail)
 
 void CMessageBoxPresenter::runModal(const CError& error)
 {
-    const QString text = MyErrors::alertText(error);
+    const QString text = CAlertText::of(error);
     // Support needs the status even when the text explains it.
     const QString detail = error.description()
         ? QStringLiteral("(%1 error %2)").arg(error.domain()).arg(error.code())
@@ -37,10 +36,11 @@ void CMessageBoxPresenter::runModal(const CError& error)
     }
     if (QThread::currentThread() != app->thread()) {
         // Widgets live on the GUI thread only; show it there without waiting.
-        QMetaObject::invokeMethod(app, [text, detail] { showMessageBox(text, detail); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [this, text, detail] { showMessageBox(text, detail, m_anchor.data()); }, Qt::QueuedConnection);
         return;
     }
-    showMessageBox(text, detail);
+    showMessageBox(text, detail, m_anchor.data());
 }
 
 bool CMessageBoxPresenter::ask(const SQuestion& question)
@@ -51,7 +51,7 @@ bool CMessageBoxPresenter::ask(const SQuestion& question)
         return false;
     }
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), question.text,
-                    QMessageBox::NoButton, CAlertPresenter::anchor());
+                    QMessageBox::NoButton, m_anchor.data());
     QPushButton* keep = box.addButton(question.keepLabel, QMessageBox::RejectRole);
     box.addButton(question.proceedLabel, QMessageBox::DestructiveRole);
     box.setDefaultButton(keep);

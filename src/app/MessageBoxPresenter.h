@@ -5,8 +5,16 @@
 
 #include "app/AlertPresenter.h"
 
+#include <QPointer>
+#include <QWidget>
+
 class CMessageBoxPresenter final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override;
     bool ask(const SQuestion& question) override;
+    // GUI thread only.
+    void setAnchor(QWidget* window) override { m_anchor = window; }
+
+private:
+    QPointer<QWidget> m_anchor;
 };

@@ -9,8 +9,6 @@
 namespace {
 
 constexpr std::int32_t kMachBoundary = -32768;
-constexpr std::int32_t kCocoaFileReadUnknown = 256;
-constexpr std::int32_t kCocoaFileReadInvalidFileName = 258;
 
 QString lookUp(const mirelo::platform::Bundle& bundle, const QString& key, std::optional<QString> defaultValue,
                const char* table)
@@ -91,7 +89,10 @@ std::optional<CError> MyErrors::errorWithAudioStatus(std::int32_t code)
 
 void MyErrors::presentError(const CError& error)
 {
-    CAlertPresenter::current().runModal(error);
+    // Without a presenter no alert is made, and nothing is shown.
+    if (CAlertPresenter* presenter = CAlertPresenter::current()) {
+        presenter->runModal(error);
+    }
 }
 
 void MyErrors::presentGeneralError(std::int32_t code)
@@ -150,23 +151,4 @@ void MyErrors::presentAudioError(std::int32_t code, CErrorPresentingTarget& targ
     } else {
         presentGeneralError(code, target);
     }
-}
-
-QString MyErrors::alertText(const CError& error)
-{
-    if (error.description()) {
-        return *error.description();
-    }
-    if (error.domain() == NSCocoaErrorDomain) {
-        switch (error.code()) {
-        case kCocoaFileReadUnknown:
-            return QStringLiteral("The file could not be opened. It may be missing, or you may not have "
-                                  "permission to read it.");
-        case kCocoaFileReadInvalidFileName:
-            return QStringLiteral("The file could not be opened because its name is not valid.");
-        default:
-            break;
-        }
-    }
-    return QStringLiteral("The operation could not be completed. (%1 error %2.)").arg(error.domain()).arg(error.code());
 }

@@ -44,8 +44,4 @@ public:
     // The key of `code` in "AudioErrors": "%d" when negative, else its four
     // bytes from the most significant, each as one character.
     static QString audioKey(std::int32_t code);
-
-    // What an alert says for the error: its description; else, for the file
-    // errors the document reports, a text of ours; else the domain and code.
-    static QString alertText(const CError& error);
 };

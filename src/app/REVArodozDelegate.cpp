@@ -6,9 +6,11 @@
 #include "app/MyErrors.h"
 #include "app/ProcessActivity.h"
 #include "app/REVArodozDoc.h"
+#include "app/SentenceText.h"
 
 #include "ZAVController.h"
-#include "platform/base/Bundle.h"
+#include "update/RunReport.h"
+#include "update/UpdateFileLoader.h"
 
 #include <QUrl>
 
@@ -37,18 +39,13 @@ void REVArodozDelegate::applicationDidFinishLaunching(QObject* /*sender*/)
 
 bool REVArodozDelegate::openUpdateDocument()
 {
-    const mirelo::platform::Bundle* bundle = mirelo::platform::mainBundle();
-    const auto path = bundle != nullptr ? bundle->pathForResource(kUpdateFileName) : std::nullopt;
-    if (!path) {
-        const QString where = bundle != nullptr ? QString::fromStdString(bundle->resourcePath().string())
-                                                : QStringLiteral("(no resource folder found)");
+    const SUpdateFileLoad located = CUpdateFileLoader::locate(std::nullopt);
+    if (!located.ready()) {
         MyErrors::presentError(CError(NSCocoaErrorDomain, kCocoaFileReadNoSuchFile,
-                                      QStringLiteral("The update file \u201C%1\u201D is missing from the "
-                                                     "application's resources in %2.")
-                                          .arg(QString::fromLatin1(kUpdateFileName), where)));
+                                      CSentenceText::sentenceOf(CRunReport::notLoaded(located, {}))));
         return false;
     }
-    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path->string()));
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdString(located.path.string()));
     const std::shared_ptr<REVArodozDoc> document =
         CDocumentController::sharedDocumentController()->openDocumentWithContentsOfURL(url, true);
     if (!document) {
@@ -56,7 +53,7 @@ bool REVArodozDelegate::openUpdateDocument()
         return false;
     }
     if (CDocumentWindow* window = document->window()) {
-        connect(window, &CDocumentWindow::windowWillClose, this, [this](QObject* sender) { windowWillClose(sender); });
+        connect(window, &CDocumentWindow::closing, this, [this](QObject* sender) { windowWillClose(sender); });
     }
     return true;
 }

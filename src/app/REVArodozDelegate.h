@@ -14,7 +14,6 @@ class REVArodozDoc;
 
 class REVArodozDelegate final : public QObject {
 public:
-    static constexpr const char* kUpdateFileName = "mirelo updater.dat";
     static constexpr const char* kActivityReason = "PreventAppNap";
     // The status the application ends with when it cannot open its document.
     static constexpr int kExitNoDocument = 1;

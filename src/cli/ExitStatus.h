@@ -11,6 +11,9 @@ constexpr int kFailed = 1;
 constexpr int kBadInput = 2;
 // No MIDI system (the backend cannot start), or no destination to send to.
 constexpr int kNoMidi = 3;
+// The instrument did not answer when asked who it is, or has no input to
+// answer on: many never do, so this is not a failure of the tool.
+constexpr int kNoAnswer = 4;
 // A run that a signal ended, as a shell reports a process the signal killed.
 constexpr int interruptedBy(int signal)
 {

@@ -86,8 +86,8 @@ bool writeAll(int fd, const std::vector<std::uint8_t>& bytes)
 
 } // namespace
 
-bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vector<std::uint8_t>& inBytes,
-                          std::string& outError)
+bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vector<std::filesystem::path>& inSources,
+                          const std::vector<std::uint8_t>& inBytes, std::string& outError)
 {
     std::filesystem::path target;
     if (!followLinks(inTarget, target, outError)) {
@@ -100,8 +100,19 @@ bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vect
             outError = inTarget.string() + " is " + kindOf(info.st_mode) + ", not a file an update can replace";
             return false;
         }
-        mode = info.st_mode & 07777;
+        for (const std::filesystem::path& source : inSources) {
+            struct stat read {};
+            if (::stat(source.c_str(), &read) == 0 && read.st_dev == info.st_dev && read.st_ino == info.st_ino) {
+                outError = inTarget.string() + " is the input " + source.string() +
+                           "; writing the update file there would replace what it is made from";
+                return false;
+            }
+        }
+        // A program's set-user or set-group bit must not pass to a file of
+        // other contents.
+        mode = info.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
     }
+    const bool existed = S_ISREG(info.st_mode);
 
     // A short name of our own, so that a target name at the system's limit
     // still leaves room for it.
@@ -111,6 +122,10 @@ bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vect
     if (fd < 0) {
         outError = "cannot create a file in " + folder.string() + " (" + systemReason() + ")";
         return false;
+    }
+    if (existed && ::fchown(fd, info.st_uid, info.st_gid) != 0) {
+        // Another owner is for root to give; the group, for a member of it.
+        static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), info.st_gid));
     }
     const bool written = writeAll(fd, inBytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     const std::string reason = written ? std::string() : systemReason();

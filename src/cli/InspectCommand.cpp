@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "cli/ScheduleLoader.h"
 #include "update/FirmwareSchedule.h"
+#include "update/FirmwareVersion.h"
+#include "update/RunReport.h"
+#include "update/UpdateFileLoader.h"
 #include "SMF/SMF.h"
 
 #include "platform/base/WholeFile.h"
@@ -39,7 +41,7 @@ std::vector<uint8_t> bytes(const uint8_t* data, uint32_t size)
 CLI::App* CInspectCommand::attach(CLI::App& inApp)
 {
     CLI::App* command = inApp.add_subcommand("inspect", "Show what a Standard MIDI File holds");
-    command->add_option("FILE", m_path, "The file to read")->required();
+    command->add_option("FILE", m_path, "The file to read (default: the bundled \"mirelo updater.dat\", which send sends)");
     CLI::Option* events =
         command->add_flag("--events", m_events,
                           "Print every event as one JSON object per line, track by track in stored order");
@@ -55,6 +57,14 @@ CLI::App* CInspectCommand::attach(CLI::App& inApp)
 
 int CInspectCommand::run(std::ostream& out, std::ostream& err)
 {
+    const SUpdateFileLoad located =
+        CUpdateFileLoader::locate(m_path.empty() ? std::nullopt : std::optional<std::filesystem::path>(m_path));
+    if (!located.ready()) {
+        err << CRunReport::notLoaded(located, {}).plain()
+            << "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.\n";
+        return cli_exit::kBadInput;
+    }
+    m_path = located.path.string();
     if (m_schedule) {
         return printSchedule(out, err);
     }
@@ -113,6 +123,9 @@ void CInspectCommand::printSummary(const CSMF& inSmf, std::ostream& out) const
             << ", sysex bytes " << sysExBytes << '\n';
     }
     out << "set tempo events in track 0: " << tempoEvents << '\n';
+    if (const std::optional<SFirmwareVersion> version = CFirmwareVersion::ofFile(inSmf)) {
+        out << "firmware version: " << version->text() << '\n';
+    }
 }
 
 void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const
@@ -147,13 +160,14 @@ void CInspectCommand::printEvents(const CSMF& inSmf, std::ostream& out) const
 int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
 {
     CFirmwareSchedule schedule;
-    if (const int status = CScheduleLoader::load(m_path, schedule, err, ""); status != cli_exit::kSuccess) {
-        return status;
+    if (const SUpdateFileLoad load = CUpdateFileLoader::load(m_path, schedule); !load.ready()) {
+        err << CRunReport::notLoaded(load, m_path).plain() << '\n';
+        return load.outcome == SUpdateFileLoad::EOutcome::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
     }
 
     std::string buffer;
     uint64_t index = 0;
-    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
+    for (const CFirmwareSchedule::SMessage& message : schedule) {
         JsonLine line;
         line["index"] = index++;
         line["track"] = message.track;
@@ -164,7 +178,7 @@ int CInspectCommand::printSchedule(std::ostream& out, std::ostream& err) const
         append(buffer, line, out);
     }
     JsonLine totals;
-    totals["messages"] = schedule.messages().size();
+    totals["messages"] = schedule.size();
     totals["bytes"] = schedule.totalBytes();
     totals["duration_ms"] = schedule.duration();
     totals["late_by_order"] = schedule.lateByOrder();

@@ -1,5 +1,6 @@
 #pragma once
-// `inspect FILE`: what an update file holds, as the SMF library reads it.
+// `inspect [FILE]`: what an update file holds (by default the bundled one,
+// the file `send` sends), as the SMF library reads it.
 // A short summary by default; with --events one JSON line per event; with
 // --schedule the SysEx messages as the transfer would send them.
 

@@ -66,8 +66,9 @@ std::vector<SEndpointInfo> CMidiEndpoints::sources()
 
 std::string CMidiEndpoints::noMidiSystemSentence(OSStatus status)
 {
-    return "No MIDI system is available (" + CStatusText::name(status) +
-           "; on Linux the ALSA sequencer, /dev/snd/seq, cannot be opened), so there are no MIDI devices: "
-           "to run the update without one, send to a capture file with `mirelo-updater-cli send --capture "
-           "OUT.syx`.";
+    // What a Linux user can act on comes first; the status is for a report.
+    return "No MIDI system is available: the ALSA sequencer (/dev/snd/seq) cannot be opened, so there are no MIDI "
+           "devices. To run the update without one, send to a capture file with `mirelo-updater-cli send --capture "
+           "OUT.syx`. (status " +
+           CStatusText::name(status) + ")";
 }

@@ -4,9 +4,7 @@
 #include "cli/FileReplacer.h"
 #include "cli/SyxReader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 
 CLI::App* CPackCommand::attach(CLI::App& inApp)
 {
@@ -40,17 +38,25 @@ CLI::App* CPackCommand::attach(CLI::App& inApp)
 
 int CPackCommand::run(std::ostream& out, std::ostream& err)
 {
-    std::vector<std::vector<std::uint8_t>> messages;
+    // One run of whole messages, every input's after the one before: the
+    // accepted .syx bytes are the messages, so they are kept as read.
+    std::vector<std::uint8_t> run;
+    std::size_t count = 0;
     for (const std::string& input : m_inputs) {
         CSyxReader reader;
         if (!reader.readFile(input)) {
             err << "pack: refused " << reader.describeError(input) << "\n";
             return cli_exit::kBadInput;
         }
-        for (const CSyxReader::SMessage& m : reader.messages()) {
-            messages.push_back(m.bytes);
+        count += reader.messages().size();
+        if (run.empty()) {
+            run = reader.takeBytes();
+        } else {
+            const std::vector<std::uint8_t> more = reader.takeBytes();
+            run.insert(run.end(), more.begin(), more.end());
         }
     }
+    const CSysExRun messages(run, count);
 
     CUpdateFilePacker packer;
     std::vector<std::uint8_t> image;
@@ -65,19 +71,23 @@ int CPackCommand::run(std::ostream& out, std::ostream& err)
         out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         out.flush();
         if (!out) {
-            err << "pack: cannot write the update file to standard output (" << std::strerror(errno) << ")\n";
-            return cli_exit::kFailed;
+            return cli_exit::kFailed; // the one line that says so is main's, as for every command's output
         }
-    } else if (std::string reason; !CFileReplacer::write(m_outPath, image, reason)) {
+    } else if (std::string reason; !CFileReplacer::write(m_outPath, inputPaths(), image, reason)) {
         err << "pack: " << reason << "\n";
         return cli_exit::kFailed;
     }
 
     const std::uint64_t last =
-        m_options.firstDelayMs + static_cast<std::uint64_t>(messages.size() - 1) * m_options.intervalMs;
+        m_options.firstDelayMs + static_cast<std::uint64_t>(count - 1) * m_options.intervalMs;
     std::ostream& summary = toStandardOutput ? err : out;
-    summary << "wrote " << (toStandardOutput ? "standard output" : m_outPath) << ": " << messages.size()
-            << " messages, " << image.size() << " bytes, last due at " << last << " ms (division "
-            << m_options.division << ")\n";
+    summary << "wrote " << (toStandardOutput ? "standard output" : m_outPath) << ": " << count
+            << (count == 1 ? " message, " : " messages, ") << image.size() << " bytes, last due at " << last
+            << " ms (division " << m_options.division << ")\n";
     return cli_exit::kSuccess;
+}
+
+std::vector<std::filesystem::path> CPackCommand::inputPaths() const
+{
+    return {m_inputs.begin(), m_inputs.end()};
 }

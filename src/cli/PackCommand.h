@@ -5,6 +5,7 @@
 #include "cli/Command.h"
 #include "cli/UpdateFilePacker.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ public:
     int run(std::ostream& out, std::ostream& err) override;
 
 private:
+    std::vector<std::filesystem::path> inputPaths() const;
+
     std::string m_outPath;
     std::vector<std::string> m_inputs;
     CUpdateFilePacker::SOptions m_options;

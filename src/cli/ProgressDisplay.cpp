@@ -1,30 +1,15 @@
 #include "cli/ProgressDisplay.h"
 
+#include "update/RunReport.h"
+
 #include <algorithm>
 #include <cstdio>
 
-CProgressDisplay::CProgressDisplay(std::ostream& out, bool isTerminal, std::uint64_t totalMessages,
-                                   std::uint64_t expectedMs)
-    : m_out(out), m_isTerminal(isTerminal), m_total(totalMessages), m_expectedMs(expectedMs)
+CProgressDisplay::CProgressDisplay(std::ostream& out, bool isTerminal) : m_out(out), m_isTerminal(isTerminal)
 {
 }
 
-std::string CProgressDisplay::formatDuration(std::uint64_t ms)
-{
-    char text[32];
-    if (ms < 60000) {
-        std::snprintf(text, sizeof text, "%llu.%llu s", static_cast<unsigned long long>(ms / 1000),
-                      static_cast<unsigned long long>(ms % 1000 / 100));
-    } else {
-        const std::uint64_t seconds = ms / 1000;
-        std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
-                      static_cast<unsigned long long>(seconds % 60));
-    }
-    return text;
-}
-
-std::string CProgressDisplay::barLine(int percent, std::uint64_t sent, std::uint64_t total,
-                                      std::uint64_t elapsedMs, std::uint64_t remainingMs)
+std::string CProgressDisplay::barLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs)
 {
     percent = std::clamp(percent, 0, 100);
     const int filled = percent * kBarWidth / 100;
@@ -33,53 +18,49 @@ std::string CProgressDisplay::barLine(int percent, std::uint64_t sent, std::uint
     line.append(static_cast<std::size_t>(kBarWidth - filled), '.');
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "] %3d%%  %llu/%llu messages  ", percent,
-                  static_cast<unsigned long long>(sent), static_cast<unsigned long long>(total));
-    return line + numbers + formatDuration(elapsedMs) + " elapsed, about " + formatDuration(remainingMs) + " left";
+                  static_cast<unsigned long long>(progress.reached), static_cast<unsigned long long>(progress.total));
+    return line + numbers + CSentence::durationText(elapsedMs) + " elapsed, about " +
+           CSentence::durationText(CRunReport::leftMs(progress, elapsedMs)) + " left";
 }
 
-std::string CProgressDisplay::plainLine(int percent, std::uint64_t sent, std::uint64_t total,
-                                        std::uint64_t elapsedMs, std::uint64_t remainingMs)
+std::string CProgressDisplay::plainLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs)
 {
-    return "progress: " + std::to_string(percent) + "% (" + std::to_string(sent) + " of " + std::to_string(total) +
-           " messages, " + formatDuration(elapsedMs) + " elapsed, about " + formatDuration(remainingMs) + " left)";
+    return "progress: " + std::to_string(percent) + "% (" +
+           CRunReport::messagesOf(progress.reached, progress.total).plain() + ", " +
+           CSentence::durationText(elapsedMs) + " elapsed, about " +
+           CSentence::durationText(CRunReport::leftMs(progress, elapsedMs)) + " left)";
 }
 
-std::uint64_t CProgressDisplay::remaining(std::uint64_t elapsedMs) const
+void CProgressDisplay::update(const SRunProgress& progress, std::uint64_t elapsedMs)
 {
-    return elapsedMs < m_expectedMs ? m_expectedMs - elapsedMs : 0;
+    show(CRunReport::percentShown(progress, false), progress, elapsedMs, false);
 }
 
-void CProgressDisplay::draw(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs)
+void CProgressDisplay::finish(const SRunProgress& progress, bool whole, std::uint64_t elapsedMs)
 {
-    // Clear to the end of the line: the new text may be shorter.
-    m_out << '\r' << barLine(percent, sentMessages, m_total, elapsedMs, remaining(elapsedMs)) << "\x1b[K"
-          << std::flush;
+    show(CRunReport::percentShown(progress, whole), progress, elapsedMs, true);
 }
 
-void CProgressDisplay::update(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs)
-{
-    percent = std::min(percent, kMostWhileRunning);
-    if (m_isTerminal) {
-        draw(percent, sentMessages, elapsedMs);
-        return;
-    }
-    const int tenth = std::clamp(percent, 0, 100) / 10;
-    if (tenth > m_lastTenth) {
-        m_lastTenth = tenth;
-        m_out << plainLine(tenth * 10, sentMessages, m_total, elapsedMs, remaining(elapsedMs)) << '\n' << std::flush;
-    }
-}
-
-void CProgressDisplay::finish(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs)
+void CProgressDisplay::show(int percent, const SRunProgress& progress, std::uint64_t elapsedMs, bool last)
 {
     if (m_isTerminal) {
-        draw(percent, sentMessages, elapsedMs);
-        m_out << '\n' << std::flush;
+        // Clear to the end of the line: the new text may be shorter.
+        m_out << '\r' << barLine(percent, progress, elapsedMs) << "\x1b[K";
+        if (last) {
+            m_out << '\n';
+        }
+        m_out << std::flush;
         return;
     }
-    const int tenth = std::clamp(percent, 0, 100) / 10;
-    if (tenth > m_lastTenth || percent % 10 != 0) {
-        m_lastTenth = tenth;
-        m_out << plainLine(percent, sentMessages, m_total, elapsedMs, remaining(elapsedMs)) << '\n' << std::flush;
+    // Every message has gone: the line that follows is the run's end.
+    if (!last && progress.total != 0 && progress.reached >= progress.total) {
+        return;
+    }
+    // A line per tenth reached, and the last state when it differs from the last line shown.
+    const int tenth = percent / 10;
+    if (tenth > m_lastTenth || (last && percent != m_lastPercent)) {
+        m_lastTenth = std::max(m_lastTenth, tenth);
+        m_lastPercent = percent;
+        m_out << plainLine(percent, progress, elapsedMs) << '\n' << std::flush;
     }
 }

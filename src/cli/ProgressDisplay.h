@@ -3,7 +3,10 @@
 // place: a bar with the percentage, messages sent of the total, the time
 // elapsed and the time expected to remain (the schedule's length is known
 // before the first send, and pacing, not the cable, sets the pace). Anywhere
-// else one plain line per 10%, so logs stay readable.
+// else one plain line per 10%, so logs stay readable. A message counts once
+// it has reached the destination.
+
+#include "update/UpdateRun.h"
 
 #include <cstdint>
 #include <ostream>
@@ -12,32 +15,22 @@
 class CProgressDisplay {
 public:
     static constexpr int kBarWidth = 30;
-    // A run shows at most this much: 100% is only for a transfer that has
-    // returned success, and a run that fails at its last message of several
-    // hundred would otherwise already show it.
-    static constexpr int kMostWhileRunning = 99;
 
-    CProgressDisplay(std::ostream& out, bool isTerminal, std::uint64_t totalMessages, std::uint64_t expectedMs);
+    CProgressDisplay(std::ostream& out, bool isTerminal);
 
-    // Main thread only. Shows at most kMostWhileRunning.
-    void update(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs);
-    // The last state; ends the terminal line.
-    void finish(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs);
+    // Main thread only. Never shows 100%: the run has not ended.
+    void update(const SRunProgress& progress, std::uint64_t elapsedMs);
+    // The last state, 100% only for a whole run; ends the terminal line.
+    void finish(const SRunProgress& progress, bool whole, std::uint64_t elapsedMs);
 
-    // "12.3 s" below a minute, "4:05" from a minute on.
-    static std::string formatDuration(std::uint64_t ms);
-    static std::string barLine(int percent, std::uint64_t sent, std::uint64_t total, std::uint64_t elapsedMs,
-                               std::uint64_t remainingMs);
-    static std::string plainLine(int percent, std::uint64_t sent, std::uint64_t total, std::uint64_t elapsedMs,
-                                 std::uint64_t remainingMs);
+    static std::string barLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs);
+    static std::string plainLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs);
 
 private:
-    std::uint64_t remaining(std::uint64_t elapsedMs) const;
-    void draw(int percent, std::uint64_t sentMessages, std::uint64_t elapsedMs);
+    void show(int percent, const SRunProgress& progress, std::uint64_t elapsedMs, bool last);
 
     std::ostream& m_out;
     bool m_isTerminal;
-    std::uint64_t m_total;
-    std::uint64_t m_expectedMs;
     int m_lastTenth = -1;
+    int m_lastPercent = -1;
 };

@@ -1,33 +1,31 @@
 #include "cli/SendCommand.h"
 
-#include "cli/CountingBackend.h"
 #include "cli/DestinationChooser.h"
 #include "cli/ExitStatus.h"
 #include "cli/MidiEndpoints.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/ScheduleLoader.h"
 #include "cli/SignalWatch.h"
-#include "update/StatusText.h"
 
-#include "update/FirmwareSchedule.h"
-#include "platform/base/Bundle.h"
-#include "platform/base/Clock.h"
-#include "platform/base/Interrupt.h"
-#include "platform/midi/MidiBackend.h"
-#include "platform/midi/virtual/CaptureDestination.h"
-#include "platform/base/PlainEventLoop.h"
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
+#include "platform/base/Clock.h"
+#include "platform/base/PlainEventLoop.h"
+#include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/CaptureDestination.h"
+#include "update/FirmwareSchedule.h"
+#include "update/RunReport.h"
+#include "update/StatusText.h"
+#include "update/UpdateFileLoader.h"
+#include "update/UpdateRun.h"
 
-#include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-constexpr const char* kBundledFileName = "mirelo updater.dat";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 std::uint64_t nowMs()
@@ -51,68 +49,123 @@ int exitStatusFor(CDestinationChooser::EOutcome outcome)
     return cli_exit::kNoMidi;
 }
 
-// Messages go out in file order, so one due before the message ahead of it
-// leaves late; the user should know before the run, not guess after it.
-void warnAboutFileOrder(const CFirmwareSchedule& schedule, std::ostream& err)
+// A file that cannot be sent is the user's to fix; memory that ran out is not.
+int exitStatusFor(const SUpdateFileLoad& load)
 {
-    const std::uint64_t late = schedule.lateByOrder();
-    if (late == 0) {
-        return;
-    }
-    std::uint64_t most = 0;
-    for (const CFirmwareSchedule::SMessage& message : schedule.messages()) {
-        most = std::max(most, message.leaveTime - message.sendTime);
-    }
-    err << "send: warning: " << late << " of " << schedule.messages().size()
-        << " messages are due before a message ahead of them in the file and will leave up to " << most
-        << " ms late (`inspect --schedule` shows each)\n";
+    return load.outcome == SUpdateFileLoad::EOutcome::kOutOfMemory ? cli_exit::kFailed : cli_exit::kBadInput;
 }
 
-// Owns what a run installs process-wide (a capture backend, the counting
-// wrapper, the main loop) and takes it down in the right order however `send`
-// ends: the controller and its manager first, while the backend and the loop
-// they use still exist.
-class CRunScope {
+// Reads and verifies the update file on a thread of its own, so that a signal
+// ends `send` at once even while a large file is loaded. Everything the load
+// touches is here, shared with that thread, which may outlive the command.
+class CLoadJob {
 public:
-    CRunScope() = default;
-    CRunScope(const CRunScope&) = delete;
-    CRunScope& operator=(const CRunScope&) = delete;
-    ~CRunScope()
-    {
-        if (m_controllerStarted) {
-            CZAVController::terminate();
-        }
-        mirelo::midi::setActiveBackend(nullptr);
-        if (loop) {
-            mirelo::platform::setMainLoop(nullptr);
-        }
-    }
+    explicit CLoadJob(std::filesystem::path path) : m_path(std::move(path)) {}
 
-    void startController()
+    void start(const std::shared_ptr<CLoadJob>& self)
     {
-        CZAVController::initialize();
-        m_controllerStarted = true;
+        m_thread = std::thread([self] {
+            SUpdateFileLoad result = CUpdateFileLoader::load(self->m_path, self->m_schedule);
+            std::lock_guard lock(self->m_mutex);
+            self->m_result = std::move(result);
+            self->m_done.notify_all();
+        });
     }
-
-    std::unique_ptr<mirelo::midi::CaptureDestination> capture;
-    std::unique_ptr<CCountingBackend> counting;
-    std::unique_ptr<mirelo::platform::PlainEventLoop> loop;
+    // Any thread: wait() returns now if it was waiting.
+    void wake()
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+        m_done.notify_all();
+    }
+    // The outcome, or none when woken first; the load then finishes alone.
+    std::optional<SUpdateFileLoad> wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_result.has_value() || m_woken; });
+        if (!m_result) {
+            lock.unlock();
+            m_thread.detach();
+            return std::nullopt;
+        }
+        lock.unlock();
+        m_thread.join();
+        return m_result;
+    }
+    const CFirmwareSchedule& schedule() const { return m_schedule; }
 
 private:
-    bool m_controllerStarted = false;
+    std::filesystem::path m_path;
+    CFirmwareSchedule m_schedule;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::optional<SUpdateFileLoad> m_result;
+    bool m_woken = false;
+    std::thread m_thread;
 };
+
+// What `send` installs process-wide for a run, each undone by its own end, in
+// the reverse order of their making: the controller (and with it the manager)
+// goes while the loop and the backend it uses still stand.
+class CInstalledBackend {
+public:
+    explicit CInstalledBackend(mirelo::midi::MidiBackend* backend) { mirelo::midi::setActiveBackend(backend); }
+    ~CInstalledBackend() { mirelo::midi::setActiveBackend(nullptr); }
+    CInstalledBackend(const CInstalledBackend&) = delete;
+    CInstalledBackend& operator=(const CInstalledBackend&) = delete;
+};
+
+class CInstalledLoop {
+public:
+    CInstalledLoop() { mirelo::platform::setMainLoop(&m_loop); }
+    ~CInstalledLoop() { mirelo::platform::setMainLoop(nullptr); }
+    CInstalledLoop(const CInstalledLoop&) = delete;
+    CInstalledLoop& operator=(const CInstalledLoop&) = delete;
+
+    mirelo::platform::PlainEventLoop& loop() { return m_loop; }
+
+private:
+    mirelo::platform::PlainEventLoop m_loop;
+};
+
+class CStartedController {
+public:
+    CStartedController() { CZAVController::initialize(); }
+    ~CStartedController() { CZAVController::terminate(); }
+    CStartedController(const CStartedController&) = delete;
+    CStartedController& operator=(const CStartedController&) = delete;
+};
+
+// The progress display, fed from the run's own count.
+struct SProgressView {
+    CProgressDisplay& display;
+    const CUpdateRun& run;
+    const CFirmwareSchedule& schedule;
+    mirelo::platform::EventLoop& loop;
+    std::uint64_t startMs;
+
+    void redraw()
+    {
+        SRunProgress progress = run.progress();
+        // Before the worker has taken up the schedule, the schedule itself says what is to come.
+        if (progress.total == 0) {
+            progress.total = schedule.size();
+            progress.fileMs = schedule.duration();
+        }
+        display.update(progress, nowMs() - startMs);
+    }
+};
+
+bool onProgress(int /*percent*/, void* context)
+{
+    // Runs on the transfer's thread: hand over and return at once, so the
+    // sends never wait for the terminal.
+    auto* view = static_cast<SProgressView*>(context);
+    view->loop.post([view] { view->redraw(); });
+    return true;
+}
 
 } // namespace
-
-struct CSendCommand::SRun {
-    mirelo::platform::PlainEventLoop& loop;
-    CProgressDisplay& display;
-    const CCountingBackend& counting;
-    std::uint64_t startMs;
-    int percent = 0; // main thread only
-
-    void redraw() { display.update(percent, counting.messagesSent(), nowMs() - startMs); }
-};
 
 CLI::App* CSendCommand::attach(CLI::App& inApp)
 {
@@ -132,71 +185,72 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
-    cmd->footer(std::string("SIGINT, SIGTERM or SIGHUP during a run: the message in flight finishes, nothing more "
-                            "is sent, the capture keeps exactly what was sent, and the status is 128 + the "
-                            "signal.\nExit status: 0 every message sent, 1 the transfer failed part-way (or the "
-                            "capture could not be written, or another send holds it), 2 usage or a refused update "
-                            "file, 3 no MIDI system, no destination, or no single instrument to send to without "
-                            "--to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM."));
+    cmd->footer("SIGINT, SIGTERM or SIGHUP ends send at any stage: while the update file is read nothing is "
+                "sent; during a run the message in flight finishes, nothing more is sent, the capture keeps "
+                "exactly what was sent. The status is then 128 + the signal.\nExit status: 0 every message "
+                "sent, 1 the transfer failed part-way (or the capture could not be written, or another send "
+                "holds it), 2 usage or a refused update file, 3 no MIDI system, no destination, or no single "
+                "instrument to send to without --to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.");
     return cmd;
-}
-
-bool CSendCommand::onProgress(int percent, void* context)
-{
-    // Runs on the transfer's thread: hand the value over and return at once,
-    // so the sends never wait for the terminal.
-    auto* run = static_cast<SRun*>(context);
-    run->loop.post([run, percent] {
-        run->percent = percent;
-        run->redraw();
-    });
-    return true;
 }
 
 int CSendCommand::run(std::ostream& out, std::ostream& err)
 {
-    // The update file.
-    std::string path;
-    if (m_file) {
-        path = *m_file;
-    } else {
-        const mirelo::platform::Bundle* bundle = mirelo::platform::mainBundle();
-        const auto found = bundle ? bundle->pathForResource(kBundledFileName) : std::nullopt;
-        if (!found) {
-            err << "send: the bundled update file \"" << kBundledFileName
-                << "\" was not found in the resource folder"
-                << (bundle ? " " + bundle->resourcePath().string() : std::string())
-                << "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.\n";
-            return cli_exit::kBadInput;
+    // The run and the signal watch come first: a signal ends `send` at every stage.
+    CUpdateRun run;
+    std::shared_ptr<CLoadJob> load;
+    std::mutex loadMutex; // load is set once the file is known; the watch may read it
+    const CSignalWatch signals([&run, &load, &loadMutex](int) {
+        run.stop();
+        std::lock_guard lock(loadMutex);
+        if (load) {
+            load->wake();
         }
-        path = found->string();
+    });
+
+    // The update file, verified and built once: the transfer sends from this schedule.
+    const SUpdateFileLoad located =
+        CUpdateFileLoader::locate(m_file ? std::optional<std::filesystem::path>(*m_file) : std::nullopt);
+    if (!located.ready()) {
+        err << "send: " << CRunReport::notLoaded(located, {}).plain()
+            << "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.\n";
+        return cli_exit::kBadInput;
     }
+    const std::string path = located.path.string();
     if (m_capture) {
         if (const auto problem = mirelo::midi::CaptureDestination::pathProblem(path, *m_capture)) {
             err << "send: --capture " << *m_capture << ": " << *problem << "\n";
             return cli_exit::kBadInput;
         }
     }
-    // Verified and built once; the transfer sends from this schedule.
-    CFirmwareSchedule schedule;
-    if (const int status = CScheduleLoader::load(path, schedule, err, "send: "); status != cli_exit::kSuccess) {
-        return status;
+    {
+        std::lock_guard lock(loadMutex);
+        load = std::make_shared<CLoadJob>(located.path);
+        load->start(load);
+        if (signals.signal() != 0) {
+            load->wake();
+        }
     }
-    const std::uint64_t total = schedule.messages().size();
-    std::string reason;
-
-    // Before any thread of the run exists, so that every one of them leaves
-    // the run's signals to the watch.
-    mirelo::platform::Interrupt interrupt;
-    const CSignalWatch signals(interrupt);
+    const std::optional<SUpdateFileLoad> loaded = load->wait();
+    if (!loaded) {
+        err << "send: interrupted while the update file was read; nothing was sent\n";
+        return cli_exit::interruptedBy(signals.signal());
+    }
+    if (!loaded->ready()) {
+        err << "send: " << CRunReport::notLoaded(*loaded, path).plain() << "\n";
+        return exitStatusFor(*loaded);
+    }
+    const CFirmwareSchedule& schedule = load->schedule();
 
     // The MIDI system, and what to send to.
-    CRunScope scope;
+    std::unique_ptr<mirelo::midi::CaptureDestination> capture;
     if (m_capture) {
-        scope.capture = std::make_unique<mirelo::midi::CaptureDestination>(*m_capture);
-        mirelo::midi::setActiveBackend(&scope.capture->backend());
+        capture = std::make_unique<mirelo::midi::CaptureDestination>(*m_capture);
     }
-    mirelo::midi::MidiBackend& backend = mirelo::midi::activeBackend();
+    std::optional<CInstalledBackend> backend;
+    if (capture) {
+        backend.emplace(&capture->backend());
+    }
     if (const OSStatus status = CMidiEndpoints::probe(); status != noErr) {
         err << "send: " << CMidiEndpoints::noMidiSystemSentence(status) << "\n";
         return cli_exit::kNoMidi;
@@ -220,24 +274,21 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     const std::string destinationLabel = destinations[index].label("destination");
 
     // Every check has passed: only now are the capture files touched.
-    if (scope.capture) {
-        if (const auto opened = scope.capture->open(reason); opened != mirelo::midi::CaptureDestination::OpenResult::kOk) {
+    std::string reason;
+    if (capture) {
+        if (capture->open(reason) != mirelo::midi::CaptureDestination::OpenResult::kOk) {
             err << "send: " << reason << "\n";
             return cli_exit::kFailed;
         }
     }
 
     // The window's path: controller, manager's output, transfer.
-    scope.counting = std::make_unique<CCountingBackend>(backend);
-    const CCountingBackend& counting = *scope.counting;
-    mirelo::midi::setActiveBackend(scope.counting.get());
-    scope.loop = std::make_unique<mirelo::platform::PlainEventLoop>();
-    mirelo::platform::PlainEventLoop& loop = *scope.loop;
-    mirelo::platform::setMainLoop(&loop);
-    scope.startController();
+    CInstalledLoop installedLoop;
+    mirelo::platform::PlainEventLoop& loop = installedLoop.loop();
+    const CStartedController controller;
     if (const OSStatus status = CQORMIDIManager::instance()->openMidiOut(index); status != noErr) {
-        err << "send: cannot open \"" << destinationLabel << "\": status " << CStatusText::name(status) << ": "
-            << CStatusText::meaning(status) << "\n";
+        err << "send: cannot open \"" << destinationLabel << "\": " << CRunReport::statusCause(status).plain()
+            << "\n";
         return cli_exit::kNoMidi;
     }
     // The output opens by index, from a list taken before: a device that came
@@ -250,68 +301,57 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         return cli_exit::kNoMidi;
     }
 
-    warnAboutFileOrder(schedule, err);
-    CProgressDisplay display(err, ::isatty(STDERR_FILENO) == 1, total, schedule.duration());
-    SRun progress{loop, display, counting, nowMs()};
+    // Messages go out in file order, so one due before the message ahead of
+    // it leaves late; the user should know before the run, not guess after it.
+    if (const std::uint64_t late = schedule.lateByOrder(); late != 0) {
+        err << "send: warning: "
+            << CRunReport::fileOrderWarning(late, schedule.size(), schedule.mostLateByOrder()).plain()
+            << " (`inspect --schedule` shows each)\n";
+    }
+    if (schedule.duration() > CRunReport::kLongRunMs) {
+        err << "send: warning: " << CRunReport::longRunWarning(schedule.duration()).plain() << "\n";
+    }
     if (signals.signal() != 0) {
         err << "send: interrupted before the first message; nothing was sent\n";
         return cli_exit::interruptedBy(signals.signal());
     }
-    progress.redraw();
-    mirelo::platform::EventLoop::TimerId redrawTimer = 0;
-    if (::isatty(STDERR_FILENO) == 1) {
-        redrawTimer = loop.addTimer(kRedrawInterval, kRedrawInterval, [&progress] { progress.redraw(); });
-    }
 
-    std::atomic<std::uint64_t> startNanoseconds{0};
-    if (scope.capture) {
-        scope.capture->countFrom(&startNanoseconds);
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    CProgressDisplay display(err, terminal);
+    SProgressView view{display, run, schedule, loop, nowMs()};
+    view.redraw();
+    mirelo::platform::EventLoop::TimerId redrawTimer = 0;
+    if (terminal) {
+        redrawTimer = loop.addTimer(kRedrawInterval, kRedrawInterval, [&view] { view.redraw(); });
     }
-    bool sent = false;
-    std::thread worker([&] {
-        sent = CZAVController::instance()->updateFirmware(schedule, &CSendCommand::onProgress, &progress,
-                                                          STransferControl{&interrupt, &startNanoseconds});
-        loop.post([&loop] { loop.quit(); });
-    });
-    loop.run();
-    worker.join();
+    if (capture) {
+        capture->countFrom(run.startInstant());
+        run.setFailureDetail([&capture]() -> std::optional<std::string> {
+            const std::optional<std::string> failure = capture->failure();
+            return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
+        });
+    }
+    const bool started = run.start(
+        [&schedule, &view](CUpdateRun& self) { return self.send(schedule, &onProgress, &view); },
+        [&loop](const SRunEnd&) { loop.quit(); });
+    if (started) {
+        loop.run();
+    }
+    const std::optional<SRunEnd> ended = run.wait();
     if (redrawTimer != 0) {
         loop.removeTimer(redrawTimer);
     }
-    const std::uint64_t elapsedMs = nowMs() - progress.startMs;
-    const std::uint64_t done = counting.messagesSent();
-    // A transfer that ran to its end without every message reaching the
-    // backend lost its output on the way: the manager closes the output of a
-    // device that has gone, and sends to a closed output succeed.
-    const bool whole = sent && done == total;
-    // 100% means the whole update went out, and nothing less may show it.
-    display.finish(whole ? 100 : std::min(progress.percent, CProgressDisplay::kMostWhileRunning), done, elapsedMs);
-    const bool captured = !scope.capture || scope.capture->finish(reason);
+    const SRunEnd end = ended.value_or(SRunEnd{});
+    display.finish(end.progress, end.whole(), nowMs() - view.startMs);
+    const bool captured = !capture || capture->finish(reason);
 
-    const int signal = signals.signal();
-    const bool interrupted = !sent && signal != 0 && counting.firstFailure() == noErr;
-    if (!whole) {
-        if (interrupted) {
-            err << "send: interrupted after message " << done << " of " << total
-                << "; the instrument must be updated again\n";
-        } else if (!captured) {
-            err << "send: send failed at message " << done + 1 << " of " << total << ": capture: " << reason << "\n";
-        } else if (const OSStatus status = counting.firstFailure(); status != noErr) {
-            err << "send: send failed at message " << done + 1 << " of " << total << ": status "
-                << CStatusText::name(status) << ": " << CStatusText::meaning(status) << "\n";
-        } else if (sent) {
-            err << "send: send failed at message " << done + 1 << " of " << total
-                << ": the destination went away and its output was closed\n";
-        } else {
-            err << "send: the transfer stopped after " << done << " of " << total << " messages\n";
-        }
-        err << "send: " << done << " of " << total << " messages (" << counting.bytesSent() << " bytes) reached \""
-            << destinationLabel << "\"; the instrument must receive the whole update: send it again.\n";
-        return interrupted ? cli_exit::interruptedBy(signal) : cli_exit::kFailed;
+    if (!end.whole()) {
+        const bool interrupted = end.how == SRunEnd::EHow::kInterrupted;
+        err << "send: " << (interrupted ? CRunReport::interrupted(end) : CRunReport::failedAt(end)).plain() << "\n";
+        err << "send: " << CRunReport::reached(end, destinationLabel).plain() << ".\n";
+        return interrupted ? cli_exit::interruptedBy(signals.signal()) : cli_exit::kFailed;
     }
-
-    out << "sent " << done << " messages (" << counting.bytesSent() << " bytes) in "
-        << CProgressDisplay::formatDuration(elapsedMs) << " to \"" << destinationLabel << "\"\n";
+    out << CRunReport::sent(end, destinationLabel).plain() << "\n";
     if (!captured) {
         err << "send: " << reason << "\n";
         return cli_exit::kFailed;

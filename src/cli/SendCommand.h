@@ -1,21 +1,14 @@
 #pragma once
 // `send [FILE]`: the update job. Sends the update file (by default the
 // bundled "mirelo updater.dat") to a MIDI destination, or with --capture to a
-// capture file, through the same controller and manager calls as the window:
-// CZAVController::initialize(), the manager's openMidiOut, then
-// updateFirmware on a worker thread while the main thread runs the event loop.
+// capture file, through the same controller, manager and update run as the
+// window: CZAVController::initialize(), the manager's openMidiOut, then the
+// run's worker while the main thread runs the event loop.
 
 #include "cli/Command.h"
 
-#include <cstdint>
 #include <optional>
 #include <string>
-
-class CProgressDisplay;
-
-namespace mirelo::platform {
-class PlainEventLoop;
-}
 
 class CSendCommand : public CCommand {
 public:
@@ -24,10 +17,6 @@ public:
     bool outputIsTheResult() const override { return false; }
 
 private:
-    struct SRun;
-
-    static bool onProgress(int percent, void* context);
-
     std::optional<std::string> m_file;
     std::optional<std::string> m_to;
     std::optional<std::string> m_capture;

@@ -7,7 +7,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-CSignalWatch::CSignalWatch(mirelo::platform::Interrupt& interrupt) : m_interrupt(interrupt)
+CSignalWatch::CSignalWatch(Handler onSignal) : m_onSignal(std::move(onSignal))
 {
     sigemptyset(&m_signals);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) {
@@ -63,7 +63,7 @@ void CSignalWatch::watch()
             // A second signal while the message in flight finishes changes nothing.
             int none = 0;
             if (m_signal.compare_exchange_strong(none, static_cast<int>(info.ssi_signo), std::memory_order_acq_rel)) {
-                m_interrupt.raise();
+                m_onSignal(static_cast<int>(info.ssi_signo));
             }
         }
     }

@@ -1,22 +1,24 @@
 #pragma once
-// While a run goes, SIGINT, SIGTERM and SIGHUP must not end the process in the
-// middle of a SysEx message, nor leave the captures without the messages that
-// went out. A watch blocks them for every thread started after it, takes them
-// on a thread of its own, and raises the run's interrupt at the first one; the
-// run then stops after the message in flight and says so. When the watch
-// ends, the signals are theirs again.
-
-#include "platform/base/Interrupt.h"
+// While `send` goes, SIGINT, SIGTERM and SIGHUP must not end the process in
+// the middle of a SysEx message, nor leave the captures without the messages
+// that went out. A watch blocks them for every thread started after it, takes
+// them on a thread of its own, and tells its owner of the first one; the run
+// then stops after the message in flight and says so. When the watch ends,
+// the signals are theirs again.
 
 #include <atomic>
 #include <csignal>
+#include <functional>
 #include <thread>
 
 class CSignalWatch {
 public:
+    // Called on the watch's thread with the first signal taken.
+    using Handler = std::function<void(int signal)>;
+
     // Blocks the signals on the calling thread; start it before any other
     // thread of the run, which inherit the block.
-    explicit CSignalWatch(mirelo::platform::Interrupt& interrupt);
+    explicit CSignalWatch(Handler onSignal);
     ~CSignalWatch();
     CSignalWatch(const CSignalWatch&) = delete;
     CSignalWatch& operator=(const CSignalWatch&) = delete;
@@ -30,7 +32,7 @@ public:
 private:
     void watch();
 
-    mirelo::platform::Interrupt& m_interrupt;
+    Handler m_onSignal;
     sigset_t m_signals{};
     sigset_t m_previousMask{};
     int m_signalFd = -1;

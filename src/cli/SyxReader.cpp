@@ -1,13 +1,14 @@
 #include "cli/SyxReader.h"
 
+#include "platform/base/SysExBytes.h"
 #include "platform/base/WholeFile.h"
 
 #include <cstdio>
 
 namespace {
 
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 
 std::string hexByte(std::uint8_t b)
 {
@@ -20,15 +21,41 @@ std::string hexByte(std::uint8_t b)
 
 bool CSyxReader::fail(std::optional<std::size_t> offset, std::string what)
 {
-    m_messages.clear();
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();
+    m_count = 0;
     m_error = SError{offset, std::move(what)};
     return false;
 }
 
 bool CSyxReader::parse(const std::uint8_t* pData, std::size_t inSize)
 {
-    m_messages.clear();
     m_error.reset();
+    m_bytes.assign(pData, pData + inSize);
+    return check();
+}
+
+bool CSyxReader::readFile(const std::filesystem::path& path)
+{
+    m_error.reset();
+    m_bytes.clear();
+    if (const auto read = mirelo::platform::readWholeFile(path, m_bytes); !read.ok()) {
+        return fail(std::nullopt, "cannot be read (" + read.reason + ")");
+    }
+    return check();
+}
+
+std::vector<std::uint8_t> CSyxReader::takeBytes()
+{
+    m_count = 0;
+    return std::move(m_bytes);
+}
+
+bool CSyxReader::check()
+{
+    const std::uint8_t* pData = m_bytes.data();
+    const std::size_t inSize = m_bytes.size();
+    m_count = 0;
     std::size_t pos = 0;
     while (pos < inSize) {
         if (pData[pos] != kSysExStart) {
@@ -55,20 +82,10 @@ bool CSyxReader::parse(const std::uint8_t* pData, std::size_t inSize)
             return fail(start, "the SysEx message that starts here is " + std::to_string(size) +
                                    " bytes long; at most " + std::to_string(kMaxMessageSize) + " can be sent");
         }
-        m_messages.push_back(SMessage{start, std::vector<std::uint8_t>(pData + start, pData + pos + 1)});
+        ++m_count;
         ++pos;
     }
     return true;
-}
-
-bool CSyxReader::readFile(const std::filesystem::path& path)
-{
-    std::vector<std::uint8_t> bytes;
-    if (const auto read = mirelo::platform::readWholeFile(path, bytes); !read.ok()) {
-        m_messages.clear();
-        return fail(std::nullopt, "cannot be read (" + read.reason + ")");
-    }
-    return parse(bytes.data(), bytes.size());
 }
 
 std::string CSyxReader::describeError(const std::string& fileName) const

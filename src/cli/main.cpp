@@ -3,16 +3,20 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/Command.h"
 #include "cli/ExitStatus.h"
 #include "cli/HelpFormatter.h"
+#include "cli/HistoryCommand.h"
+#include "cli/IdentifyCommand.h"
 #include "cli/InspectCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/PackCommand.h"
@@ -27,6 +31,8 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
     commands.push_back(std::make_unique<CPackCommand>());
     commands.push_back(std::make_unique<CSendCommand>());
     commands.push_back(std::make_unique<CListCommand>());
+    commands.push_back(std::make_unique<CIdentifyCommand>());
+    commands.push_back(std::make_unique<CHistoryCommand>());
     return commands;
 }
 
@@ -55,6 +61,7 @@ int main(int argc, char** argv)
                "written\n"
                "  2  usage error, or a refused input file\n"
                "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
+               "  4  identify: the instrument did not answer, or has no input to answer on\n"
                "  129, 130, 143  send was interrupted by SIGHUP, SIGINT or SIGTERM after the message in flight\n"
                "\n"
                "Environment:\n"
@@ -63,6 +70,8 @@ int main(int argc, char** argv)
                "  MIRELO_RESOURCES     the folder of the bundled update file \"mirelo updater.dat\" and the "
                "error string tables (default: ../share/mirelo-updater from the program's folder)\n"
                "  MIRELO_ALSA_DEBUG    when set, libasound's own error lines are printed too\n"
+               "  XDG_STATE_HOME  the record of updates is $XDG_STATE_HOME/mirelo-updater/runs.jsonl (default "
+               "~/.local/state/mirelo-updater/runs.jsonl)\n"
                "\n"
                "Without MIDI hardware: mirelo-updater-cli send --capture OUT.syx");
 
@@ -70,6 +79,22 @@ int main(int argc, char** argv)
     std::vector<CLI::App*> subcommands;
     for (const auto& command : commands) {
         subcommands.push_back(command->attach(app));
+    }
+
+    // A word that names no command would otherwise be reported as a missing
+    // one; say which word it was and what the commands are.
+    const auto isCommand = [&subcommands](const std::string& word) {
+        return std::any_of(subcommands.begin(), subcommands.end(),
+                           [&word](CLI::App* sub) { return sub->check_name(word); });
+    };
+    if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
+        std::string names;
+        for (const CLI::App* sub : subcommands) {
+            names += (names.empty() ? "" : ", ") + sub->get_name();
+        }
+        std::cerr << "mirelo-updater-cli: \"" << argv[1] << "\" is not a command; the commands are " << names
+                  << " (mirelo-updater-cli --help explains each)\n";
+        return cli_exit::kBadInput;
     }
 
     try {

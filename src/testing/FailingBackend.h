@@ -3,7 +3,7 @@
 // send: the k-th that reaches it returns the status asked for and delivers
 // nothing, as a device that refuses a message would.
 
-#include "platform/midi/ForwardingBackend.h"
+#include "testing/ForwardingBackend.h"
 #include "testing/SendFailure.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 // A failing send that a test asks of a child process through its environment:
 // MIRELO_TEST_FAIL_SEND="k:status" fails the k-th send with that status. Only
-// the test build of mirelo-updater-cli reads it (FailingSendHook.cpp); the
+// the test build of mirelo-updater-cli reads it (CliTestHooks.cpp); the
 // programs that ship know nothing of it.
 
 #include "platform/base/MacTypes.h"

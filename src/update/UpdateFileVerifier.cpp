@@ -6,6 +6,7 @@
 
 #include "SMF/MidiTrack.h"
 #include "SMF/SMFUtil.h"
+#include "platform/base/SysExBytes.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ constexpr std::size_t kHeaderChunkSize = 14;
 constexpr std::uint32_t kHeaderBodySize = 6;
 constexpr std::size_t kDivisionOffset = 12;
 constexpr std::uint64_t kLastTick = 0xFFFFFFFFu;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
+using mirelo::platform::kSysExEnd;
+using mirelo::platform::kSysExStart;
 constexpr std::uint8_t kMeta = 0xFF;
 constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 constexpr std::uint8_t kMetaTempo = 0x51;
@@ -213,6 +214,12 @@ private:
                 break;
             }
             case CMidiEvent::kEventTypeSysEx:
+                // An 0xF0 event keeps its lead byte, so only an 0xF7 event of
+                // length 0 is empty: it would go out as a message of no bytes.
+                if (event->getSysExData()->getSize() == 0) {
+                    return here(EProblem::kEmptySysEx, leadOffset,
+                                "empty SysEx event (0xF7 with length 0): it holds no byte to send");
+                }
                 ++m_sysExEvents;
                 if (auto refusal = followSysEx(*event->getSysExData(), keptLead, leadOffset, dataStart)) {
                     return refusal;

@@ -26,6 +26,7 @@ struct SUpdateFileRefusal {
         kTickOverflow,     // an absolute tick past 2^32 - 1
         kTempo,            // a Set Tempo of track 0 that is zero or shorter than three bytes
         kSysExStream,      // the bytes to send are not a run of whole F0 ... F7 messages
+        kEmptySysEx,       // a SysEx event that carries no byte (0xF7 with length 0)
         kNoSysEx,          // nothing to send
         kReaderRefused     // the SMF reader refuses the file for a reason none of the above names
     };

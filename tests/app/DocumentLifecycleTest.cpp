@@ -129,7 +129,7 @@ TEST_F(DocumentLifecycleTest, KeyboardAndAssistiveTechnologyReachEveryControl)
     document.showWindows();
     CDocumentWindow* window = document.window();
     EXPECT_EQ(window->focusWidget(), document.form()->m_btnPlay);
-    EXPECT_EQ(CAlertPresenter::anchor(), window) << "alerts are shown over the window";
+    EXPECT_EQ(m_alerts.m_anchor, window) << "alerts are shown over the window";
 
     EXPECT_EQ(QKeySequence::mnemonic(document.form()->m_btnPlay->text()), QKeySequence(Qt::ALT | Qt::Key_P));
     const auto* outputLabel = window->findChild<QLabel*>("lblOutput");

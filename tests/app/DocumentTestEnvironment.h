@@ -44,9 +44,11 @@ public:
         m_asked.push_back(question);
         return m_goAhead;
     }
+    void setAnchor(QWidget* window) override { m_anchor = window; }
     std::vector<CError> m_shown;
     std::vector<SQuestion> m_asked;
     bool m_goAhead = false; // the answer to every question
+    QWidget* m_anchor = nullptr;
 };
 
 // Holds the worker in its first sleep until opened, so that a test can act
@@ -183,7 +185,7 @@ protected:
     bool waitForRunEnd()
     {
         return QTest::qWaitFor(
-            [this] { return (!m_document || !m_document->smfIsRunning()) && REVArodozDoc::liveRunCount() == 0; },
+            [this] { return !m_document || (!m_document->smfIsRunning() && !m_document->runIsLive()); },
             kWaitMs);
     }
 

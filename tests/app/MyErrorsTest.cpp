@@ -1,4 +1,5 @@
 #include "app/AlertPresenter.h"
+#include "app/AlertText.h"
 #include "app/ErrorPresentingTarget.h"
 #include "app/MyErrors.h"
 #include "platform/base/Bundle.h"
@@ -18,6 +19,7 @@ class CRecordingPresenter final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override { m_shown.push_back(error); }
     bool ask(const SQuestion& /*question*/) override { return false; }
+    void setAnchor(QWidget* /*window*/) override {}
     std::vector<CError> m_shown;
 };
 
@@ -162,10 +164,10 @@ TEST_F(MyErrorsTest, PresentOperationsReachThePresenterOrTheTarget)
 
 TEST_F(MyErrorsTest, AlertTextExplainsEveryError)
 {
-    EXPECT_EQ(MyErrors::alertText(CError(kMyCoreAudioErrorDomain, -10838, "Send failed.")), "Send failed.");
-    EXPECT_TRUE(MyErrors::alertText(CError(NSCocoaErrorDomain, 256)).startsWith("The file could not be opened."));
-    EXPECT_TRUE(MyErrors::alertText(CError(NSCocoaErrorDomain, 258)).contains("name is not valid"));
-    EXPECT_EQ(MyErrors::alertText(CError(NSMachErrorDomain, -40000)),
+    EXPECT_EQ(CAlertText::of(CError(kMyCoreAudioErrorDomain, -10838, "Send failed.")), "Send failed.");
+    EXPECT_TRUE(CAlertText::of(CError(NSCocoaErrorDomain, 256)).startsWith("The file could not be opened."));
+    EXPECT_TRUE(CAlertText::of(CError(NSCocoaErrorDomain, 258)).contains("name is not valid"));
+    EXPECT_EQ(CAlertText::of(CError(NSMachErrorDomain, -40000)),
               "The operation could not be completed. (NSMachErrorDomain error -40000.)");
 }
 

@@ -3,6 +3,7 @@
 // elapsed time and the other transport controls.
 
 #include "tests/app/DocumentTestEnvironment.h"
+#include "tests/cli/CliProcess.h"
 #include "app/DocumentWindow.h"
 
 #include "platform/midi/virtual/CaptureDestination.h"
@@ -22,8 +23,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <regex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -77,7 +79,9 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
 
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+    // The bar counts a message once it has gone, as the count beside it does,
+    // and is full only once the run has ended with every message sent.
+    EXPECT_EQ(m_barValues, (std::vector<int>{50, 75, 99, 100}));
     EXPECT_EQ(messagesSent(), kMessages);
     // Said in the window, not in a modal: the run's count, bytes, time and device.
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
@@ -92,7 +96,7 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     m_barValues.clear();
     document.form()->m_btnPlay->click();
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_EQ(m_barValues, (std::vector<int>{50, 75, 99, 100}));
 }
 
 TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
@@ -102,14 +106,15 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
 
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, std::vector<int>{25});
-    EXPECT_EQ(document.form()->m_progress->value(), 25);
+    EXPECT_EQ(m_barValues, std::vector<int>{50});
+    EXPECT_EQ(document.form()->m_progress->value(), 50);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     ASSERT_TRUE(m_alerts.m_shown[0].description());
-    // The first sentence, then the cause in the tool's words, then what it means.
+    // What happened, where, the cause in plain words with the status after
+    // them, in the tool's words; then what it means.
     EXPECT_EQ(*m_alerts.m_shown[0].description(),
-              "The update did not complete. It stopped at message 3 of 4: status -10838 kMIDIMessageSendErr: "
-              "the message could not be sent. The instrument must be updated again.");
+              "The update did not complete: send failed at message 3 of 4: the message could not be sent (status "
+              "-10838 kMIDIMessageSendErr); the instrument must be updated again.");
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
 
     // Failing at the first message, the instrument still holds its old firmware: said so.
@@ -118,7 +123,7 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("Nothing was sent to the instrument."));
+    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("; nothing was sent to the instrument."));
     EXPECT_FALSE(m_alerts.m_shown[0].description()->contains("updated again"));
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
@@ -165,10 +170,10 @@ TEST_F(UpdateRunTest, OnlyTheEndOfASuccessfulRunFillsTheBar)
 
     document.smfPlay(nullptr);
     const QDeadlineTimer deadline(kWaitMs);
-    while (REVArodozDoc::liveRunCount() != 0 && !deadline.hasExpired()) {
+    while (document.runIsLive() && !deadline.hasExpired()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_EQ(REVArodozDoc::liveRunCount(), 0);
+    ASSERT_FALSE(document.runIsLive());
     EXPECT_TRUE(document.smfIsRunning()) << "the end-of-run step has not run yet";
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_GE(m_barValues.size(), 2u);
@@ -188,17 +193,16 @@ TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCau
     mirelo::midi::setActiveBackend(&capture.backend());
     // Everything that reaches the capture goes before it does.
     const std::unique_ptr<void, std::function<void(void*)>> closeFirst(this, [this](void*) {
-        REVArodozDoc::setFailureDetail({});
         m_document.reset();
         m_documents.reset();
         CZAVController::terminate();
         mirelo::midi::setActiveBackend(nullptr);
     });
-    REVArodozDoc::setFailureDetail([&capture]() -> std::optional<QString> {
-        const auto failure = capture.failure();
-        return failure ? std::optional<QString>(QString::fromStdString("capture: " + *failure)) : std::nullopt;
-    });
     REVArodozDoc& document = openDocument();
+    document.setFailureDetail([&capture]() -> std::optional<std::string> {
+        const auto failure = capture.failure();
+        return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
+    });
 
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
@@ -212,9 +216,9 @@ TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCau
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     const QString alert = *m_alerts.m_shown[0].description();
-    EXPECT_TRUE(alert.contains("It stopped at message 1 of 4: status -10838")) << alert.toStdString();
-    EXPECT_TRUE(alert.contains("(capture: " + QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
-                               " was removed while the capture was written)"))
+    EXPECT_TRUE(alert.contains("send failed at message 1 of 4: capture: " +
+                               QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
+                               " was removed while the capture was written (status -10838"))
         << alert.toStdString();
 }
 
@@ -232,7 +236,7 @@ TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
     document.smfRewind(nullptr);
     document.smfStop(nullptr);
     EXPECT_TRUE(document.smfIsRunning());
-    EXPECT_EQ(REVArodozDoc::liveRunCount(), 1);
+    EXPECT_TRUE(document.runIsLive());
     EXPECT_EQ(document.form()->m_txtStatus->text(), "");
     // Stop still does nothing to a run, and says so rather than seem to work.
     document.form()->m_btnStop->click();
@@ -264,9 +268,9 @@ protected:
         if (GetParam().how == EClose::kWindowButton) {
             return document.window()->close();
         }
-        const QKeySequence key(GetParam().how == EClose::kCtrlW ? QKeySequence::Close : QKeySequence::Quit);
+        const QKeySequence key(GetParam().how == EClose::kCtrlW ? Qt::CTRL | Qt::Key_W : Qt::CTRL | Qt::Key_Q);
         for (QAction* action : document.window()->actions()) {
-            if (action->shortcut() == key) {
+            if (action->shortcuts().contains(key)) {
                 action->trigger();
                 return !m_terminations.empty();
             }
@@ -302,6 +306,49 @@ TEST_P(ClosingDuringARun, AsksFirst)
     if (!closeAnyway) {
         EXPECT_EQ(document.form()->m_progress->value(), 100);
     }
+}
+
+// The same on the application as it runs, with the window's own alerts: a
+// run that closing cut short ends the application with status 2 and says on
+// standard error how far it got; the capture holds that many messages.
+TEST_P(ClosingDuringARun, TheApplicationsEndSaysHowFarTheRunGot)
+{
+    constexpr std::uint32_t kRunMessages = 40;
+    constexpr std::size_t kSize = 100;
+    CSmfImageBuilder image(500, 0);
+    image.track().tempo(0, 500000); // a tick is a millisecond
+    for (std::uint32_t i = 0; i < kRunMessages; ++i) {
+        image.sysEx(i * 25, CSmfImageBuilder::message(kSize, i));
+    }
+    writeUpdateFile(image.build());
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    static const char* const kHow[] = {"window-button", "ctrl-w", "ctrl-q"};
+    SCliOptions options;
+    options.program = MIRELO_WINDOW_DRIVER_PATH;
+    const SCliResult r = CCliProcess::run(
+        {kHow[static_cast<int>(GetParam().how)], GetParam().closeAnyway ? "close-anyway" : "keep-sending"},
+        {{"QT_QPA_PLATFORM", "offscreen"},
+         {"MIRELO_MIDI_BACKEND", "virtual"},
+         {"MIRELO_CAPTURE", capture.string()},
+         {"MIRELO_RESOURCES", m_dir.string()}},
+        options);
+
+    const std::uintmax_t captured = std::filesystem::exists(capture) ? std::filesystem::file_size(capture) : 0;
+    if (!GetParam().closeAnyway) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("closed during the update"), std::string::npos) << r.err;
+        EXPECT_EQ(captured, kRunMessages * kSize);
+        return;
+    }
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::regex notice(R"re(mirelo-updater: the window was closed during the update: interrupted after )re"
+                            R"re(message (\d+) of 40; the instrument must be updated again\.)re");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.err, m, notice)) << r.err;
+    const std::size_t sent = std::stoul(m[1]);
+    EXPECT_GE(sent, 4u) << "a tenth had gone before the window was closed";
+    EXPECT_LT(sent, kRunMessages);
+    EXPECT_EQ(captured, sent * kSize) << "the capture holds what the notice says";
 }
 
 std::string closeCaseName(const testing::TestParamInfo<SCloseCase>& info)
@@ -445,7 +492,7 @@ TEST_F(UpdateRunTest, TransportControlsChangeNothingWhileIdle)
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_EQ(document.smfLocate(12.0), noErr);
-    EXPECT_EQ(REVArodozDoc::liveRunCount(), 0);
+    EXPECT_FALSE(document.runIsLive());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "tools/SyntheticFirmware.h"
 
 #include "update/FirmwareSchedule.h"
+#include "tests/support/ScheduledMessages.h"
 #include "platform/base/WholeFile.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,7 @@ TEST(BundledUpdateFile, IsPacedForA31250BaudCable)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);
-    const auto& messages = schedule.messages();
+    const auto messages = mirelo::test::scheduledMessages(schedule);
     ASSERT_EQ(messages.size(), CSyntheticFirmware::kBlockCount + 2);
 
     // The same messages the generator makes, in order.

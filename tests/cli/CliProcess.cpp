@@ -57,7 +57,7 @@ CCliProcess::CCliProcess(const std::vector<std::string>& args, const Environment
         }
         argText.push_back("--");
     }
-    argText.push_back(MIRELO_CLI_PATH);
+    argText.push_back(options.program.value_or(MIRELO_CLI_PATH));
     argText.insert(argText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argText) {

@@ -34,6 +34,8 @@ private:
 };
 
 struct SCliOptions {
+    // The program to run; mirelo-updater-cli when not given.
+    std::optional<std::string> program;
     // Runs the child under this address-space limit (prlimit --as), so
     // running out of memory can be staged.
     std::optional<std::uint64_t> addressSpaceBytes;

@@ -53,11 +53,14 @@ check() {
   fi
 }
 
-check "mirelo-updater-cli " "inspect list pack send"
+check "mirelo-updater-cli " "history identify inspect list pack send"
 check "mirelo-updater-cli s" "send"
 check "mirelo-updater-cli --v" "--version"
 check "mirelo-updater-cli send --" "--capture --help --to"
 check "mirelo-updater-cli list --j" "--json"
+check "mirelo-updater-cli identify --" "--help --json --to --wait"
+check "mirelo-updater-cli identify --to Mi" 'Midi\ Through\ Port-0'
+check "mirelo-updater-cli history --" "--help --json --last"
 check "mirelo-updater-cli pack --i" "--interval"
 check "mirelo-updater-cli inspect --s" "--schedule"
 check "mirelo-updater-cli send --to " 'Midi\ Through\ Port-0 Synth\ \\\ \"Pro\"'

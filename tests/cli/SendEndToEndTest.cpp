@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -123,6 +124,15 @@ bool waitFor(Condition condition)
     return condition();
 }
 
+// The state letter of a process in /proc ('T' once it is stopped).
+char processState(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
+}
+
 class CliEndToEnd : public ::testing::Test {
 protected:
     // Packs `count` sample messages; returns the update file.
@@ -208,25 +218,56 @@ TEST_F(CliEndToEnd, CaptureHoldsTheScheduledMessagesNoneEarly)
     }
 }
 
-TEST_F(CliEndToEnd, WarnsBeforeStartingWhenFileOrderMakesMessagesLate)
+// What the user should know before a run, not guess after it: messages the
+// file orders after one due later leave late; a run of more than an hour
+// (here one message due in 170 years) says how long, and so does the time
+// left. A signal ends the long wait at once.
+TEST_F(CliEndToEnd, WarnsBeforeStartingWhenFileOrderMakesMessagesLateOrTheRunLong)
 {
     using mirelo::test::CSmfImageBuilder;
-    const std::filesystem::path dat = m_dir / "order.mid";
-    writeFile(dat, CSmfImageBuilder(500)
-                       .track()
-                       .tempo(0, 500000)
-                       .sysEx(30, CSmfImageBuilder::message(6, 1))
-                       .track()
-                       .sysEx(10, CSmfImageBuilder::message(6, 2))
-                       .sysEx(20, CSmfImageBuilder::message(6, 3))
-                       .build());
-    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::string warning = "send: warning: 2 of 3 messages are due before a message ahead of them in the file "
-                                "and will leave up to 20 ms late";
-    const auto at = r.err.find(warning);
-    EXPECT_NE(at, std::string::npos) << r.err;
-    EXPECT_LT(at, r.err.find("progress:")) << "the warning comes before the run";
+    struct SCase {
+        const char* name;
+        Bytes image;
+        const char* warning;
+        const char* firstLine;
+    };
+    const SCase cases[] = {
+        {"late by order",
+         CSmfImageBuilder(500)
+             .track()
+             .tempo(0, 500000)
+             .sysEx(30, CSmfImageBuilder::message(6, 1))
+             .track()
+             .sysEx(10, CSmfImageBuilder::message(6, 2))
+             .sysEx(20, CSmfImageBuilder::message(6, 3))
+             .build(),
+         "send: warning: 2 of 3 messages are due before a message ahead of them in the file and will leave up to "
+         "20 ms late",
+         "progress: 0% (0 of 3 messages"},
+        // The slowest tempo there is and the longest delta time: 20 s a tick.
+        {"due in 170 years",
+         CSmfImageBuilder(1)
+             .track()
+             .tempo(0, 0xFFFFFF)
+             .sysEx(0, CSmfImageBuilder::message(6, 1))
+             .sysEx(0x0FFFFFFF, CSmfImageBuilder::message(6, 2))
+             .build(),
+         "send: warning: the file times this update to take 170 years; keep the instrument connected",
+         "progress: 0% (0 of 2 messages, 0.0 s elapsed, about 170 years left)"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path dat = m_dir / "warned.mid";
+        writeFile(dat, c.image);
+        CCliProcess send({"send", dat.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
+        ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress:") != std::string::npos; }));
+        ::kill(send.pid(), SIGINT);
+        const SCliResult r = send.wait();
+        EXPECT_TRUE(r.status == 0 || r.status == 128 + SIGINT) << r.err;
+        const auto at = r.err.find(c.warning);
+        EXPECT_NE(at, std::string::npos) << r.err;
+        EXPECT_LT(at, r.err.find(c.firstLine)) << "the warning comes before the run";
+    }
 }
 
 TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
@@ -239,6 +280,27 @@ TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
     const SCliResult r = CCliProcess::run({"send", "--capture", (m_dir / "c.syx").string()}, env);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(m_dir / "c.syx"), sampleSyx(3));
+    // inspect shows the file send sends.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"inspect"},
+                                                std::vector<std::string>{"inspect", "--schedule"}}) {
+        std::vector<std::string> named = args;
+        named.push_back(dat.string());
+        const SCliResult bundled = CCliProcess::run(args, env);
+        EXPECT_EQ(bundled.status, 0) << bundled.err;
+        EXPECT_EQ(bundled.out, CCliProcess::run(named, env).out);
+    }
+
+    // Without it, each says where it looked and what to do.
+    std::filesystem::remove(m_dir / "resources" / "mirelo updater.dat");
+    for (const char* command : {"send", "inspect"}) {
+        const SCliResult missing = CCliProcess::run({command}, env);
+        EXPECT_EQ(missing.status, 2) << command;
+        EXPECT_NE(missing.err.find("the bundled update file \"mirelo updater.dat\" was not found in the resource "
+                                   "folder " +
+                                   (m_dir / "resources").string() + "; name a FILE, or set MIRELO_RESOURCES"),
+                  std::string::npos)
+            << missing.err;
+    }
 }
 
 TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
@@ -249,8 +311,10 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
     const std::filesystem::path capture = m_dir / "capture.syx";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("send failed at message 5 of 12: status -10838 kMIDIMessageSendErr: "), std::string::npos)
+    // The cause in plain words, the status after them.
+    EXPECT_NE(r.err.find("send failed at message 5 of 12: The update data could not be sent"), std::string::npos)
         << r.err;
+    EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("4 of 12 messages"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     const Bytes firstFour = sampleSyx(4);
@@ -302,6 +366,67 @@ TEST_F(CliEndToEnd, ASignalEndsTheRunAfterTheMessageInFlightAndSaysHowFarItGot)
     }
 }
 
+// The signals are taken over once `send` has started: the main thread has
+// blocked them (SigBlk in /proc holds SIGINT's bit).
+bool signalsWatched(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) & (1ULL << (SIGINT - 1))) != 0;
+        }
+    }
+    return false;
+}
+
+// Ctrl-C while the update file is still being read (a FIFO nobody writes:
+// the read never ends) ends `send` at once; nothing is sent or captured.
+TEST_F(CliEndToEnd, ASignalWhileTheUpdateFileIsReadEndsSendAtOnce)
+{
+    const std::filesystem::path fifo = m_dir / "update.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CCliProcess send({"send", fifo.string(), "--capture", (m_dir / "c.syx").string()}, kVirtual);
+    ASSERT_TRUE(waitFor([&] { return signalsWatched(send.pid()); }));
+    ::kill(send.pid(), SIGINT);
+    const SCliResult r = send.wait();
+    EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+    EXPECT_EQ(r.err, "send: interrupted while the update file was read; nothing was sent\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "c.syx"));
+}
+
+// A sender stopped and continued mid-run (Ctrl-Z and fg, a machine that
+// stalls it) finds messages overdue. They do not leave in a burst: from the
+// stall on, every gap in the capture's timing log is at least the file's.
+TEST_F(CliEndToEnd, ASenderStoppedAndContinuedKeepsTheFilesSpacing)
+{
+    constexpr std::size_t kMessages = 40;
+    constexpr std::uint64_t kStallMs = 60;
+    const std::filesystem::path dat = pack(kMessages, {"--interval", "10"});
+    const std::filesystem::path capture = m_dir / "capture.syx";
+    CCliProcess send({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+    ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress: 20%") != std::string::npos; }));
+    ::kill(send.pid(), SIGSTOP);
+    ASSERT_TRUE(waitFor([&] { return processState(send.pid()) == 'T'; }));
+    const auto stopped = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - stopped >= std::chrono::milliseconds(kStallMs); }));
+    ::kill(send.pid(), SIGCONT);
+    const SCliResult r = send.wait();
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::vector<SScheduled> schedule = inspectSchedule(dat);
+    const std::vector<SLogRow> log = readTimingLog(capture.string() + ".csv");
+    ASSERT_EQ(log.size(), kMessages);
+    ASSERT_EQ(schedule.size(), kMessages);
+    // A wake-up may be up to a millisecond late without moving the rest, and
+    // the log stamps each message a little after the sender read its clock:
+    // 3 ms of 10 allowed. Sent at once after the stall, gaps would be near 0.
+    for (std::size_t i = 1; i < kMessages; ++i) {
+        EXPECT_GE(log[i].sentUs - log[i - 1].sentUs + 3000, (schedule[i].dueMs - schedule[i - 1].dueMs) * 1000)
+            << "message " << i;
+    }
+    EXPECT_GE(log.back().sentUs, (schedule.back().dueMs + kStallMs - 10) * 1000) << "the stall moved the rest back";
+}
+
 // A reader that goes away (`2>&1 | head -1`) does not stop the transfer.
 TEST_F(CliEndToEnd, AClosedPipeDoesNotStopTheTransfer)
 {
@@ -328,22 +453,41 @@ TEST_F(CliEndToEnd, TheCaptureNeverOverwritesTheUpdateFileAndIsEmptiedOnlyOnceEv
     std::filesystem::remove(m_dir / "link.syx");
     std::filesystem::create_symlink(input, m_dir / "link.syx");
 
+    // Not regular files: opening a FIFO to write would wait for a reader for ever.
+    ::mkfifo((m_dir / "fifo").c_str(), 0600);
+    ::mkfifo((m_dir / "beside.syx.csv").c_str(), 0600);
+    std::filesystem::create_directory(m_dir / "folder");
+    // Dangling links: one onto its own timing log, one into no folder.
+    std::filesystem::create_symlink("dangling.syx.csv", m_dir / "dangling.syx");
+    std::filesystem::create_symlink(m_dir / "missing" / "log.csv", m_dir / "nowhere.syx.csv");
+
     struct SCase {
         std::string capture;
-        const char* says;
+        int status;
+        std::string says;
     };
     const SCase cases[] = {
-        {input.string(), "is the update file itself"},
-        {(m_dir / "link.syx").string(), "is the update file itself"},
-        {withoutCsv.string(), ".csv is the update file itself"},
-        {(m_dir / "pair.syx").string(), "are one file"},
+        {input.string(), 2, "is the update file itself"},
+        {(m_dir / "link.syx").string(), 2, "is the update file itself"},
+        {withoutCsv.string(), 2, ".csv is the update file itself"},
+        {(m_dir / "pair.syx").string(), 2, "are one file"},
+        {(m_dir / "dangling.syx").string(), 2, "dangling.syx and " + (m_dir / "dangling.syx.csv").string() + " are one file"},
+        {(m_dir / "fifo").string(), 2, "fifo is a FIFO, not a file a capture can be written to"},
+        {(m_dir / "beside.syx").string(), 2, "beside.syx.csv is a FIFO, not a file a capture can be written to"},
+        {(m_dir / "folder").string(), 2, "folder is a directory, not a file a capture can be written to"},
+        {"/dev/null", 2, "/dev/null is a device, not a file a capture can be written to"},
+        {(m_dir / "nowhere.syx").string(), 1, "cannot create " + (m_dir / "nowhere.syx.csv").string()},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.capture);
         const SCliResult r = CCliProcess::run({"send", input.string(), "--capture", c.capture}, kVirtual);
-        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(readFile(input), update) << "the update file was touched";
+    }
+    // A refused capture leaves nothing behind.
+    for (const char* name : {"beside.syx", "dangling.syx.csv", "nowhere.syx", "fifo.csv", "folder.csv"}) {
+        EXPECT_FALSE(std::filesystem::exists(m_dir / name)) << name;
     }
     EXPECT_EQ(readFile(m_dir / "pair.syx"), (Bytes{1, 2, 3}));
 
@@ -387,6 +531,37 @@ TEST_F(CliEndToEnd, ACaptureWriteErrorStopsTheRunAtThatMessage)
     EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 5u);
 }
 
+// Either capture file removed during a run: the run stops at the next
+// message, and the file that is left holds exactly the messages the report
+// says reached the capture.
+TEST_F(CliEndToEnd, ACaptureFileRemovedDuringTheRunHoldsWhatTheReportSays)
+{
+    constexpr std::size_t kMessages = 40;
+    const std::filesystem::path dat = pack(kMessages, {"--interval", "10"});
+    for (const char* removed : {".csv", ""}) {
+        SCOPED_TRACE(std::string("removing capture.syx") + removed);
+        const std::filesystem::path capture = m_dir / "capture.syx";
+        const std::filesystem::path csv = capture.string() + ".csv";
+        CCliProcess send({"send", dat.string(), "--capture", capture.string()}, kVirtual);
+        ASSERT_TRUE(waitFor([&] { return send.errorSoFar().find("progress: 10%") != std::string::npos; }));
+        std::filesystem::remove(capture.string() + removed);
+        const SCliResult r = send.wait();
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("was removed while the capture was written"), std::string::npos) << r.err;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(r.err, m, std::regex(R"re(send: (\d+) of 40 messages)re"))) << r.err;
+        const std::size_t reached = std::stoul(m[1]);
+        EXPECT_GE(reached, 4u);
+        if (*removed != '\0') {
+            EXPECT_EQ(readFile(capture), sampleSyx(reached));
+        } else {
+            EXPECT_EQ(readTimingLog(csv).size(), reached);
+        }
+        std::filesystem::remove(capture);
+        std::filesystem::remove(csv);
+    }
+}
+
 TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
 {
     writeFile(m_dir / "in.syx", sampleSyx(3));
@@ -408,6 +583,21 @@ TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
     EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
+
+    // A set-user or set-group bit does not pass to the new contents.
+    std::filesystem::permissions(m_dir / "target.dat", std::filesystem::perms::set_uid | std::filesystem::perms::set_gid |
+                                                           std::filesystem::perms::owner_all |
+                                                           std::filesystem::perms::group_read);
+    EXPECT_EQ(pack((m_dir / "link.dat").string()).status, 0);
+    EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions(),
+              std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
+
+    // Never over one of its inputs, under whatever name.
+    std::filesystem::create_symlink("in.syx", m_dir / "in-link.syx");
+    const SCliResult over = pack((m_dir / "in-link.syx").string());
+    EXPECT_EQ(over.status, 1);
+    EXPECT_NE(over.err.find("in-link.syx is the input " + (m_dir / "in.syx").string()), std::string::npos) << over.err;
+    EXPECT_EQ(readFile(m_dir / "in.syx"), sampleSyx(3));
 
     // A name as long as the system allows, and a stale OUT.tmp left alone.
     const std::string longName(255, 'u');
@@ -432,6 +622,11 @@ TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
     EXPECT_EQ(toStdout.status, 0);
     EXPECT_EQ(Bytes(toStdout.out.begin(), toStdout.out.end()), expected);
     EXPECT_NE(toStdout.err.find("wrote standard output: 3 messages"), std::string::npos) << toStdout.err;
+
+    writeFile(m_dir / "one.syx", sampleSyx(1));
+    const SCliResult one =
+        CCliProcess::run({"pack", "--out", (m_dir / "one.dat").string(), (m_dir / "one.syx").string()});
+    EXPECT_NE(one.out.find("one.dat: 1 message, "), std::string::npos) << one.out;
 }
 
 TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
@@ -439,14 +634,17 @@ TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
     const std::filesystem::path dat = pack(2, {"--interval", "1"});
     SCliOptions full;
     full.standardOutput = "/dev/full";
+    writeFile(m_dir / "in.syx", sampleSyx(2));
     for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
                                                 std::vector<std::string>{"inspect", dat.string()},
-                                                std::vector<std::string>{"inspect", "--schedule", dat.string()}}) {
+                                                std::vector<std::string>{"inspect", "--schedule", dat.string()},
+                                                std::vector<std::string>{"pack", "--out", "-", (m_dir / "in.syx").string()}}) {
         SCOPED_TRACE(args.front());
         const SCliResult r = CCliProcess::run(args, kVirtual, full);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find("cannot write to standard output (No space left on device)"), std::string::npos)
             << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one failure, one line: " << r.err;
     }
     // The transfer's outcome decides its status, whatever became of its summary line.
     const SCliResult send =
@@ -457,6 +655,7 @@ TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
 TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
 {
     writeFile(m_dir / "junk.dat", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    writeFile(m_dir / "two.syx", sampleSyx(2));
     // 60 MB of whole messages: readable, but more than the limits below leave room for.
     {
         mirelo::test::CSmfImageBuilder big(500, 0);
@@ -500,6 +699,11 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         {{"pack", (m_dir / "in.syx").string()}, 2, "--out is required"},
         {{"send", "--no-such-option"}, 2, "no-such-option"},
         {{"pack", "--out", "x.dat", "--division", "0", "in.syx"}, 2, "--division"},
+        {{"pack", "--out", (m_dir / "x.dat").string(), "--interval", "268435456", (m_dir / "two.syx").string()},
+         2,
+         "message 2 is due at 268435456 ms, later than the largest tick an update file made by pack can hold: tick "
+         "268435455, 268435455 ms at division 500"},
+        {{"bogus"}, 2, "\"bogus\" is not a command; the commands are inspect, pack, send, list"},
     };
     for (const SCase& c : cases) {
         if (c.memoryLimitMiB != 0 && kSanitized) {
@@ -564,21 +768,24 @@ TEST_F(CliEndToEnd, WithoutAMidiSystemListAndSendSaySoAndNameCapture)
     for (const auto& args : std::vector<std::vector<std::string>>{{"list"}, {"send", dat.string()}}) {
         const SCliResult r = CCliProcess::run(args, alsa);
         EXPECT_EQ(r.status, 3) << args[0];
-        EXPECT_NE(r.err.find("No MIDI system is available"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("send --capture OUT.syx"), std::string::npos) << r.err;
+        // The plain sentence first, the status after it.
+        const auto plain = r.err.find("No MIDI system is available: the ALSA sequencer (/dev/snd/seq) cannot be opened");
+        EXPECT_NE(plain, std::string::npos) << r.err;
+        EXPECT_LT(plain, r.err.find("send --capture OUT.syx")) << r.err;
+        EXPECT_LT(r.err.find("send --capture OUT.syx"), r.err.find("(status -10839 kMIDIServerStartErr)")) << r.err;
     }
 }
 
 TEST_F(CliEndToEnd, EverySubcommandExplainsItself)
 {
-    for (const char* command : {"send", "list", "pack", "inspect"}) {
+    for (const char* command : {"send", "list", "pack", "inspect", "identify", "history"}) {
         const SCliResult r = CCliProcess::run({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_NE(r.out.find("Usage:"), std::string::npos) << command;
     }
     const SCliResult r = CCliProcess::run({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"send", "list", "pack", "inspect"}) {
+    for (const char* command : {"send", "list", "pack", "inspect", "identify", "history"}) {
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
     }
 }

@@ -1,8 +1,7 @@
 // The parts `send` is made of, without a process: the progress display, the
-// choice of destination, the capture destination and the send counter; and
+// run's words, the choice of destination and the capture destination; and
 // `list`, which shows the destinations the choice is made from.
 
-#include "cli/CountingBackend.h"
 #include "cli/DestinationChooser.h"
 #include "cli/ListCommand.h"
 #include "cli/ProgressDisplay.h"
@@ -10,7 +9,9 @@
 
 #include "tests/cli/CliProcess.h"
 
+#include "platform/base/Bundle.h"
 #include "platform/base/Clock.h"
+#include "update/RunReport.h"
 #include "platform/midi/MidiBackend.h"
 #include "testing/ControlledVirtualBackend.h"
 #include "testing/FailingBackend.h"
@@ -28,54 +29,83 @@
 
 namespace {
 
-TEST(ProgressDisplay, PlainOutputHasOneLinePerTenPercent)
+SRunProgress progressOf(std::uint64_t reached, std::uint64_t total, std::uint64_t fileMs)
 {
-    std::ostringstream out;
-    CProgressDisplay display(out, false, 200, 10000);
-    // Values as the transfer reports them: skipping some, repeating none.
-    for (int percent : {0, 1, 5, 9, 10, 11, 35, 36, 99}) {
-        display.update(percent, static_cast<std::uint64_t>(percent) * 2, static_cast<std::uint64_t>(percent) * 100);
-    }
-    display.finish(100, 200, 10050);
-    const std::string text = out.str();
+    SRunProgress progress;
+    progress.reached = reached;
+    progress.total = total;
+    progress.fileMs = fileMs;
+    return progress;
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         lines.push_back(line);
     }
-    ASSERT_EQ(lines.size(), 5u) << text;
+    return lines;
+}
+
+// A message counts once it has gone; a line per tenth, and the end.
+TEST(ProgressDisplay, PlainOutputHasOneLinePerTenPercent)
+{
+    std::ostringstream out;
+    CProgressDisplay display(out, false);
+    for (const std::uint64_t reached : {0, 2, 10, 18, 20, 22, 70, 72, 198, 200}) {
+        display.update(progressOf(reached, 200, 10000), reached * 50);
+    }
+    display.finish(progressOf(200, 200, 10000), true, 10050);
+    const std::vector<std::string> lines = linesOf(out.str());
+    ASSERT_EQ(lines.size(), 5u) << out.str();
     EXPECT_EQ(lines[0], "progress: 0% (0 of 200 messages, 0.0 s elapsed, about 10.0 s left)");
     EXPECT_EQ(lines[1], "progress: 10% (20 of 200 messages, 1.0 s elapsed, about 9.0 s left)");
-    EXPECT_EQ(lines[2], "progress: 30% (70 of 200 messages, 3.5 s elapsed, about 6.5 s left)");
-    EXPECT_EQ(lines[3], "progress: 90% (198 of 200 messages, 9.9 s elapsed, about 0.1 s left)");
+    EXPECT_EQ(lines[2], "progress: 35% (70 of 200 messages, 3.5 s elapsed, about 6.5 s left)");
+    EXPECT_EQ(lines[3], "progress: 99% (198 of 200 messages, 9.9 s elapsed, about 0.1 s left)");
     EXPECT_EQ(lines[4], "progress: 100% (200 of 200 messages, 10.0 s elapsed, about 0.0 s left)");
+
+    // All of a small update gone: no line until the run has ended.
+    std::ostringstream two;
+    CProgressDisplay twoMessages(two, false);
+    twoMessages.update(progressOf(0, 2, 20), 0);
+    twoMessages.update(progressOf(2, 2, 20), 20);
+    twoMessages.finish(progressOf(2, 2, 20), true, 20);
+    EXPECT_EQ(linesOf(two.str()), (std::vector<std::string>{
+                                      "progress: 0% (0 of 2 messages, 0.0 s elapsed, about 0.0 s left)",
+                                      "progress: 100% (2 of 2 messages, 0.0 s elapsed, about 0.0 s left)"}));
+    std::ostringstream one;
+    CProgressDisplay oneMessage(one, false);
+    oneMessage.finish(progressOf(1, 1, 0), true, 1);
+    EXPECT_EQ(one.str(), "progress: 100% (1 of 1 message, 0.0 s elapsed, about 0.0 s left)\n");
 }
 
 TEST(ProgressDisplay, PlainOutputShowsWhereAFailedRunStopped)
 {
     std::ostringstream out;
-    CProgressDisplay display(out, false, 10, 1000);
-    display.update(30, 4, 300);
-    display.finish(30, 4, 320);
-    EXPECT_EQ(out.str(), "progress: 30% (4 of 10 messages, 0.3 s elapsed, about 0.7 s left)\n");
+    CProgressDisplay display(out, false);
+    display.update(progressOf(3, 10, 1000), 300);
+    display.finish(progressOf(3, 10, 1000), false, 320);
+    EXPECT_EQ(out.str(), "progress: 30% (3 of 10 messages, 0.3 s elapsed, about 0.7 s left)\n");
     std::ostringstream out2;
-    CProgressDisplay display2(out2, false, 10, 1000);
-    display2.update(30, 4, 300);
-    display2.finish(37, 4, 320);
-    EXPECT_NE(out2.str().find("progress: 37%"), std::string::npos);
+    CProgressDisplay display2(out2, false);
+    display2.update(progressOf(30, 100, 1000), 300);
+    display2.finish(progressOf(37, 100, 1000), false, 320);
+    EXPECT_NE(out2.str().find("progress: 37% (37 of 100"), std::string::npos) << out2.str();
 }
 
-// The transfer reports 100 after message 399 of 400 (399.5 rounds up); until
-// it has returned success the display must not say the update is whole.
+// Every message may have gone before the transfer returns, and it may still
+// fail; until it has returned success nothing says the update is whole.
 TEST(ProgressDisplay, NothingShowsAHundredBeforeTheRunSucceeded)
 {
     for (const bool terminal : {false, true}) {
         SCOPED_TRACE(terminal ? "terminal" : "plain");
         std::ostringstream out;
-        CProgressDisplay display(out, terminal, 400, 4000);
-        display.update(100, 399, 3990);
+        CProgressDisplay display(out, terminal);
+        display.update(progressOf(399, 400, 4000), 3990);
+        display.update(progressOf(400, 400, 4000), 3995);
         EXPECT_EQ(out.str().find("100%"), std::string::npos) << out.str();
-        display.finish(99, 399, 4000);
+        display.finish(progressOf(399, 400, 4000), false, 4000);
         EXPECT_EQ(out.str().find("100%"), std::string::npos) << out.str();
         EXPECT_NE(out.str().find(terminal ? " 99%  399/400 messages" : "progress: 99% (399 of 400 messages"),
                   std::string::npos)
@@ -86,9 +116,9 @@ TEST(ProgressDisplay, NothingShowsAHundredBeforeTheRunSucceeded)
 TEST(ProgressDisplay, TerminalRedrawsOneLine)
 {
     std::ostringstream out;
-    CProgressDisplay display(out, true, 242, 14960);
-    display.update(50, 121, 7480);
-    display.finish(100, 242, 15000);
+    CProgressDisplay display(out, true);
+    display.update(progressOf(121, 242, 14960), 7480);
+    display.finish(progressOf(242, 242, 14960), true, 15000);
     const std::string text = out.str();
     EXPECT_EQ(text.front(), '\r');
     EXPECT_EQ(text.back(), '\n');
@@ -101,12 +131,91 @@ TEST(ProgressDisplay, TerminalRedrawsOneLine)
         << text;
 }
 
-TEST(ProgressDisplay, FormatsDurations)
+TEST(RunReport, FormatsDurationsForShortAndVeryLongSpans)
 {
     const std::vector<std::pair<std::uint64_t, const char*>> cases = {
-        {0, "0.0 s"}, {99, "0.0 s"}, {1250, "1.2 s"}, {59999, "59.9 s"}, {60000, "1:00"}, {3723000, "62:03"}};
+        {0, "0.0 s"},         {99, "0.0 s"},           {1250, "1.2 s"},          {59999, "59.9 s"},
+        {60000, "1:00"},      {245000, "4:05"},        {3599999, "59:59"},       {3723000, "1:02:03"},
+        {172799000, "47:59:59"}, {172800000, "2 days"}, {85'899'345'900, "994 days"},
+        {315'359'999'999, "3649 days"}, {85'899'345'900'000, "2721 years"}, {~std::uint64_t{0}, "584542046 years"}};
     for (const auto& [ms, text] : cases) {
-        EXPECT_EQ(CProgressDisplay::formatDuration(ms), text) << ms;
+        EXPECT_EQ(CSentence::durationText(ms), text) << ms;
+    }
+}
+
+// What both front ends say at the end of a run, as the tool prints it. The
+// statuses are described by the built-in words (no resource folder here).
+TEST(RunReport, SaysHowARunEnded)
+{
+    mirelo::platform::overrideMainBundle(nullptr);
+    const auto ended = [](SRunEnd::EHow how, std::uint64_t reached, std::uint64_t total, std::uint64_t bytes) {
+        SRunEnd end;
+        end.how = how;
+        end.progress = progressOf(reached, total, 14900);
+        end.progress.bytes = bytes;
+        end.elapsedMs = 14900;
+        return end;
+    };
+    using EHow = SRunEnd::EHow;
+    SRunEnd heldUp = ended(EHow::kSent, 242, 242, 37231);
+    heldUp.progress.heldUpMs = 1500;
+    heldUp.elapsedMs = 16400;
+    SRunEnd barelyHeldUp = ended(EHow::kSent, 1, 1, 3);
+    barelyHeldUp.progress.heldUpMs = CRunReport::kHeldUpWorthSaying - 1;
+    SRunEnd refused = ended(EHow::kFailed, 4, 12, 1200);
+    refused.status = kMIDIMessageSendErr;
+    SRunEnd captureFull = refused;
+    captureFull.detail = "capture: writing out.syx failed (File too large)";
+
+    const std::vector<std::pair<CSentence, std::string>> cases = {
+        {CRunReport::sent(ended(EHow::kSent, 242, 242, 37231), "Synth"),
+         "sent 242 messages (37231 bytes) in 14.9 s to \"Synth\""},
+        {CRunReport::sent(barelyHeldUp, "Synth"), "sent 1 message (3 bytes) in 14.9 s to \"Synth\""},
+        {CRunReport::sent(heldUp, "Synth"),
+         "sent 242 messages (37231 bytes) in 16.4 s to \"Synth\", 1.5 s later than the file's 14.9 s: the sender "
+         "was held up; the file's spacing was kept"},
+        {CRunReport::failedAt(refused),
+         "send failed at message 5 of 12: the message could not be sent (status -10838 kMIDIMessageSendErr)"},
+        {CRunReport::failedAt(captureFull),
+         "send failed at message 5 of 12: capture: writing out.syx failed (File too large) (status -10838 "
+         "kMIDIMessageSendErr)"},
+        {CRunReport::failedAt(ended(EHow::kOutputClosed, 3, 10, 600)),
+         "send failed at message 4 of 10: the destination went away and its output was closed"},
+        {CRunReport::reached(refused, "Synth"),
+         "4 of 12 messages (1200 bytes) reached \"Synth\"; the instrument must receive the whole update: send it "
+         "again"},
+        {CRunReport::reached(ended(EHow::kFailed, 0, 1, 0), "Synth"),
+         "0 of 1 message (0 bytes) reached \"Synth\"; the instrument must receive the whole update: send it again"},
+        {CRunReport::interrupted(ended(EHow::kInterrupted, 7, 60, 0)),
+         "interrupted after message 7 of 60; the instrument must be updated again"},
+        {CRunReport::interrupted(ended(EHow::kInterrupted, 0, 60, 0)),
+         "interrupted before the first message; nothing was sent"},
+        {CRunReport::closedDuringRun(ended(EHow::kInterrupted, 81, 242, 0)),
+         "the window was closed during the update: interrupted after message 81 of 242; the instrument must be "
+         "updated again"},
+        {CRunReport::longRunWarning(7'200'000),
+         "the file times this update to take 2:00:00; keep the instrument connected and switched on until it ends"},
+        {CRunReport::timeLeft(progressOf(1, 4, 1500), 500), "1 of 4 messages, about 1.0 s left"},
+    };
+    for (const auto& [sentence, text] : cases) {
+        EXPECT_EQ(sentence.plain(), text);
+    }
+    mirelo::platform::clearMainBundleOverride();
+}
+
+// The share of messages that went, rounded down; 100 only for a whole run.
+TEST(RunReport, PercentageCountsMessagesThatWentAndIsWholeOnlyAtTheEnd)
+{
+    struct SCase {
+        std::uint64_t reached, total;
+        bool whole;
+        int percent;
+    };
+    for (const SCase& c : std::vector<SCase>{
+             {0, 0, false, 0}, {1, 2, false, 50}, {2, 2, false, 99}, {2, 2, true, 100}, {399, 400, false, 99},
+             {1, 3, false, 33}, {5, 3, false, 99}}) {
+        EXPECT_EQ(CRunReport::percentShown(progressOf(c.reached, c.total, 0), c.whole), c.percent)
+            << c.reached << " of " << c.total;
     }
 }
 
@@ -248,28 +357,28 @@ TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
     mirelo::midi::setActiveBackend(nullptr);
 }
 
-// One message per MIDISend, however many packets it came in; failures are
-// counted where the transfer stops, and nothing of them is captured.
-TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
+// One message per MIDISend, however many packets it came in; a failed send
+// is not captured.
+TEST(CaptureDestination, WritesEachSendAsOneMessage)
 {
     CScratchDirectory dir;
     CaptureDestination capture(dir / "out.syx");
     std::string error;
     ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
-    mirelo::midi::FailingBackend failing(capture.backend(), {3, kMIDIMessageSendErr});
-    CCountingBackend counting(failing);
-    ASSERT_EQ(counting.numberOfDestinations(), 1u);
+    // The capture as a device that refuses the third message.
+    mirelo::midi::FailingBackend backend(capture.backend(), {3, kMIDIMessageSendErr});
+    ASSERT_EQ(backend.numberOfDestinations(), 1u);
     std::string name;
-    ASSERT_EQ(counting.stringProperty(counting.destination(0), kMIDIPropertyDisplayName, &name), noErr);
+    ASSERT_EQ(backend.stringProperty(backend.destination(0), kMIDIPropertyDisplayName, &name), noErr);
     EXPECT_EQ(name, "Capture");
     std::int32_t hardware = -1;
-    ASSERT_EQ(counting.integerProperty(counting.destination(0), kMIDIPropertyHardware, &hardware), noErr);
+    ASSERT_EQ(backend.integerProperty(backend.destination(0), kMIDIPropertyHardware, &hardware), noErr);
     EXPECT_EQ(hardware, 0) << "a capture file is no instrument";
 
     MIDIClientRef client = 0;
     MIDIPortRef port = 0;
-    ASSERT_EQ(counting.clientCreate("test", nullptr, nullptr, &client), noErr);
-    ASSERT_EQ(counting.outputPortCreate(client, "out", &port), noErr);
+    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
+    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
 
     std::vector<std::uint8_t> big(600);
     for (std::size_t i = 0; i < big.size(); ++i) {
@@ -280,14 +389,11 @@ TEST(CaptureDestination, WritesEachSendAsOneMessageAndCountsThem)
     const std::vector<std::uint8_t> small = {0xF0, 0x01, 0xF7};
     auto sendAt = [&](const std::vector<std::uint8_t>& message, MIDITimeStamp stamp) {
         const auto list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), stamp);
-        return counting.send(port, counting.destination(0), list.list());
+        return backend.send(port, backend.destination(0), list.list());
     };
     EXPECT_EQ(sendAt(small, 5'000'000), noErr);
     EXPECT_EQ(sendAt(big, 7'500'000), noErr);
     EXPECT_EQ(sendAt(small, 9'000'000), kMIDIMessageSendErr);
-    EXPECT_EQ(counting.messagesSent(), 2u);
-    EXPECT_EQ(counting.bytesSent(), small.size() + big.size());
-    EXPECT_EQ(counting.firstFailure(), kMIDIMessageSendErr);
     ASSERT_TRUE(capture.finish(error)) << error;
 
     std::ifstream syx(dir / "out.syx", std::ios::binary);

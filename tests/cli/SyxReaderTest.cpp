@@ -34,10 +34,14 @@ TEST(SyxReader, AcceptsEveryCompleteMessageInOrder)
         CSyxReader reader;
         ASSERT_TRUE(reader.parse(c.input.data(), c.input.size())) << c.name;
         ASSERT_EQ(reader.messages().size(), c.messages.size()) << c.name;
-        for (std::size_t i = 0; i < c.messages.size(); ++i) {
-            EXPECT_EQ(reader.messages()[i].bytes, c.messages[i]) << c.name;
-            EXPECT_EQ(reader.messages()[i].offset, c.offsets[i]) << c.name;
+        std::vector<Bytes> messages;
+        std::vector<std::size_t> offsets;
+        for (const auto& m : reader.messages()) {
+            messages.emplace_back(m.bytes.begin(), m.bytes.end());
+            offsets.push_back(m.offset);
         }
+        EXPECT_EQ(messages, c.messages) << c.name;
+        EXPECT_EQ(offsets, c.offsets) << c.name;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "cli/UpdateFilePacker.h"
 
 #include "update/FirmwareSchedule.h"
+#include "tests/support/ScheduledMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,20 @@ std::uint64_t transferTime(std::uint32_t tick, std::uint16_t division)
     const CFirmwareSchedule::TempoMap map = {{0, 120}};
     return CFirmwareSchedule::sendTime(map, division, tick);
 }
+
+// The messages as pack reads them: one run, one after the other.
+struct SRun {
+    explicit SRun(const std::vector<Bytes>& messages) : count(messages.size())
+    {
+        for (const Bytes& m : messages) {
+            bytes.insert(bytes.end(), m.begin(), m.end());
+        }
+    }
+    CSysExRun view() const { return CSysExRun(bytes, count); }
+
+    Bytes bytes;
+    std::size_t count;
+};
 
 std::vector<Bytes> someMessages(std::size_t count)
 {
@@ -84,7 +99,7 @@ TEST(UpdateFilePacker, TheScheduleOfThePackedFileIsTheOneAskedFor)
         const std::vector<Bytes> messages = someMessages(c.count);
         Bytes image;
         CUpdateFilePacker packer;
-        ASSERT_TRUE(packer.pack(messages, options, image)) << packer.error();
+        ASSERT_TRUE(packer.pack(SRun(messages).view(), options, image)) << packer.error();
 
         CFirmwareSchedule schedule;
         ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
@@ -93,12 +108,13 @@ TEST(UpdateFilePacker, TheScheduleOfThePackedFileIsTheOneAskedFor)
         ASSERT_EQ(schedule.tempoMap().size(), 1u);
         EXPECT_EQ(schedule.tempoMap()[0].tick, 0u);
         EXPECT_EQ(schedule.tempoMap()[0].bpm, 120u);
-        ASSERT_EQ(schedule.messages().size(), c.count);
+        const auto scheduled = mirelo::test::scheduledMessages(schedule);
+        ASSERT_EQ(scheduled.size(), c.count);
         for (std::size_t i = 0; i < c.count; ++i) {
-            EXPECT_EQ(schedule.messages()[i].sendTime, c.firstDelayMs + i * std::uint64_t{c.intervalMs})
+            EXPECT_EQ(scheduled[i].sendTime, c.firstDelayMs + i * std::uint64_t{c.intervalMs})
                 << "interval " << c.intervalMs << ", division " << c.division << ", message " << i;
-            EXPECT_EQ(schedule.messages()[i].bytes, messages[i]);
-            EXPECT_EQ(schedule.messages()[i].track, 1u);
+            EXPECT_EQ(scheduled[i].bytes, messages[i]);
+            EXPECT_EQ(scheduled[i].track, 1u);
         }
     }
 }
@@ -108,20 +124,24 @@ TEST(UpdateFilePacker, RefusesWhatCannotBePackedFaithfully)
     CUpdateFilePacker packer;
     Bytes image;
     CUpdateFilePacker::SOptions options;
-    EXPECT_FALSE(packer.pack({}, options, image));
+    EXPECT_FALSE(packer.pack(CSysExRun(), options, image));
     EXPECT_NE(packer.error().find("no SysEx message"), std::string::npos);
 
     // At 480 ticks per quarter 12 ms has no tick of its own.
     options.division = 480;
     options.intervalMs = 1;
-    EXPECT_FALSE(packer.pack(someMessages(20), options, image));
+    EXPECT_FALSE(packer.pack(SRun(someMessages(20)).view(), options, image));
     EXPECT_NE(packer.error().find("message 13 is due at 12 ms"), std::string::npos) << packer.error();
     EXPECT_TRUE(image.empty());
 
-    // Beyond what one delta time can reach.
+    // Beyond what one delta time can reach: the largest tick is named, not the division.
     options = {};
     options.firstDelayMs = CUpdateFilePacker::kMaxTick;
-    EXPECT_FALSE(packer.pack(someMessages(2), options, image));
+    EXPECT_FALSE(packer.pack(SRun(someMessages(2)).view(), options, image));
+    EXPECT_NE(packer.error().find("message 2 is due at 268435515 ms, later than the largest tick an update file made "
+                                  "by pack can hold: tick 268435455, 268435455 ms at division 500"),
+              std::string::npos)
+        << packer.error();
 }
 
 TEST(UpdateFilePacker, RefusesDataThatTheReaderWouldTakeForATrackChunk)
@@ -130,8 +150,9 @@ TEST(UpdateFilePacker, RefusesDataThatTheReaderWouldTakeForATrackChunk)
     const std::vector<Bytes> messages = {{0xF0, 'M', 'T', 'r', 'k', 0x7F, 0x7F, 0x7F, 0x7F, 0xF7}};
     CUpdateFilePacker packer;
     Bytes image;
-    EXPECT_FALSE(packer.pack(messages, {}, image));
-    EXPECT_NE(packer.error().find("does not read back"), std::string::npos) << packer.error();
+    EXPECT_FALSE(packer.pack(SRun(messages).view(), {}, image));
+    EXPECT_NE(packer.error().find("does not read back as an update file: at byte "), std::string::npos)
+        << packer.error();
 }
 
 } // namespace

@@ -61,6 +61,7 @@ bool binaryCanStage(EFault fault)
     case EFault::kFileGarbage:
     case EFault::kFileLostAByte:
     case EFault::kFileWithoutSysEx:
+    case EFault::kFileEmptySysEx:
         return true;
     default:
         return false;
@@ -87,7 +88,7 @@ protected:
         mirelo::midi::ControlledVirtualBackend backend;
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
-        CFaultSetup setup(backend, row);
+        CFaultSetup setup(backend, m_clock, row);
         mirelo::midi::setActiveBackend(&backend);
 
         std::vector<std::string> args{"send", m_updateFile.string()};

@@ -64,7 +64,7 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
     // The device controller first, as at launch: a failing client creation is
     // then the document's own.
     CZAVController::initialize();
-    m_setup = std::make_unique<CFaultSetup>(m_backend, row);
+    m_setup = std::make_unique<CFaultSetup>(m_backend, m_clock, row);
 
     std::shared_ptr<REVArodozDoc> document;
     try {

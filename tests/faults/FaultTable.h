@@ -19,11 +19,13 @@ enum class EFault {
     kSendFailsMiddle,    // ... at message 5
     kSendFailsLast,      // ... at message 10
     kDestinationRemoved, // unplugged right after message 3 went out
+    kOutputClosed,       // the manager closes its output after message 3: later sends succeed unsent
     kFileRemoved,        // the update file, after the document opened it
     kFileTruncated,
     kFileGarbage,
     kFileLostAByte,      // a channel message lost its velocity and swallows the SysEx lead after it
     kFileWithoutSysEx,   // nothing to send
+    kFileEmptySysEx,     // an empty SysEx event (0xF7, length 0) before the messages
     kDisplayNameUnreadable,
     kModelUnreadable,
     kSameName,           // a second destination called "Synth" comes after it
@@ -52,11 +54,11 @@ struct SFaultRow {
     std::size_t documentSent;
 };
 
-// The bar after a run that stopped at message k (1-based): the transfer last
-// reported the share of messages before message k - 1.
+// The bar after a run that stopped at message k (1-based): the share of
+// messages that went, rounded down.
 constexpr std::size_t barAfterFailureAt(std::size_t k)
 {
-    return k < 2 ? 0 : ((k - 2) * 100 + kFaultMessages / 2) / kFaultMessages;
+    return (k - 1) * 100 / kFaultMessages;
 }
 
 inline constexpr SFaultRow kFaultRows[] = {
@@ -64,29 +66,40 @@ inline constexpr SFaultRow kFaultRows[] = {
      "The MIDI system could not be started", kNoBar, 0},
     {EFault::kPortCreate, "output port creation fails", 0, 3, "cannot open \"Synth\"", 0,
      "Access to the MIDI system was refused", 100, kFaultMessages},
-    {EFault::kSendFailsFirst, "send fails at the first message", 1, 1, "send failed at message 1 of 10", 0,
-     "did not complete. It stopped at message 1 of 10: status -10838 kMIDIMessageSendErr", barAfterFailureAt(1), 0},
+    // The cause in plain words first (the application's table), the status after them.
+    {EFault::kSendFailsFirst, "send fails at the first message", 1, 1,
+     "send failed at message 1 of 10: The update data could not be sent to the MIDI device.", 0,
+     "did not complete: send failed at message 1 of 10: The update data could not be sent", barAfterFailureAt(1), 0},
     {EFault::kSendFailsMiddle, "send fails at a middle message", 5, 1, "send failed at message 5 of 10", 4,
-     "did not complete. It stopped at message 5 of 10: status -10838 kMIDIMessageSendErr", barAfterFailureAt(5), 4},
-    {EFault::kSendFailsLast, "send fails at the last message", 10, 1, "send failed at message 10 of 10", 9,
-     "did not complete. It stopped at message 10 of 10: status -10838", barAfterFailureAt(10), 9},
+     "did not complete: send failed at message 5 of 10: The update data could not be sent", barAfterFailureAt(5), 4},
+    {EFault::kSendFailsLast, "send fails at the last message", 10, 1,
+     "before it is used (status -10838 kMIDIMessageSendErr)\n", 9,
+     "did not complete: send failed at message 10 of 10: The update data could not be sent", barAfterFailureAt(10), 9},
     {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
-     "did not complete. It stopped at message 4 of 10: status -10842 kMIDIObjectNotFound", barAfterFailureAt(4), 3},
+     "send failed at message 4 of 10: The MIDI device or port was not found", barAfterFailureAt(4), 3},
+    // The transfer succeeds, yet nothing after message 3 went anywhere.
+    {EFault::kOutputClosed, "output closed mid-run", 0, 1,
+     "send failed at message 4 of 10: the destination went away and its output was closed", 3,
+     "send failed at message 4 of 10: the destination went away and its output was closed", barAfterFailureAt(4),
+     3},
     // A file refused when Play is pressed: nothing is sent, and nothing says
     // the instrument was half-written.
     {EFault::kFileRemoved, "update file removed", 0, 2, "update.mid: No such file or directory", 0,
-     "nothing was sent to the instrument. mirelo updater.dat: No such file or directory", 0, 0},
+     "nothing was sent to the instrument: cannot read mirelo updater.dat: No such file or directory", 0, 0},
     {EFault::kFileTruncated, "update file truncated", 0, 2,
      "update.mid: track 0 at byte 18: chunk length 2,041 runs past the end of the file (1,009 bytes left)", 0,
-     "nothing was sent to the instrument. mirelo updater.dat: track 0 at byte 18: chunk length 2,041 runs past", 0, 0},
+     "nothing was sent to the instrument: mirelo updater.dat: track 0 at byte 18: chunk length 2,041 runs past", 0, 0},
     {EFault::kFileGarbage, "update file replaced by garbage", 0, 2,
      "update.mid: the file holds 12 bytes, too few for a Standard MIDI File header", 0,
-     "nothing was sent to the instrument. mirelo updater.dat: the file holds 12 bytes", 0, 0},
+     "nothing was sent to the instrument: mirelo updater.dat: the file holds 12 bytes", 0, 0},
     {EFault::kFileLostAByte, "update file with a channel message that lost a byte", 0, 2,
      "update.mid: track 0, event 1 at byte 32: channel message 0x90 holds 0xF0 where a data byte belongs", 0,
-     "nothing was sent to the instrument. mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90", 0, 0},
+     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90", 0, 0},
     {EFault::kFileWithoutSysEx, "update file without SysEx", 0, 2, "update.mid: the file holds no SysEx message", 0,
-     "nothing was sent to the instrument. mirelo updater.dat: the file holds no SysEx message", 0, 0},
+     "nothing was sent to the instrument: mirelo updater.dat: the file holds no SysEx message", 0, 0},
+    {EFault::kFileEmptySysEx, "update file with an empty SysEx event", 0, 2,
+     "update.mid: track 0, event 1 at byte 30: empty SysEx event (0xF7 with length 0): it holds no byte to send", 0,
+     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 30: empty SysEx event", 0, 0},
     {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages,
      nullptr, 100, kFaultMessages},
     {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages,

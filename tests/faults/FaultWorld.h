@@ -6,7 +6,9 @@
 #include "tests/faults/FaultTable.h"
 #include "tests/support/SmfImageBuilder.h"
 
+#include "QORMIDIManager_Mac.h"
 #include "testing/ControlledVirtualBackend.h"
+#include "testing/SimulatedClock.h"
 
 #include <atomic>
 #include <filesystem>
@@ -58,6 +60,15 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
         writeFile(path, damaged.build());
         return true;
     }
+    case EFault::kFileEmptySysEx: {
+        CSmfImageBuilder damaged(500, 0);
+        damaged.track().tempo(0, 500'000).sysExEvent(0, 0xF7, {});
+        for (std::uint32_t i = 0; i < kFaultMessages; ++i) {
+            damaged.sysEx(i * 10, CSmfImageBuilder::message(200, i));
+        }
+        writeFile(path, damaged.build());
+        return true;
+    }
     case EFault::kFileWithoutSysEx:
         writeFile(path, CSmfImageBuilder(500, 0).track().tempo(0, 500'000).noteOn(10, 60).build());
         return true;
@@ -68,10 +79,11 @@ inline bool spoilUpdateFile(EFault fault, const std::filesystem::path& path)
 
 // The MIDI setup of a row. "Synth" is the destination the run is meant for;
 // faults that strike during a run do so from its receive hook, right after
-// the third message arrived.
+// the third message arrived, or from the worker's next wait for its time.
 class CFaultSetup {
 public:
-    CFaultSetup(midi::ControlledVirtualBackend& backend, const SFaultRow& row) : m_backend(backend)
+    CFaultSetup(midi::ControlledVirtualBackend& backend, platform::SimulatedClock& clock, const SFaultRow& row)
+        : m_backend(backend), m_clock(clock)
     {
         const EFault fault = row.fault;
         using Announce = midi::ControlledVirtualBackend::Announce;
@@ -96,6 +108,15 @@ public:
                 }
             },
             Announce::No);
+        if (fault == EFault::kOutputClosed) {
+            // The manager closes the output of a device that went away; its
+            // send holds the output's lock, so the close comes between sends.
+            clock.setSleepHook([this](std::uint64_t) {
+                if (m_arrived >= 3 && !m_outputClosed.exchange(true)) {
+                    static_cast<void>(CQORMIDIManager::instance()->closeMidiOut());
+                }
+            });
+        }
         if (fault == EFault::kSameName) {
             m_decoy = backend.addDestination({"Decoy", "Synth", "Synth"}, {}, Announce::No);
         }
@@ -118,6 +139,10 @@ public:
             break;
         }
     }
+
+    ~CFaultSetup() { m_clock.setSleepHook({}); }
+    CFaultSetup(const CFaultSetup&) = delete;
+    CFaultSetup& operator=(const CFaultSetup&) = delete;
 
     MIDIEndpointRef synth() const { return m_synth; }
     MIDIEndpointRef decoy() const { return m_decoy; }
@@ -146,9 +171,11 @@ public:
 
 private:
     midi::ControlledVirtualBackend& m_backend;
+    platform::SimulatedClock& m_clock;
     MIDIEndpointRef m_synth = 0;
     MIDIEndpointRef m_decoy = 0;
     std::atomic<int> m_arrived{0};
+    std::atomic<bool> m_outputClosed{false};
 };
 
 // Leaks found since the last check (LSan, under the asan preset); 0 elsewhere.

@@ -6,6 +6,7 @@
 #include "update/FirmwareSchedule.h"
 #include "SMF/SMF.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "tests/support/ScheduledMessages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -112,12 +113,12 @@ void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* par
     if (result != CFirmwareSchedule::EResult::kOk) {
         FUZZ_CHECK(result == CFirmwareSchedule::EResult::kRefused);
         FUZZ_CHECK(schedule.refusal().has_value() && !schedule.refusal()->sentence().empty());
-        FUZZ_CHECK(schedule.messages().empty());
+        FUZZ_CHECK(schedule.empty());
         return;
     }
     FUZZ_CHECK(parsed != nullptr);
     std::size_t index = 0;
-    const auto& messages = schedule.messages();
+    const auto messages = mirelo::test::scheduledMessages(schedule);
     for (const CMidiTrack* track : parsed->getTracks()) {
         for (const CMidiEvent* e : track->getEvents()) {
             if (const CMidiShortEvent* channel = e->getShortData()) {
@@ -131,6 +132,12 @@ void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* par
             FUZZ_CHECK(index < messages.size());
             FUZZ_CHECK(messages[index].tick == e->time);
             FUZZ_CHECK(messages[index].bytes == paramOf(*e));
+            // The schedule's one pass over the tempo map gives what the rule,
+            // walked from the map's end for each message, gives.
+            const auto ticksPerSecond = CFirmwareSchedule::smpteTicksPerSecond(schedule.division());
+            FUZZ_CHECK(messages[index].sendTime ==
+                       (ticksPerSecond ? CFirmwareSchedule::smpteSendTime(*ticksPerSecond, e->time)
+                                       : CFirmwareSchedule::sendTime(schedule.tempoMap(), schedule.division(), e->time)));
             ++index;
         }
     }

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(!reader.error().has_value());
     std::size_t at = 0;
-    for (const CSyxReader::SMessage& message : reader.messages()) {
+    for (const CSysExRun::SMessage& message : reader.messages()) {
         FUZZ_CHECK(message.offset == at);
         FUZZ_CHECK(message.bytes.size() >= 2);
         FUZZ_CHECK(message.bytes.front() == 0xF0 && message.bytes.back() == 0xF7);

@@ -3,6 +3,7 @@
 // verdict the instrument must give.
 
 #include "tools/instrument-emulator/DeviceBufferModel.h"
+#include "tools/instrument-emulator/IdentityResponder.h"
 #include "tools/instrument-emulator/InstrumentEmulator.h"
 #include "tools/SyntheticFirmware.h"
 
@@ -126,6 +127,11 @@ TEST_P(InstrumentEmulatorRows, GivesTheVerdict)
     }
     EXPECT_EQ(instrument.outcome(), row.outcome) << instrument.verdict();
     EXPECT_TRUE(std::regex_match(instrument.verdict(), std::regex(row.verdict))) << instrument.verdict();
+    if (row.outcome == CInstrumentEmulator::EOutcome::kAccepted) {
+        // The version it restarts with.
+        EXPECT_EQ(instrument.receiver().versionMajor(), CSyntheticFirmware::kVersionMajor);
+        EXPECT_EQ(instrument.receiver().versionMinor(), CSyntheticFirmware::kVersionMinor);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Updates, InstrumentEmulatorRows, ::testing::ValuesIn(kRows),
@@ -138,6 +144,41 @@ INSTANTIATE_TEST_SUITE_P(Updates, InstrumentEmulatorRows, ::testing::ValuesIn(kR
                              }
                              return name;
                          });
+
+// The instrument answers an Identity Request to its device ID or to all,
+// whatever real-time bytes come between, and nothing else.
+TEST(IdentityResponder, AnswersRequestsToItOrToAll)
+{
+    CIdentityResponder::SIdentity identity;
+    identity.deviceId = 0x10;
+    CIdentityResponder responder(identity);
+    const Message reply = {0xF0, 0x7E, 0x10, 0x06, 0x02, 0x7D, 0x4D, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
+    struct SRequestRow {
+        const char* what;
+        Message input;
+        bool answers;
+    };
+    const SRequestRow rows[] = {
+        {"to all", {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, true},
+        {"to its device ID", {0xF0, 0x7E, 0x10, 0x06, 0x01, 0xF7}, true},
+        {"with a clock byte inside", {0xF0, 0x7E, 0xF8, 0x7F, 0x06, 0x01, 0xF7}, true},
+        {"to another device", {0xF0, 0x7E, 0x11, 0x06, 0x01, 0xF7}, false},
+        {"a byte too long", {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0x00, 0xF7}, false},
+        {"cut short by a channel message", {0xF0, 0x7E, 0x7F, 0x06, 0x90, 0x01, 0xF7}, false},
+        {"a reply, not a request", {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7}, false},
+    };
+    for (const SRequestRow& row : rows) {
+        std::vector<Message> replies;
+        for (const std::uint8_t b : row.input) {
+            if (Message r = responder.feed(b); !r.empty()) {
+                replies.push_back(r);
+            }
+        }
+        EXPECT_EQ(replies, row.answers ? std::vector<Message>{reply} : std::vector<Message>{}) << row.what;
+    }
+    responder.setRevision({1, 1, 0, 0});
+    EXPECT_EQ(responder.reply()[11], 0x01) << "after an update it answers with the new version";
+}
 
 // The buffer's own arithmetic: 3,125 bytes a second, and a pause after
 // each block during which nothing drains.

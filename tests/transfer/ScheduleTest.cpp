@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "update/FirmwareSchedule.h"
+#include "update/MessageStream.h"
 #include "tests/support/MalformedTrackBodies.h"
+#include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {
 
 using mirelo::test::Bytes;
 using mirelo::test::CSmfImageBuilder;
+using mirelo::test::scheduledMessages;
 
 Bytes msg(std::uint32_t seed)
 {
@@ -26,7 +31,7 @@ std::vector<std::uint64_t> sendTimesOf(const Bytes& image)
     EXPECT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> times;
-    for (const auto& message : schedule.messages()) {
+    for (const auto& message : schedule) {
         times.push_back(message.sendTime);
     }
     return times;
@@ -132,6 +137,76 @@ TEST(Schedule, MapReadFromLastEntryBack)
     EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 1500), 1100u);
 }
 
+// Built in one pass, a message's time is what the rule gives when it walks the
+// whole tempo map back from the message's tick: tempo changes before, at and
+// after messages, several at one tick, messages in track 0 among them and in
+// later tracks.
+TEST(Schedule, OnePassGivesTheTimesOfTheRule)
+{
+    std::mt19937 random(23);
+    CSmfImageBuilder builder(96);
+    builder.track();
+    std::uint32_t tick = 0;
+    for (int i = 0; i < 400; ++i) {
+        tick += static_cast<std::uint32_t>(random() % 3 == 0 ? 0 : random() % 500);
+        if (random() % 2 == 0) {
+            builder.tempo(tick, 100'000 + static_cast<std::uint32_t>(random() % 2'000'000));
+        } else {
+            builder.sysEx(tick, msg(static_cast<std::uint32_t>(i)));
+        }
+    }
+    for (int t = 0; t < 3; ++t) {
+        builder.track();
+        std::uint32_t at = 0;
+        for (int i = 0; i < 100; ++i) {
+            at += static_cast<std::uint32_t>(random() % 1500);
+            builder.sysEx(at, msg(static_cast<std::uint32_t>(i)));
+        }
+    }
+    const Bytes image = builder.build();
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
+    ASSERT_GT(schedule.tempoMap().size(), 150u);
+    std::uint64_t latest = 0;
+    for (const auto& m : schedule) {
+        EXPECT_EQ(m.sendTime, CFirmwareSchedule::sendTime(schedule.tempoMap(), 96.0, m.tick)) << "tick " << m.tick;
+        latest = std::max(latest, m.sendTime);
+        EXPECT_EQ(m.leaveTime, latest);
+    }
+    EXPECT_EQ(schedule.duration(), latest);
+}
+
+// The record stream gives back every record as appended: steps up to 64
+// bits, and messages up to the longest an event holds, across its blocks.
+TEST(Schedule, MessageStreamReadsBackWhatWasAppended)
+{
+    struct SAppended {
+        std::uint64_t tickStep;
+        std::uint64_t millisecondStep;
+        Bytes bytes;
+    };
+    std::mt19937_64 random(5);
+    std::vector<SAppended> appended;
+    CMessageStream stream;
+    for (int i = 0; i < 3000; ++i) {
+        const std::size_t size = i % 500 == 7 ? 65536 : random() % 800;
+        SAppended a{random() >> (random() % 64), i == 1 ? UINT64_MAX : random() % 100'000, Bytes(size)};
+        for (auto& b : a.bytes) {
+            b = static_cast<std::uint8_t>(random());
+        }
+        stream.append(a.tickStep, a.millisecondStep, a.bytes);
+        appended.push_back(std::move(a));
+    }
+    ASSERT_GT(stream.capacity(), 1u << 20) << "the records fill several blocks";
+    CMessageStream::CReader reader(stream);
+    for (std::size_t i = 0; i < appended.size(); ++i) {
+        const CMessageStream::SRecord r = reader.next();
+        ASSERT_EQ(r.tickStep, appended[i].tickStep) << i;
+        ASSERT_EQ(r.millisecondStep, appended[i].millisecondStep) << i;
+        ASSERT_EQ(Bytes(r.bytes.begin(), r.bytes.end()), appended[i].bytes) << i;
+    }
+}
+
 TEST(Schedule, CopiesMessagesAndTotals)
 {
     const Bytes big = CSmfImageBuilder::message(700, 9);
@@ -146,12 +221,13 @@ TEST(Schedule, CopiesMessagesAndTotals)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
               CFirmwareSchedule::EResult::kOk);
-    ASSERT_EQ(schedule.messages().size(), 2u);
-    EXPECT_EQ(schedule.messages()[0].bytes, msg(1));
-    EXPECT_EQ(schedule.messages()[0].track, 0u);
-    EXPECT_EQ(schedule.messages()[1].bytes, big);
-    EXPECT_EQ(schedule.messages()[1].track, 1u);
-    EXPECT_EQ(schedule.messages()[1].tick, 192u);
+    const auto messages = scheduledMessages(schedule);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].bytes, msg(1));
+    EXPECT_EQ(messages[0].track, 0u);
+    EXPECT_EQ(messages[1].bytes, big);
+    EXPECT_EQ(messages[1].track, 1u);
+    EXPECT_EQ(messages[1].tick, 192u);
     EXPECT_EQ(schedule.division(), 96u);
     EXPECT_EQ(schedule.totalBytes(), 708u);
     EXPECT_EQ(schedule.duration(), 2000u);
@@ -251,6 +327,20 @@ std::vector<SRefusalCase> refusalCases()
          CSmfImageBuilder(480).track().sysEx(0, {0xF0, 'M', 'T', 'r', 'k', 0x7F, 0x7F, 0x7F, 0x7F, 0xF7}).build(),
          EProblem::kReaderRefused, "at byte 25: the bytes \"MTrk\" announce a length past the end of the file, which the reader refuses"},
         {"LonePadding", appended(CSmfImageBuilder(480).track().build(), lone), EProblem::kNoSysEx, "...nothing to send"},
+        // An event that carries no byte would go out as a message of none.
+        {"OnlyAnEmptySysExEvent", CSmfImageBuilder(480).track().sysExEvent(0, 0xF7, {}).build(), EProblem::kEmptySysEx,
+         "track 0, event 0 at byte 23: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
+        {"EmptySysExEventAfterAMessage",
+         CSmfImageBuilder(480).track().sysEx(0, msg(1)).sysExEvent(10, 0xF7, {}).build(), EProblem::kEmptySysEx,
+         "track 0, event 1 at byte 33: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
+        {"EmptySysExEventInsideASplitMessage",
+         CSmfImageBuilder(480)
+             .track()
+             .sysExEvent(0, 0xF0, {0x7D})
+             .sysExEvent(5, 0xF7, {})
+             .sysExEvent(10, 0xF7, {0x01, 0xF7})
+             .build(),
+         EProblem::kEmptySysEx, "track 0, event 1 at byte 27: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
     };
 }
 
@@ -262,7 +352,7 @@ TEST_P(RefusalTest, RefusedWithTheReasonAndThePlace)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(c.image.data(), static_cast<std::uint32_t>(c.image.size())),
               CFirmwareSchedule::EResult::kRefused);
-    EXPECT_TRUE(schedule.messages().empty());
+    EXPECT_TRUE(schedule.empty());
     ASSERT_TRUE(schedule.refusal());
     EXPECT_EQ(schedule.refusal()->problem, c.problem);
     const std::string sentence = schedule.refusal()->sentence();
@@ -311,10 +401,11 @@ TEST(Schedule, WholeMessagesSplitOverEventsAndPaddingAreAccepted)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk)
         << schedule.refusal()->sentence();
-    ASSERT_EQ(schedule.messages().size(), 3u);
-    EXPECT_EQ(schedule.messages()[0].bytes, (Bytes{0xF0, 0x7D, 0x01}));
-    EXPECT_EQ(schedule.messages()[1].bytes, (Bytes{0x02, 0xF7}));
-    EXPECT_EQ(schedule.messages()[2].bytes, (Bytes{0xF0, 0x7D, 0xF7}));
+    const auto messages = scheduledMessages(schedule);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].bytes, (Bytes{0xF0, 0x7D, 0x01}));
+    EXPECT_EQ(messages[1].bytes, (Bytes{0x02, 0xF7}));
+    EXPECT_EQ(messages[2].bytes, (Bytes{0xF0, 0x7D, 0xF7}));
 }
 
 TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
@@ -324,7 +415,7 @@ TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> leave;
-    for (const auto& m : schedule.messages()) {
+    for (const auto& m : schedule) {
         leave.push_back(m.leaveTime);
     }
     EXPECT_EQ(leave, (std::vector<std::uint64_t>{900, 900, 1000}));

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/FirmwareSchedule.h"
+#include "platform/base/Interrupt.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/CoreEnvironment.h"
+#include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
 #include "ZAVController.h"
 
@@ -118,10 +122,11 @@ TEST_F(TransferTest, SendsEveryMessageUnchangedInFileOrderNoneEarlyNoneHeldBack)
     ASSERT_TRUE(run(image));
 
     const auto got = sent();
-    ASSERT_EQ(got.size(), schedule.messages().size());
+    const auto scheduled = mirelo::test::scheduledMessages(schedule);
+    ASSERT_EQ(got.size(), scheduled.size());
     std::uint64_t latestDue = 0;
     for (std::size_t i = 0; i < got.size(); ++i) {
-        const auto& expected = schedule.messages()[i];
+        const auto& expected = scheduled[i];
         latestDue = std::max(latestDue, expected.sendTime);
         EXPECT_EQ(got[i].bytes, expected.bytes) << "message " << i;
         // On time exactly when due after the previous one, else at once.
@@ -130,25 +135,97 @@ TEST_F(TransferTest, SendsEveryMessageUnchangedInFileOrderNoneEarlyNoneHeldBack)
     EXPECT_EQ(got[4].atNs, 1500 * kNsPerMs); // the earlier-due message of track 1 is not reordered
 }
 
-TEST_F(TransferTest, LateMessageDoesNotPushBackTheRest)
+// A sender held up during a wait (stopped, suspended, starved) finds its
+// message overdue. The file's spacing is kept from there: the rest of the
+// schedule moves back by the lateness, unless it is a millisecond or less.
+struct SStallCase {
+    const char* name;
+    std::vector<std::pair<std::size_t, std::uint64_t>> stalls; // (n-th sleep, from 1; how long it overran, ns)
+    std::vector<std::uint64_t> sentAtUs;
+    std::uint64_t heldUpMs;
+};
+
+class StallTest : public TransferTest, public testing::WithParamInterface<SStallCase> {};
+
+TEST_P(StallTest, TheFilesSpacingIsKeptAfterTheSenderWasHeldUp)
 {
+    // One tick per millisecond: due at 10, 20, 30 and 60; track 1's message
+    // is due at 25 but leaves after the one due at 60, in file order.
     const Bytes image = CSmfImageBuilder(1000)
                             .track()
-                            .tempo(0, 1000000) // one tick per millisecond
+                            .tempo(0, 1000000)
                             .sysEx(10, CSmfImageBuilder::message(4, 1))
                             .sysEx(20, CSmfImageBuilder::message(4, 2))
                             .sysEx(30, CSmfImageBuilder::message(4, 3))
+                            .sysEx(60, CSmfImageBuilder::message(4, 4))
+                            .track()
+                            .sysEx(25, CSmfImageBuilder::message(4, 5))
                             .build();
-    bool overslept = false;
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
+    std::size_t sleeps = 0;
     m_env.clock().setSleepHook([&](std::uint64_t) {
-        if (!overslept) {
-            overslept = true;
-            m_env.clock().advance(15 * kNsPerMs);
+        ++sleeps;
+        for (const auto& [at, overrun] : GetParam().stalls) {
+            if (at == sleeps) {
+                m_env.clock().advance(overrun);
+            }
         }
     });
+    std::atomic<std::uint64_t> heldUpMs{0};
+    STransferControl control;
+    control.heldUpMs = &heldUpMs;
+    m_start = m_env.clock().monotonicNanoseconds();
 
-    ASSERT_TRUE(run(image));
-    EXPECT_EQ(sentAtMs(), (std::vector<std::uint64_t>{25, 25, 30}));
+    ASSERT_TRUE(CZAVController::instance()->updateFirmware(schedule, nullptr, nullptr, control));
+    std::vector<std::uint64_t> sentAtUs;
+    for (const SSent& s : sent()) {
+        sentAtUs.push_back(s.atNs / 1000);
+    }
+    EXPECT_EQ(sentAtUs, GetParam().sentAtUs);
+    EXPECT_EQ(heldUpMs.load(), GetParam().heldUpMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transfer, StallTest,
+    testing::Values(SStallCase{"OnTime", {}, {10'000, 20'000, 30'000, 60'000, 60'000}, 0},
+                    SStallCase{"HeldUpBeforeTheFirst", {{1, 15 * kNsPerMs}}, {25'000, 35'000, 45'000, 75'000, 75'000}, 15},
+                    SStallCase{"HeldUpBeforeTheThird", {{3, 15 * kNsPerMs}}, {10'000, 20'000, 45'000, 75'000, 75'000}, 15},
+                    SStallCase{"TwiceAddsUp", {{1, 15 * kNsPerMs}, {3, 5 * kNsPerMs}},
+                               {25'000, 35'000, 50'000, 80'000, 80'000}, 20},
+                    SStallCase{"JustOverAMillisecond", {{1, 1'500'000}}, {11'500, 21'500, 31'500, 61'500, 61'500}, 1},
+                    // A wake-up's usual lateness moves nothing.
+                    SStallCase{"AMillisecondMovesNothing", {{1, kNsPerMs}}, {11'000, 20'000, 30'000, 60'000, 60'000}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Division 1 at the slowest tempo: the second message is due in 2,723 years,
+// past what 64-bit nanoseconds count. The wait sleeps an hour at a time and
+// ends when the run is stopped.
+TEST_F(TransferTest, AMessageDueInYearsIsWaitedForAnHourAtATime)
+{
+    CSmfImageBuilder builder(1);
+    builder.track().tempo(0, 0xFFFFFF).sysEx(0, CSmfImageBuilder::message(4, 1));
+    // A delta time holds at most 2^28 - 1 ticks: text events on the way.
+    for (std::uint32_t i = 1; i <= 16; ++i) {
+        builder.meta(i * 0x0FFFFFFFu, 0x01, {});
+    }
+    const Bytes image = builder.sysEx(0xFFFFFFFFu, CSmfImageBuilder::message(4, 2)).build();
+    CFirmwareSchedule schedule;
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
+    ASSERT_EQ(schedule.duration(), 85'899'345'900'000u);
+    mirelo::platform::Interrupt stop;
+    m_env.clock().setSleepHook([&](std::uint64_t) {
+        if (m_env.clock().sleeps().size() == 3) {
+            stop.raise();
+        }
+    });
+    STransferControl control;
+    control.stop = &stop;
+
+    EXPECT_FALSE(CZAVController::instance()->updateFirmware(schedule, nullptr, nullptr, control));
+    constexpr std::uint64_t kHour = 3600 * 1000 * kNsPerMs;
+    EXPECT_EQ(m_env.clock().sleeps(), (std::vector<std::uint64_t>{kHour, kHour, kHour}));
+    EXPECT_EQ(sent().size(), 1u);
 }
 
 TEST_F(TransferTest, SleepsTheWholeRemainderAtOnce)

@@ -4,10 +4,12 @@
 # file to the host end's port, by name. Checks send's exit status and the
 # emulator's verdict.
 #
-#   update-over-usb.sh CLI EMULATOR FILE SEND_STATUS VERDICT_REGEX [unplug@S | replug@S]
+#   update-over-usb.sh CLI EMULATOR FILE SEND_STATUS VERDICT_REGEX [unplug@S | replug@S | stall@S]
 #
 # unplug@S pulls the instrument's cable S seconds after the transfer starts;
-# replug@S also plugs it in again. Send must then name the message at which it failed.
+# replug@S also plugs it in again. Send must then name the message at which it
+# failed. stall@S stops send (SIGSTOP, as Ctrl-Z does) S seconds after the
+# transfer starts and continues it 1.5 s later.
 set -u
 cli=$1 emulator=$2 file=$3 want_status=$4 want_verdict=$5 cable=${6:-}
 work=$(mktemp -d)
@@ -42,11 +44,19 @@ if [ -n "$cable" ]; then
     done
     transfer_started=$(uptime_ms)
     sleep "${cable#*@}"
-    echo "unplugging the instrument $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
-    usb-midi-gadget unplug
-    if [ "${cable%@*}" = replug ]; then
-        usb-midi-gadget replug
-        echo "plugged in again $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+    if [ "${cable%@*}" = stall ]; then
+        echo "stopping send $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+        kill -STOP "$send_pid"
+        sleep 1.5
+        kill -CONT "$send_pid"
+        echo "continued it $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+    else
+        echo "unplugging the instrument $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+        usb-midi-gadget unplug
+        if [ "${cable%@*}" = replug ]; then
+            usb-midi-gadget replug
+            echo "plugged in again $(( $(uptime_ms) - transfer_started )) ms after the transfer started"
+        fi
     fi
 fi
 wait "$send_pid"
@@ -60,7 +70,7 @@ echo "emulator:"
 sed 's/^/  | /' "$work/emulator"
 check "send exits $want_status" [ "$send_status" = "$want_status" ]
 check "verdict matches /$want_verdict/" grep -Eq "$want_verdict" "$work/emulator"
-if [ -n "$cable" ]; then
+if [ -n "$cable" ] && [ "${cable%@*}" != stall ]; then
     check "send names the message that failed" grep -Eq '^send: send failed at message [0-9]+ of [0-9]+' "$work/send.err"
 fi
 [ "$failures" = 0 ]

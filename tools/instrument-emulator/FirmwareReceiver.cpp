@@ -131,6 +131,8 @@ void CFirmwareReceiver::takeHeader()
         return;
     }
     m_crc = static_cast<std::uint32_t>(crc);
+    m_versionMajor = m_message[kPrefixBytes];
+    m_versionMinor = m_message[kPrefixBytes + 1];
     m_image.reserve(m_imageSize);
     m_state = EState::kReceivingBlocks;
 }

@@ -32,6 +32,9 @@ public:
     std::size_t blocksExpected() const { return m_blockCount; }
     std::size_t imageBytes() const { return m_image.size(); }
     std::uint32_t crc() const { return m_crc; }
+    // The major and minor version the header announced (0.0 before a header).
+    std::uint8_t versionMajor() const { return m_versionMajor; }
+    std::uint8_t versionMinor() const { return m_versionMinor; }
 
 private:
     void reject(EFault fault, std::string text);
@@ -51,6 +54,8 @@ private:
     std::size_t m_blockSize = 0;
     std::size_t m_imageSize = 0;
     std::uint32_t m_crc = 0;
+    std::uint8_t m_versionMajor = 0;
+    std::uint8_t m_versionMinor = 0;
     std::size_t m_blocksReceived = 0;
     std::vector<std::uint8_t> m_image;
 };

@@ -18,15 +18,25 @@ std::uint64_t monotonicNs()
 
 CRawMidiDeviceEnd::~CRawMidiDeviceEnd()
 {
-    if (m_in != nullptr) {
-        snd_rawmidi_close(m_in);
+    close();
+}
+
+void CRawMidiDeviceEnd::close()
+{
+    for (snd_rawmidi_t** end : {&m_in, &m_out}) {
+        if (*end != nullptr) {
+            snd_rawmidi_close(*end);
+            *end = nullptr;
+        }
     }
 }
 
 bool CRawMidiDeviceEnd::open(const std::string& device, std::size_t bufferBytes, std::string& error)
 {
-    if (const int r = snd_rawmidi_open(&m_in, nullptr, device.c_str(), SND_RAWMIDI_NONBLOCK); r < 0) {
+    close();
+    if (const int r = snd_rawmidi_open(&m_in, &m_out, device.c_str(), SND_RAWMIDI_NONBLOCK); r < 0) {
         m_in = nullptr;
+        m_out = nullptr;
         error = "cannot open " + device + ": " + snd_strerror(r);
         return false;
     }
@@ -50,6 +60,26 @@ bool CRawMidiDeviceEnd::open(const std::string& device, std::size_t bufferBytes,
     std::vector<std::uint8_t> none;
     std::uint64_t time = 0;
     (void)read(none, time, 0);
+    return true;
+}
+
+bool CRawMidiDeviceEnd::write(const std::vector<std::uint8_t>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = snd_rawmidi_write(m_out, bytes.data() + done, bytes.size() - done);
+        if (put > 0) {
+            done += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put != -EAGAIN && put != -EINTR) {
+            return false;
+        }
+        pollfd fd{};
+        if (snd_rawmidi_poll_descriptors(m_out, &fd, 1) != 1 || poll(&fd, 1, 1000) <= 0) {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/base/WholeFile.h"
 
+#include "platform/base/FileDescriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,23 +12,6 @@
 namespace mirelo::platform {
 
 namespace {
-
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int inFd) : m_fd(inFd) {}
-    ~CFileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::string sizeText(std::uint64_t bytes)
 {
@@ -80,7 +65,7 @@ FileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uin
                         std::uint64_t inLimit)
 {
     outBytes.clear();
-    const CFileDescriptor fd(::open(inPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(::open(inPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         return systemError();
     }

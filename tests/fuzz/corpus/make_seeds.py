@@ -53,6 +53,14 @@ write("fuzz_smf", "escape_and_running_status.mid",
       smf(0, 0xE728, [b"\x00\x90\x3c\x64\x60\x3c\x00" + sysex(0, b"\xf3\x01", lead=0xF7)
                       + b"\x00\xff\x01\x00" + b"\x00\x3c\x00" + EOT]))
 write("fuzz_smf", "long_sysex.mid", smf(0, 96, [sysex(0, bytes(range(127)) ) + EOT]))
+# Tempo changes among the messages of track 0, at their ticks too, and an
+# empty continuation event that the verification refuses.
+write("fuzz_smf", "tempo_among_messages.mid",
+      smf(1, 96, [tempo(0, 600000) + sysex(0, b"\x7d\x01\xf7") + tempo(0, 500000) + sysex(10, b"\x7d\x02\xf7")
+                  + tempo(10, 250000) + tempo(0, 1000000) + sysex(5, b"\x7d\x03\xf7") + EOT,
+                  sysex(7, b"\x7d\x04\xf7") + sysex(30, b"\x7d\x05\xf7") + EOT]))
+write("fuzz_smf", "empty_escape.mid",
+      smf(0, 96, [sysex(0, b"\x7d", lead=0xF0) + sysex(0, b"", lead=0xF7) + sysex(0, b"\x01\xf7", lead=0xF7) + EOT]))
 write("fuzz_smf", "mtrk_inside_sysex.mid",
       smf(0, 96, [sysex(0, b"MTrk\x00\x00\x00\x01\xf7") + EOT]) + b"trailing")
 
@@ -84,3 +92,11 @@ write("fuzz_strings", "escapes.json",
 write("fuzz_strings", "faults.json",
       b'{"a": "1", "n": 2, "o": {"x": [1, {}]}, "k": "1", "k": "2", "c": "\xc0\xaf"}\n/* open')
 write("fuzz_strings", "bom_nul.json", b'\xef\xbb\xbf{"k": "\\u0000", "": "empty key"}\n')
+
+# --- fuzz_identity: Identity Replies well formed and not, our own request
+REPLY = bytes([0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x4D, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7])
+write("fuzz_identity", "reply.bin", REPLY)
+write("fuzz_identity", "extended_reply.bin",
+      bytes([0xF0, 0x7E, 0x10, 0x06, 0x02, 0x00, 0x20, 0x33, 0x01, 0x02, 0x7F, 0x7F, 0x00, 0x01, 0x02, 0x03, 0xF7]))
+write("fuzz_identity", "request.bin", bytes([0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7]))
+write("fuzz_identity", "short_reply.bin", REPLY[:-2] + b"\xf7")

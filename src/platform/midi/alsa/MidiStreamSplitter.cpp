@@ -1,11 +1,13 @@
 #include "platform/midi/alsa/MidiStreamSplitter.h"
 
+#include "platform/base/SysExBytes.h"
+
 namespace mirelo::midi::alsa {
 
 namespace {
 
-constexpr Byte kSysExStart = 0xF0;
-constexpr Byte kSysExEnd = 0xF7;
+using platform::kSysExEnd;
+using platform::kSysExStart;
 constexpr Byte kFirstRealTime = 0xF8;
 
 class Splitter {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -20,6 +21,9 @@ std::string systemReason()
     return std::strerror(errno);
 }
 
+// As many links as the system follows itself before it gives up.
+constexpr int kMostLinks = 40;
+
 // The file a path names, through any symbolic links; none when it does not exist.
 std::optional<std::pair<dev_t, ino_t>> identity(const std::filesystem::path& path)
 {
@@ -28,6 +32,55 @@ std::optional<std::pair<dev_t, ino_t>> identity(const std::filesystem::path& pat
         return std::nullopt;
     }
     return std::make_pair(info.st_dev, info.st_ino);
+}
+
+// Where writing to the path lands: through every symbolic link, a dangling
+// one included, to a path that is not a link.
+std::filesystem::path finalTarget(std::filesystem::path path)
+{
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            break;
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            break;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ec);
+    return ec ? path : canonical;
+}
+
+const char* kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
+// Why the path cannot hold a capture, when something other than a regular
+// file is there. Opening a FIFO to write would wait for a reader for ever.
+std::optional<std::string> notAFile(const std::filesystem::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return path.string() + " is " + kindOf(info.st_mode) + ", not a file a capture can be written to";
 }
 
 } // namespace
@@ -51,6 +104,11 @@ std::optional<std::string> CaptureDestination::pathProblem(const std::filesystem
                                                            const std::filesystem::path& syxPath)
 {
     const std::filesystem::path csvPath = syxPath.string() + ".csv";
+    for (const std::filesystem::path* path : {&syxPath, &csvPath}) {
+        if (auto problem = notAFile(*path)) {
+            return problem;
+        }
+    }
     const auto input = identity(updateFile);
     const auto syx = identity(syxPath);
     const auto csv = identity(csvPath);
@@ -60,7 +118,8 @@ std::optional<std::string> CaptureDestination::pathProblem(const std::filesystem
     if (input && csv == input) {
         return csvPath.string() + " is the update file itself; capturing there would overwrite it";
     }
-    if (syx && syx == csv) {
+    // A link that dangles still names the file it would create.
+    if ((syx && syx == csv) || finalTarget(syxPath) == finalTarget(csvPath)) {
         return syxPath.string() + " and " + csvPath.string() + " are one file; the capture needs two";
     }
     return std::nullopt;
@@ -69,20 +128,47 @@ std::optional<std::string> CaptureDestination::pathProblem(const std::filesystem
 CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
 {
     std::lock_guard lock(m_mutex);
+    // What this call created, to be removed again if it fails: a refused
+    // capture leaves nothing behind.
+    std::vector<std::filesystem::path> created;
+    const auto fail = [&](OpenResult result) {
+        closeFiles();
+        for (const std::filesystem::path& path : created) {
+            ::unlink(path.c_str());
+        }
+        return result;
+    };
     for (auto [fd, path] : {std::pair{&m_syx, &m_syxPath}, std::pair{&m_csv, &m_csvPath}}) {
-        *fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        // Never waits: a FIFO put in the file's place since it was checked
+        // fails to open instead of blocking until someone reads it.
+        constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        *fd = ::open(path->c_str(), kFlags);
+        if (*fd < 0 && errno == ENOENT) {
+            const std::filesystem::path target = finalTarget(*path);
+            *fd = ::open(path->c_str(), kFlags | O_CREAT, 0666);
+            if (*fd >= 0) {
+                created.push_back(target);
+            }
+        }
         if (*fd < 0) {
             outError = "cannot create " + path->string() + " (" + systemReason() + ")";
-            closeFiles();
-            return OpenResult::kFailed;
+            return fail(OpenResult::kFailed);
         }
+        struct stat info {};
+        if (::fstat(*fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            outError = path->string() + " is " + kindOf(info.st_mode) + ", not a file a capture can be written to";
+            return fail(OpenResult::kFailed);
+        }
+        static_cast<void>(::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK));
         if (::flock(*fd, LOCK_EX | LOCK_NB) != 0) {
             const bool busy = errno == EWOULDBLOCK;
             outError = busy ? path->string() + " is being written by another capture; wait for it to end or "
                                                "choose another file"
                             : "cannot lock " + path->string() + " (" + systemReason() + ")";
-            closeFiles();
-            return busy ? OpenResult::kInUse : OpenResult::kFailed;
+            if (busy && !created.empty() && created.back() == finalTarget(*path)) {
+                created.pop_back(); // another capture holds it now: it is theirs
+            }
+            return fail(busy ? OpenResult::kInUse : OpenResult::kFailed);
         }
     }
     // Emptied only once both are ours: a second capture must not wipe the
@@ -90,15 +176,13 @@ CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
     for (auto [fd, path] : {std::pair{m_syx, &m_syxPath}, std::pair{m_csv, &m_csvPath}}) {
         if (::ftruncate(fd, 0) != 0) {
             outError = "cannot empty " + path->string() + " (" + systemReason() + ")";
-            closeFiles();
-            return OpenResult::kFailed;
+            return fail(OpenResult::kFailed);
         }
     }
     static constexpr char kHead[] = "index,sent_us,bytes\n";
     if (!writeAll(m_csv, kHead, sizeof kHead - 1, m_csvPath)) {
         outError = *m_failure;
-        closeFiles();
-        return OpenResult::kFailed;
+        return fail(OpenResult::kFailed);
     }
     m_syxBytes = 0;
     m_csvBytes = sizeof kHead - 1;
@@ -163,7 +247,7 @@ OSStatus CaptureDestination::receive(const MIDIPacketList& list)
         struct stat info {};
         if (::fstat(fd, &info) != 0 || info.st_nlink == 0) {
             m_failure = path->string() + " was removed while the capture was written";
-            return kWriteFailed;
+            return failed();
         }
     }
     m_syxBytes += size;

@@ -35,14 +35,16 @@ public:
     CaptureDestination(const CaptureDestination&) = delete;
     CaptureDestination& operator=(const CaptureDestination&) = delete;
 
-    // Why the capture may not write where asked: an output is the update file
-    // itself, or the two outputs are one file (through any link). Nothing is
-    // opened or created.
+    // Why the capture may not write where asked: an output is something other
+    // than a regular file (a FIFO, a device, a directory, a socket), it is the
+    // update file itself, or the two outputs are one file (through any link,
+    // one that dangles too). Nothing is opened or created, and nothing waits.
     static std::optional<std::string> pathProblem(const std::filesystem::path& updateFile,
                                                   const std::filesystem::path& syxPath);
 
     // Opens or creates both files, locks each against another capture, then
-    // empties them. kInUse when another capture holds a lock.
+    // empties them. kInUse when another capture holds a lock. On failure the
+    // files it created are removed again. Never blocks.
     [[nodiscard]] OpenResult open(std::string& outError);
     // Rows count from this start (monotonic nanoseconds), once it is set;
     // before, from the first message.

@@ -1,7 +1,6 @@
 #pragma once
 // A backend that passes every call to another one unchanged: the base of a
-// wrapper that watches some calls (the CLI counts the sends) and overrides
-// only those.
+// test double that changes some calls (FailingBackend) and overrides only those.
 
 #include "platform/midi/MidiBackend.h"
 

@@ -1,0 +1,76 @@
+#pragma once
+// The window's update run: the run module's worker with its count and stop,
+// what a run was started with (the file, the destination as the list showed
+// it), the link through which progress reaches the bar, and what the window
+// shows of a run: the count and the time left while it goes, how it ended
+// after it.
+//
+// GUI thread only, but for progressContext(), which the transfer's progress
+// function reads on the worker.
+
+#include "update/UpdateRun.h"
+
+#include <QPointer>
+#include <QProgressBar>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class CErrorPresentingTarget;
+class QLabel;
+namespace Ui {
+class REVArodozDoc;
+}
+
+class CDocumentRun {
+public:
+    // What the progress function is handed: the bar, which may go before a
+    // report reaches it, and the run whose count it shows.
+    struct SProgressContext {
+        std::weak_ptr<const QPointer<QProgressBar>> bar;
+        const CUpdateRun* run = nullptr;
+    };
+    // The document's end-of-run step, on the main loop.
+    using EndHandler = std::function<void(const SRunEnd&)>;
+
+    CDocumentRun() = default;
+    CDocumentRun(const CDocumentRun&) = delete;
+    CDocumentRun& operator=(const CDocumentRun&) = delete;
+
+    void setFailureDetail(CUpdateRun::FailureDetail detail) { m_run.setFailureDetail(std::move(detail)); }
+
+    // Starts a run that loads the file again and sends it; its end goes to
+    // onEnd on the main loop. False, starting nothing, while a run goes.
+    bool start(const std::optional<QString>& filePath, const std::optional<QString>& destination, QProgressBar* bar,
+               CUpdateRun::ProgressProc progress, EndHandler onEnd);
+    // "Close Anyway": the run ends after the message in flight, and the
+    // application's end says how far it got.
+    void closeAnyway();
+    // The transfer has not returned yet.
+    bool live() const { return m_run.live(); }
+    // Still going, or ended by "Close Anyway": the application's end has
+    // something to say about it.
+    bool cutShort() const { return m_run.live() || m_closedAnyway; }
+    const std::optional<std::string>& destination() const { return m_destination; }
+
+    // "3 of 4 messages, about 1.0 s left" while a run goes.
+    void showProgress(QLabel* label, std::uint64_t elapsedMs) const;
+    // How a run ended: the count, the bar, the status line, and an alert to
+    // target when it did not complete.
+    void showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPresentingTarget& target) const;
+    // At the application's end: stops a run still going and waits for it.
+    // What to say when a run was cut short by the end, else none.
+    std::optional<std::string> endForExit();
+
+private:
+    std::optional<std::string> m_destination;
+    std::string m_fileName;
+    bool m_closedAnyway = false;
+    std::shared_ptr<const QPointer<QProgressBar>> m_bar;
+    SProgressContext m_context;
+    CUpdateRun m_run; // last: its worker has ended before the rest goes
+};

@@ -1,0 +1,48 @@
+#include "update/UpdateFileLoader.h"
+
+#include "platform/base/Bundle.h"
+#include "platform/base/WholeFile.h"
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+SUpdateFileLoad CUpdateFileLoader::locate(const std::optional<std::filesystem::path>& inFile)
+{
+    if (inFile) {
+        return {SUpdateFileLoad::EOutcome::kReady, *inFile, {}, std::nullopt};
+    }
+    const mirelo::platform::Bundle* bundle = mirelo::platform::mainBundle();
+    if (bundle == nullptr) {
+        return {SUpdateFileLoad::EOutcome::kNoBundledFile, {}, {}, std::nullopt};
+    }
+    if (std::optional<std::filesystem::path> found = bundle->pathForResource(kBundledFileName)) {
+        return {SUpdateFileLoad::EOutcome::kReady, std::move(*found), {}, std::nullopt};
+    }
+    return {SUpdateFileLoad::EOutcome::kNoBundledFile, bundle->resourcePath(), {}, std::nullopt};
+}
+
+SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule)
+{
+    using mirelo::platform::FileReadOutcome;
+    using EOutcome = SUpdateFileLoad::EOutcome;
+    std::vector<std::uint8_t> bytes;
+    if (const auto read = mirelo::platform::readWholeFile(inPath, bytes); !read.ok()) {
+        const EOutcome outcome = read.result == FileReadOutcome::kOutOfMemory ? EOutcome::kOutOfMemory
+                                 : read.result == FileReadOutcome::kTooLarge  ? EOutcome::kTooLarge
+                                                                              : EOutcome::kUnreadable;
+        return {outcome, inPath, read.reason, std::nullopt};
+    }
+    // The read limit keeps every file far below the transfer's 32-bit length.
+    static_assert(mirelo::platform::kWholeFileLimit < std::numeric_limits<std::uint32_t>::max());
+    switch (outSchedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
+    case CFirmwareSchedule::EResult::kOk:
+        return {EOutcome::kReady, inPath, {}, std::nullopt};
+    case CFirmwareSchedule::EResult::kRefused:
+        return {EOutcome::kRefused, inPath, {}, outSchedule.refusal()};
+    case CFirmwareSchedule::EResult::kOutOfMemory:
+        break;
+    }
+    // No reason: the memory ran out building the schedule, not reading the file.
+    return {EOutcome::kOutOfMemory, inPath, {}, std::nullopt};
+}

@@ -1,0 +1,240 @@
+// Asking an instrument on the virtual backend who it is, through the manager,
+// on the simulated clock: what it sends back decides the answer, and nothing
+// else it sends is taken for one. Each sleep of the wait first lets the
+// receive thread deliver what the instrument sent, so the order is fixed.
+
+#include "instrument/IdentityInquiry.h"
+#include "platform/base/Clock.h"
+#include "platform/base/EventLoop.h"
+#include "platform/base/Interrupt.h"
+#include "platform/base/PlainEventLoop.h"
+#include "testing/SimulatedClock.h"
+#include "testing/ControlledVirtualBackend.h"
+#include "QORMIDIManager_Mac.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Bytes = std::vector<Byte>;
+using Announce = mirelo::midi::ControlledVirtualBackend::Announce;
+using EOutcome = SIdentityAnswer::EOutcome;
+
+constexpr std::uint64_t kSecond = 1'000'000'000;
+constexpr const char* kName = "Test Instrument MIDI 1";
+
+Bytes reply(Byte deviceId, Byte major, Byte minor)
+{
+    return {0xF0, 0x7E, deviceId, 0x06, 0x02, 0x7D, 0x4D, 0x00, 0x01, 0x00, major, minor, 0x00, 0x00, 0xF7};
+}
+
+class IdentityInquiry : public ::testing::Test {
+protected:
+    // What the instrument sends back for the bytes it received.
+    using Answer = std::function<std::vector<Bytes>(const Bytes& received)>;
+
+    void SetUp() override
+    {
+        mirelo::midi::setActiveBackend(&m_backend);
+        mirelo::platform::setMainLoop(&m_loop);
+        mirelo::platform::setClock(&m_clock);
+        m_clock.setSleepHook([this](std::uint64_t) {
+            m_backend.waitForIncoming();
+            if (m_onSleep) {
+                m_onSleep(m_clock.monotonicNanoseconds() - m_start);
+            }
+        });
+        CQORMIDIManager::initialize(nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        CQORMIDIManager::terminate();
+        m_clock.setSleepHook({});
+        mirelo::platform::setClock(nullptr);
+        mirelo::platform::setMainLoop(nullptr);
+        mirelo::midi::setActiveBackend(nullptr);
+    }
+
+    // A hardware instrument: its destination hands what it receives to
+    // `answer`, and what that gives goes back on its source.
+    void plugIn(Answer answer)
+    {
+        const mirelo::midi::VirtualEndpointProperties properties{"Test Instrument", kName, kName, true};
+        const MIDIEndpointRef source = m_backend.addSource(properties, Announce::No);
+        m_source = source;
+        m_destination = m_backend.addDestination(
+            properties,
+            [this, source, answer](MIDIEndpointRef, const MIDIPacketList& list) {
+                const std::vector<Bytes> packets = answer(mirelo::midi::allBytes(list));
+                if (!packets.empty()) {
+                    ASSERT_TRUE(m_backend.injectIncoming(source, packets));
+                }
+            },
+            Announce::No);
+    }
+    void unplug()
+    {
+        m_backend.removeEndpoint(m_source, Announce::No);
+        m_backend.removeEndpoint(m_destination, Announce::No);
+    }
+    CQORMIDIManager& manager() { return *CQORMIDIManager::instance(); }
+
+    mirelo::midi::ControlledVirtualBackend m_backend;
+    mirelo::platform::PlainEventLoop m_loop;
+    mirelo::platform::SimulatedClock m_clock;
+    std::uint64_t m_start = m_clock.monotonicNanoseconds();
+    std::function<void(std::uint64_t sinceStart)> m_onSleep;
+    MIDIEndpointRef m_source = 0;
+    MIDIEndpointRef m_destination = 0;
+};
+
+struct SRow {
+    const char* what;
+    Byte deviceId;      // asked
+    bool echo;          // the request comes back first
+    std::vector<Bytes> after; // then these packets
+    EOutcome outcome;
+    Byte answeredBy;    // the answer's device ID, when answered
+    std::size_t others; // messages heard that were not the answer
+};
+
+TEST_F(IdentityInquiry, TakesOnlyTheAnswerFromWhatComesBack)
+{
+    Bytes shorter = reply(0, 1, 0);
+    shorter.erase(shorter.end() - 2);
+    std::vector<Bytes> flood(2000, Bytes{0xF0, 0x01, 0x02, 0xF7});
+    flood.push_back({0x90, 0x3C, 0x40, 0xF8, 0xF7});
+    flood.push_back(reply(0, 1, 0));
+    const Bytes whole = reply(0, 1, 0);
+    const std::vector<SRow> rows = {
+        {"an instrument answers", 0x7F, false, {reply(0, 1, 0)}, EOutcome::kAnswered, 0, 0},
+        {"silence for the whole second", 0x7F, false, {}, EOutcome::kNoAnswer, 0, 0},
+        {"a loop-back sends our request back", 0x7F, true, {}, EOutcome::kNoAnswer, 0, 1},
+        {"a reply of the wrong length", 0x7F, false, {shorter}, EOutcome::kNoAnswer, 0, 1},
+        {"a flood of other input, then the answer", 0x7F, false, flood, EOutcome::kAnswered, 0, 2000},
+        {"a loop-back with an instrument behind it", 0x7F, true, {reply(0, 1, 0)}, EOutcome::kAnswered, 0, 1},
+        {"the answer cut into packets", 0x7F, false,
+         {Bytes(whole.begin(), whole.begin() + 3), Bytes(whole.begin() + 3, whole.begin() + 9),
+          Bytes(whole.begin() + 9, whole.end())},
+         EOutcome::kAnswered, 0, 0},
+        {"asked by device ID, another device's answer is not taken", 0x10, false, {reply(0x05, 2, 0), reply(0x10, 1, 0)},
+         EOutcome::kAnswered, 0x10, 1},
+    };
+    const SRow* current = nullptr;
+    plugIn([&current](const Bytes& received) {
+        std::vector<Bytes> packets;
+        if (current->echo) {
+            packets.push_back(received);
+        }
+        packets.insert(packets.end(), current->after.begin(), current->after.end());
+        return packets;
+    });
+    for (const SRow& row : rows) {
+        current = &row;
+        m_backend.clearSent();
+        ASSERT_EQ(manager().openMidiOut(0), noErr);
+        const std::uint64_t before = m_clock.monotonicNanoseconds();
+        const SIdentityAnswer answer = CIdentityInquiry::ask(manager(), 0, {row.deviceId});
+        EXPECT_EQ(answer.outcome, row.outcome) << row.what;
+        EXPECT_EQ(answer.otherMessages, row.others) << row.what;
+        EXPECT_EQ(answer.heardOwnRequest, row.echo) << row.what;
+        if (row.outcome == EOutcome::kAnswered) {
+            ASSERT_TRUE(answer.identity) << row.what;
+            EXPECT_EQ(answer.identity->deviceId, row.answeredBy) << row.what;
+            EXPECT_EQ(answer.identity->versionText(), "1.0") << row.what;
+        } else {
+            EXPECT_EQ(m_clock.monotonicNanoseconds() - before, kSecond) << row.what << ": waits one second";
+        }
+        EXPECT_FALSE(manager().isOpenedMidiIn()) << row.what << ": the input is closed again";
+        const std::vector<mirelo::midi::SentPacketList> sent = m_backend.sentLists();
+        ASSERT_EQ(sent.size(), 1u) << row.what;
+        EXPECT_EQ(sent[0].packets.at(0).bytes, (Bytes{0xF0, 0x7E, row.deviceId, 0x06, 0x01, 0xF7})) << row.what;
+    }
+}
+
+TEST_F(IdentityInquiry, SaysWhatStoppedTheQuestion)
+{
+    plugIn([](const Bytes&) { return std::vector<Bytes>{reply(0, 1, 0)}; });
+    ASSERT_EQ(manager().openMidiOut(0), noErr);
+    SIdentityAnswer answer = CIdentityInquiry::ask(manager(), 3);
+    EXPECT_EQ(answer.outcome, EOutcome::kInputFailed);
+    EXPECT_NE(answer.status, noErr);
+    EXPECT_FALSE(manager().isOpenedMidiIn());
+
+    m_backend.failSend(1, kMIDIMessageSendErr);
+    answer = CIdentityInquiry::ask(manager(), 0);
+    EXPECT_EQ(answer.outcome, EOutcome::kRequestFailed);
+    EXPECT_EQ(answer.status, kMIDIMessageSendErr);
+
+    mirelo::platform::Interrupt stop;
+    stop.raise();
+    m_backend.clearSent();
+    static_cast<void>(CIdentityInquiry::askUntil(manager(), kName, CIdentityInquiry::kRestartWait, {}, {0x7F, CIdentityInquiry::kAnswerWait, &stop}));
+    EXPECT_TRUE(m_backend.sentLists().empty()) << "a stop asks nothing more";
+}
+
+// After an update the instrument may restart: it goes away and comes back
+// under another index. askUntil follows it by name for up to 30 s.
+TEST_F(IdentityInquiry, FollowsAnInstrumentThroughARestart)
+{
+    struct SScenario {
+        const char* what;
+        std::optional<std::uint64_t> goneAt; // seconds after the start
+        std::optional<std::uint64_t> backAt;
+        Byte minorAfter;
+        EOutcome outcome;
+        std::string version;
+        std::uint64_t atLeast, atMost; // seconds the asking took
+    };
+    const std::vector<SScenario> scenarios = {
+        {"restarts and runs the new firmware", 2, 6, 1, EOutcome::kAnswered, "1.1", 6, 8},
+        {"keeps answering with the old firmware", std::nullopt, std::nullopt, 0, EOutcome::kAnswered, "1.0", 30, 30},
+        {"goes away for good", 2, std::nullopt, 0, EOutcome::kGone, "", 30, 30},
+        {"comes back still running the old firmware", 2, 6, 0, EOutcome::kAnswered, "1.0", 30, 30},
+    };
+    for (const SScenario& s : scenarios) {
+        CQORMIDIManager::initialize(nullptr, nullptr);
+        const auto answering = [](Byte minor) {
+            return [minor](const Bytes&) { return std::vector<Bytes>{reply(0, 1, minor)}; };
+        };
+        plugIn(answering(0));
+        bool gone = false;
+        bool back = false;
+        m_start = m_clock.monotonicNanoseconds();
+        m_onSleep = [&](std::uint64_t since) {
+            if (s.goneAt && !gone && since >= *s.goneAt * kSecond) {
+                unplug();
+                gone = true;
+            }
+            if (s.backAt && gone && !back && since >= *s.backAt * kSecond) {
+                // Another device came meanwhile: the instrument's index is not what it was.
+                m_backend.addDestination({"Other", "Other", "Other", true}, {}, Announce::No);
+                plugIn(answering(s.minorAfter));
+                back = true;
+            }
+        };
+        const SIdentityAnswer answer = CIdentityInquiry::askUntil(
+            manager(), kName, CIdentityInquiry::kRestartWait,
+            [](const SIdentityAnswer& a) { return a.identity && a.identity->versionText() == "1.1"; });
+        const std::uint64_t took = m_clock.monotonicNanoseconds() - m_start;
+        m_onSleep = {};
+        EXPECT_EQ(answer.outcome, s.outcome) << s.what;
+        EXPECT_EQ(answer.identity ? answer.identity->versionText() : "", s.version) << s.what;
+        EXPECT_GE(took, s.atLeast * kSecond) << s.what;
+        EXPECT_LE(took, s.atMost * kSecond) << s.what;
+        if (answer.outcome == EOutcome::kAnswered) {
+            EXPECT_TRUE(manager().isOpenedMidiOut()) << s.what << ": the output is left on the instrument";
+        }
+        CQORMIDIManager::terminate();
+        for (ItemCount i = m_backend.numberOfDestinations(); i > 0; --i) {
+            m_backend.removeEndpoint(m_backend.destination(i - 1), Announce::No);
+        }
+        for (ItemCount i = m_backend.numberOfSources(); i > 0; --i) {
+            m_backend.removeEndpoint(m_backend.source(i - 1), Announce::No);
+        }
+    }
+}
+
+} // namespace

@@ -116,7 +116,7 @@ bool CUpdateRun::start(Body body, EndHandler onEnd)
     return true;
 }
 
-SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc progress, void* context)
+SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc onProgress, void* context)
 {
     CFirmwareSchedule schedule;
     SUpdateFileLoad load = CUpdateFileLoader::load(path, schedule);
@@ -126,10 +126,10 @@ SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc pro
         end.notStarted = std::move(load);
         return end;
     }
-    return send(schedule, progress, context);
+    return send(schedule, onProgress, context);
 }
 
-SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc progress, void* context)
+SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc onProgress, void* context)
 {
     const std::shared_ptr<SState> run = state();
     run->total.store(schedule.size(), std::memory_order_release);
@@ -146,7 +146,7 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc progres
     control.sentBytes = &run->bytes;
     control.failedStatus = &run->failedStatus;
     control.heldUpMs = &run->heldUpMs;
-    const bool transferred = CZAVController::instance()->updateFirmware(schedule, progress, context, control);
+    const bool transferred = CZAVController::instance()->updateFirmware(schedule, onProgress, context, control);
     return ended(*run, transferred);
 }
 

@@ -219,7 +219,7 @@ TEST(UpdateRecord, RunsAtOnceNeverMixTheirLines)
     for (int run = 0; run < kRuns; ++run) {
         runs.emplace_back([&file, run] {
             SUpdateRecord record = sampleRecord(SUpdateRecord::EResult::kCompleted);
-            record.words = std::string(3000 + run * 500, static_cast<char>('a' + run)); // well past a pipe's atomic size
+            record.words = std::string(static_cast<std::size_t>(3000 + run * 500), static_cast<char>('a' + run)); // well past a pipe's atomic size
             for (int i = 0; i < kRecordsEach; ++i) {
                 std::string problem;
                 EXPECT_TRUE(CUpdateRecordLog::append(file, record, problem)) << problem;

@@ -20,6 +20,7 @@
 #include <syslog.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -490,7 +491,7 @@ void REVArodozDoc::smfTempo(QObject* /*sender*/)
 
 std::int32_t REVArodozDoc::tempoRateForValue(float value)
 {
-    return static_cast<std::int32_t>(static_cast<double>(value) * 100.0 + 0.5);
+    return static_cast<std::int32_t>(std::lround(static_cast<double>(value) * 100.0));
 }
 
 OSStatus REVArodozDoc::smfLocate(double /*beats*/)

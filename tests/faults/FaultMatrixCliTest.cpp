@@ -17,6 +17,7 @@
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -124,7 +125,15 @@ protected:
 
         EXPECT_EQ(r.status, row.cliExit) << r.err;
         EXPECT_NE(r.err.find(row.cliMessage), std::string::npos) << r.err;
-        // The capture holds exactly the messages before the failure.
+        if (row.cliExit != 0) {
+            EXPECT_TRUE(r.out.empty()) << "a failed run printed as if it succeeded: " << r.out;
+        }
+        if (row.failingSend != 0) {
+            // How much reached the instrument, and the status after the words.
+            EXPECT_NE(r.err.find(std::to_string(row.cliSent) + " of 10 messages"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
+        }
+        // The capture and its timing log hold exactly the messages before the failure.
         std::string expected;
         for (std::size_t i = 0; i < row.cliSent; ++i) {
             const auto message = mirelo::test::CSmfImageBuilder::message(200, static_cast<std::uint32_t>(i));
@@ -132,6 +141,8 @@ protected:
         }
         if (std::filesystem::exists(capture)) {
             EXPECT_EQ(readAll(capture), expected);
+            const std::string log = readAll(capture.string() + ".csv");
+            EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')), row.cliSent + 1) << log;
         } else {
             EXPECT_EQ(row.cliSent, 0u);
         }

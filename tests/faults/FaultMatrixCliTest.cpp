@@ -5,6 +5,7 @@
 
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
+#include "tests/support/ScopedRecordFolder.h"
 
 #include "cli/SendCommand.h"
 #include "tests/cli/CliProcess.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using mirelo::test::CFaultSetup;
+using mirelo::test::CScopedRecordFolder;
 using mirelo::test::EFault;
 using mirelo::test::SFaultRow;
 
@@ -85,6 +87,7 @@ protected:
     void runInProcess(const SFaultRow& row)
     {
         mirelo::midi::VirtualBackend backend;
+        const CScopedRecordFolder record(m_dir / "state");
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         CFaultSetup setup(backend, m_clock, row);
@@ -102,6 +105,7 @@ protected:
         EXPECT_NE(shown.find(row.cliMessage), std::string::npos) << "stdout: " << run.out << "\nstderr: " << run.err;
         EXPECT_EQ(setup.sentToSynth(), row.cliSent);
         EXPECT_FALSE(setup.sentAfterAFailure()) << "a message went out after a failed send";
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
         if (row.fault == EFault::kSameName) {
             // The first of the two, as the window picks it, and all of the run.
             EXPECT_EQ(backend.sentLists().size(), row.cliSent) << "the run was split between the two";
@@ -115,7 +119,10 @@ protected:
         const std::filesystem::path capture = m_dir / "capture.syx";
         std::filesystem::remove(capture);
         using mirelo::midi::VirtualBackend;
-        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {VirtualBackend::kFailSendVariable, {}}};
+        const CScopedRecordFolder record(m_dir / "state");
+        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"},
+                                     {VirtualBackend::kFailSendVariable, {}},
+                                     {"XDG_STATE_HOME", record.state().string()}};
         if (row.failingSend != 0) {
             env[VirtualBackend::kFailSendVariable] = std::to_string(row.failingSend) + ":-10838";
         }
@@ -123,6 +130,7 @@ protected:
 
         EXPECT_EQ(r.status, row.cliExit) << r.err;
         EXPECT_NE(r.err.find(row.cliMessage), std::string::npos) << r.err;
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
         // The capture holds exactly the messages before the failure.
         std::string expected;
         for (std::size_t i = 0; i < row.cliSent; ++i) {

@@ -156,7 +156,7 @@ TEST(HistoryEndToEnd, EverySendIsKeptWithWhatTheInstrumentSaid)
          "the instrument reports 1.1, the version this update carries\n",
          "send: every message was sent; waiting up to 30.0 s for the instrument to answer again"},
         {kReply, {"send", "--no-identify", update.string()}, 0, " to \"Virtual Instrument\"\n", ""},
-        {kReply, {"send", (dir / "garbage.dat").string()}, 2, "", "too few for a Standard MIDI File header"},
+        {kReply, {"send", (dir / "garbage.dat").string()}, 2, "", "not a Standard MIDI File"},
         {kReply, {"send", update.string(), "--capture", (dir / "out.syx").string()}, 0, " to \"Capture\"\n", ""},
         {"silent", {"send", update.string()}, 0,
          "the instrument did not say which firmware it runs (many instruments do not), so whether it took the "

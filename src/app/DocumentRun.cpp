@@ -17,6 +17,7 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
         return false;
     }
     m_destination = destination ? std::optional<std::string>(destination->toStdString()) : std::nullopt;
+    m_run.setDestination(m_destination);
     m_fileName = filePath ? QFileInfo(*filePath).fileName().toStdString() : CUpdateFileLoader::kBundledFileName;
     // A fresh link for each run: reports of an earlier run left in the queue go nowhere.
     m_bar = std::make_shared<const QPointer<QProgressBar>>(bar);

@@ -26,6 +26,9 @@ struct SUpdateFileLoad {
     std::filesystem::path path;
     std::string reason;
     std::optional<SUpdateFileRefusal> refusal;
+    // Of the bytes read, in hex, whatever the verification then said: the
+    // record of an update names exactly what was sent. "" when nothing was read.
+    std::string sha256 = {};
 
     bool ready() const { return outcome == EOutcome::kReady; }
 };

@@ -5,6 +5,7 @@
 
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
+#include "tests/support/ScopedRecordFolder.h"
 
 #include "cli/SendCommand.h"
 #include "tests/cli/CliProcess.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using mirelo::test::CFaultSetup;
+using mirelo::test::CScopedRecordFolder;
 using mirelo::test::EFault;
 using mirelo::test::SFaultRow;
 
@@ -87,6 +89,7 @@ protected:
     void runInProcess(const SFaultRow& row)
     {
         mirelo::midi::ControlledVirtualBackend backend;
+        const CScopedRecordFolder record(m_dir / "state");
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         CFaultSetup setup(backend, m_clock, row);
@@ -104,6 +107,7 @@ protected:
         EXPECT_NE(shown.find(row.cliMessage), std::string::npos) << "stdout: " << run.out << "\nstderr: " << run.err;
         EXPECT_EQ(setup.sentToSynth(), row.cliSent);
         EXPECT_FALSE(setup.sentAfterAFailure()) << "a message went out after a failed send";
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
         if (row.fault == EFault::kSameName) {
             // The first of the two, as the window picks it, and all of the run.
             EXPECT_EQ(backend.sentLists().size(), row.cliSent) << "the run was split between the two";
@@ -117,7 +121,10 @@ protected:
         const std::filesystem::path capture = m_dir / "capture.syx";
         std::filesystem::remove(capture);
         using mirelo::midi::SendFailure;
-        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {SendFailure::kVariable, {}}};
+        const CScopedRecordFolder record(m_dir / "state");
+        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"},
+                                     {SendFailure::kVariable, {}},
+                                     {"XDG_STATE_HOME", record.state().string()}};
         if (row.failingSend != 0) {
             env[SendFailure::kVariable] = std::to_string(row.failingSend) + ":-10838";
         }
@@ -133,6 +140,7 @@ protected:
             EXPECT_NE(r.err.find(std::to_string(row.cliSent) + " of 10 messages"), std::string::npos) << r.err;
             EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
         }
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
         // The capture and its timing log hold exactly the messages before the failure.
         std::string expected;
         for (std::size_t i = 0; i < row.cliSent; ++i) {

@@ -6,6 +6,7 @@
 #include "tests/app/DocumentTestEnvironment.h"
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
+#include "tests/support/ScopedRecordFolder.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -23,6 +24,7 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 
 using mirelo::test::CFaultSetup;
+using mirelo::test::CScopedRecordFolder;
 using mirelo::test::EFault;
 using mirelo::test::SFaultRow;
 
@@ -65,6 +67,7 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
     // then the document's own.
     CZAVController::initialize();
     m_setup = std::make_unique<CFaultSetup>(m_backend, m_clock, row);
+    const CScopedRecordFolder record(m_dir / "state");
 
     std::shared_ptr<REVArodozDoc> document;
     try {
@@ -94,6 +97,7 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
     }
     EXPECT_EQ(m_setup->sentToSynth(), row.documentSent);
     EXPECT_FALSE(m_setup->sentAfterAFailure()) << "a message went out after a failed send";
+    EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.documentRecord));
     if (row.fault == EFault::kSameName) {
         EXPECT_EQ(m_backend.sentLists().size(), row.documentSent) << "the run was split between the two";
     }

@@ -10,8 +10,22 @@
 #include "update/RunReport.h"
 #include "update/StatusText.h"
 
+#include "platform/base/EventLoop.h"
+
 #include <QFileInfo>
 #include <QLabel>
+
+void CDocumentRun::postProgress(void* context)
+{
+    // The transfer's percentage is the share before the message just sent.
+    const auto* target = static_cast<const SProgressContext*>(context);
+    const int shown = CRunReport::percentShown(target->run->progress(), false);
+    mirelo::platform::mainLoop().post([bar = target->bar, shown] {
+        if (const auto link = bar.lock(); link && *link) {
+            (*link)->setValue(shown);
+        }
+    });
+}
 
 bool CDocumentRun::start(const std::optional<QString>& filePath, const std::optional<QString>& destination,
                          QProgressBar* bar, CUpdateRun::ProgressProc progress, EndHandler onEnd,

@@ -66,6 +66,9 @@ public:
     bool cutShort() const { return m_run.live() || m_closedAnyway; }
     const std::optional<std::string>& destination() const { return m_destination; }
 
+    // On the worker: the bar shows the messages that went, as the count
+    // beside it does. context is the run's SProgressContext.
+    static void postProgress(void* context);
     // "3 of 4 messages, about 1.0 s left" while a run goes.
     void showProgress(QLabel* label, std::uint64_t elapsedMs) const;
     // How a run ended: the count, the bar, the outcome line, and an alert to

@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QSessionManager>
 
 namespace {
 
@@ -21,6 +23,19 @@ QString droppedFile(const QMimeData* data)
 CDocumentWindow::CDocumentWindow(QWidget* parent) : QMainWindow(parent)
 {
     setAcceptDrops(true);
+    // The desktop session ending is one more way of closing: the guard asks
+    // first, and a "no" keeps the session going.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+            if (m_closeGuard && session.allowsInteraction()) {
+                const bool mayClose = m_closeGuard();
+                session.release();
+                if (!mayClose) {
+                    session.cancel();
+                }
+            }
+        });
+    }
 }
 
 void CDocumentWindow::closeEvent(QCloseEvent* event)

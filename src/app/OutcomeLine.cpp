@@ -82,6 +82,15 @@ void COutcomeLine::showBarFailed(Ui::REVArodozDoc& form)
     form.m_progress->setFormat(tr("Stopped at %p%"));
 }
 
+void COutcomeLine::showNotice(Ui::REVArodozDoc& form, const QString& text)
+{
+    form.m_txtNotice->setVisible(!text.isEmpty());
+    form.m_txtNotice->setText(text);
+    QPalette palette = form.m_txtNotice->palette();
+    palette.setColor(QPalette::WindowText, lookOf(EOutcome::kFailed).border);
+    form.m_txtNotice->setPalette(palette);
+}
+
 COutcomeLine::EOutcome COutcomeLine::shown(const Ui::REVArodozDoc& form)
 {
     const QVariant outcome = form.m_outcome->property(kOutcomeProperty);

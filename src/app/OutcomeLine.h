@@ -32,6 +32,9 @@ public:
     static void resetBar(Ui::REVArodozDoc& form);
     // The bar after a run that did not complete.
     static void showBarFailed(Ui::REVArodozDoc& form);
+    // The notice above the panel that an earlier update did not complete;
+    // an empty text hides it.
+    static void showNotice(Ui::REVArodozDoc& form, const QString& text);
     // The outcome shown, read back from the line (for the window's tests).
     static EOutcome shown(const Ui::REVArodozDoc& form);
 };

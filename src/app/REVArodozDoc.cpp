@@ -3,38 +3,30 @@
 #include "app/AccessibleControls.h"
 #include "app/AlertPresenter.h"
 #include "app/AppTerminator.h"
+#include "app/ApplicationIcon.h"
+#include "app/DocumentAlerts.h"
 #include "app/DocumentWindow.h"
 #include "app/FilePanel.h"
 #include "app/MyErrors.h"
 #include "app/OutcomeLine.h"
 #include "app/SentenceText.h"
+#include "app/TimeText.h"
+#include "app/WindowMenus.h"
 #include "ui_REVArodozDoc.h"
 
 #include "ZAVController.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 #include "update/FirmwareSchedule.h"
 #include "update/RunReport.h"
-#include "update/StatusText.h"
 #include "update/UpdateFileLoader.h"
 
 #include <QAction>
-#include <QFileDialog>
-#include <QGuiApplication>
-#include <QKeySequence>
-#include <QMessageBox>
-#include <QSessionManager>
 
 #include <syslog.h>
 
 #include <algorithm>
 
 namespace {
-
-constexpr std::int32_t kCocoaFileReadUnknown = 256;
-constexpr std::int32_t kCocoaFileReadInvalidFileName = 258;
-// Beyond this many seconds the minute count would not fit in 32 bits.
-constexpr double kLongestTimeString = 2147483647.0 * 60.0;
-
 } // namespace
 
 std::shared_ptr<REVArodozDoc> REVArodozDoc::create()
@@ -62,23 +54,12 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
     bool presented = false;
     const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
     if (path.isEmpty()) {
-        error = MyErrors::errorWithCocoaStatus(kCocoaFileReadInvalidFileName)
-                    .titled(tr("The update file could not be opened."))
-                    .withReason(tr("%1 is not a file on this computer.").arg(url.toDisplayString()));
+        error = CDocumentAlerts::notALocalFile(url);
     } else if (const QFileInfo attributes(path); !attributes.exists()) {
-        error = MyErrors::errorWithCocoaStatus(kCocoaFileReadUnknown)
-                    .titled(tr("The update file \u201C%1\u201D could not be opened.").arg(attributes.fileName()))
-                    .withReason(tr("There is no file at %1.").arg(path))
-                    .withSuggestion(tr("Reinstall mirelo updater, or open another update file."));
-    } else if (const auto problem =
-                   m_capture != nullptr ? mirelo::midi::CaptureDestination::pathProblem(path.toStdString(),
-                                                                                         m_capture->syxPath())
-                                        : std::nullopt) {
-        // As `send --capture` does, before anything is opened or emptied.
-        error = CError(kUpdaterErrorDomain, kCaptureRefused, tr("The capture file cannot be used."))
-                    .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(*problem)))
-                    .withSuggestion(tr("Set MIRELO_CAPTURE to a new file name in a folder you may write to, "
-                                       "then start mirelo updater again."));
+        error = CDocumentAlerts::noFileAt(path);
+    } else if (std::optional<CError> refusal = m_capture.refusal(path, true)) {
+        // Before anything is opened or emptied.
+        error = std::move(refusal);
     } else {
         m_fileAttr = attributes;
         m_filePath = path;
@@ -90,14 +71,8 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
         // Without a MIDI system nothing can be sent; the user may be able to
         // start it (load the sequencer) and try again without restarting.
         while (status != noErr) {
-            CAlertPresenter* alerts = CAlertPresenter::current();
-            const CError cause = MyErrors::errorWithCode(status).titled(tr("No MIDI system."));
-            const bool retry = alerts != nullptr &&
-                               alerts->ask({tr("There is no MIDI system to send the update through."),
-                                            QString::fromStdString(CStatusText::meaning(status)), tr("&Quit"),
-                                            tr("&Retry"), true});
-            if (!retry) {
-                error = cause;
+            if (!CDocumentAlerts::retryWithoutMidiSystem(status)) {
+                error = MyErrors::errorWithCode(status).titled(tr("No MIDI system."));
                 presented = true;
                 break;
             }
@@ -125,7 +100,7 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
 
 void REVArodozDoc::setCapture(mirelo::midi::CaptureDestination* capture)
 {
-    m_capture = capture;
+    m_capture.set(capture);
     m_outputs.setCaptureIsTheDestination(capture != nullptr);
     if (capture != nullptr) {
         m_run.setFailureDetail([capture]() { return capture->failure(); });
@@ -135,7 +110,6 @@ void REVArodozDoc::setCapture(mirelo::midi::CaptureDestination* capture)
 void REVArodozDoc::startCheck(const QString& path, bool opening)
 {
     const std::weak_ptr<REVArodozDoc> weak = weak_from_this();
-    const QString name = QFileInfo(path).fileName();
     const bool started = m_check.start(path, [weak, opening](const CUpdateFileCheck::SResult& result) {
         if (const auto document = weak.lock()) {
             document->checked(result, opening);
@@ -144,40 +118,38 @@ void REVArodozDoc::startCheck(const QString& path, bool opening)
     if (!started) {
         return;
     }
-    if (m_form) {
-        COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kChecking,
-                           tr("Checking the update file \u201C%1\u201D\u2026").arg(name), false);
-    }
+    showChecking();
     showRunningState();
+}
+
+void REVArodozDoc::showChecking()
+{
+    if (m_form && m_check.busy()) {
+        COutcomeLine::show(
+            *m_form, COutcomeLine::EOutcome::kChecking,
+            tr("Checking the update file \u201C%1\u201D\u2026").arg(QFileInfo(m_check.path()).fileName()), false);
+    }
 }
 
 void REVArodozDoc::checked(const CUpdateFileCheck::SResult& result, bool opening)
 {
     const QString name = QFileInfo(result.path).fileName();
     if (!result.load.ready()) {
-        using EOutcome = SUpdateFileLoad::EOutcome;
-        const QString headline = result.load.outcome == EOutcome::kRefused
-            ? tr("\u201C%1\u201D is damaged and cannot be sent.").arg(name)
-            : result.load.outcome == EOutcome::kOutOfMemory
-            ? tr("There is not enough memory to check \u201C%1\u201D.").arg(name)
-            : tr("\u201C%1\u201D cannot be read.").arg(name);
-        // The bundled file is the one the application opens by itself; another
-        // can be chosen again.
-        const QString suggestion = opening ? tr("Nothing was sent. Reinstall mirelo updater to restore its update file.")
-                                           : tr("Nothing was sent. Download the update file again, or open another one.");
         if (m_form) {
             COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kNone, {}, false);
         }
         showRunningState();
-        presentError(CError(kUpdaterErrorDomain, kUpdateFileRefused, headline)
-                         .withReason(CSentenceText::sentenceOf(CRunReport::cannotBeSent(result.load, name.toStdString())))
-                         .withSuggestion(suggestion));
+        // The bundled file is the one the application opens by itself;
+        // another can be chosen again.
+        presentError(CDocumentAlerts::cannotBeSent(result.load, name, opening));
         if (opening && m_checkedHandler) {
             m_checkedHandler(false);
         }
         return;
     }
-    if (opening && !openCapture()) {
+    // Only now, with the update file checked, is an earlier capture emptied.
+    if (const std::optional<CError> refusal = opening ? m_capture.openOnce() : std::nullopt) {
+        presentError(*refusal);
         if (m_checkedHandler) {
             m_checkedHandler(false);
         }
@@ -202,38 +174,14 @@ void REVArodozDoc::checked(const CUpdateFileCheck::SResult& result, bool opening
     }
 }
 
-bool REVArodozDoc::openCapture()
-{
-    if (m_capture == nullptr || m_captureOpen) {
-        return true;
-    }
-    // Only now, with the update file checked, is an earlier capture emptied.
-    std::string reason;
-    if (m_capture->open(reason) != mirelo::midi::CaptureDestination::OpenResult::kOk) {
-        presentError(CError(kUpdaterErrorDomain, kCaptureRefused, tr("The capture file cannot be written."))
-                         .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(reason)))
-                         .withSuggestion(tr("Set MIRELO_CAPTURE to a file in a folder you may write to, which no "
-                                            "other capture is writing, then start mirelo updater again.")));
-        return false;
-    }
-    m_captureOpen = true;
-    return true;
-}
-
 void REVArodozDoc::openUpdateFile(const QString& path)
 {
     if (m_isRunning || m_check.busy()) {
         return;
     }
-    if (m_capture != nullptr) {
-        if (const auto problem = mirelo::midi::CaptureDestination::pathProblem(path.toStdString(),
-                                                                               m_capture->syxPath())) {
-            presentError(CError(kUpdaterErrorDomain, kCaptureRefused, tr("This file cannot be opened while "
-                                                                         "the capture writes there."))
-                             .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(*problem)))
-                             .withSuggestion(tr("Open another update file.")));
-            return;
-        }
+    if (const std::optional<CError> refusal = m_capture.refusal(path, false)) {
+        presentError(*refusal);
+        return;
     }
     startCheck(path, false);
 }
@@ -243,13 +191,9 @@ void REVArodozDoc::chooseUpdateFile()
     if (m_isRunning || m_check.busy()) {
         return;
     }
-    QFileDialog dialog(m_window.get(), tr("Open Update File"),
-                       m_filePath ? QFileInfo(*m_filePath).absolutePath() : QString(),
-                       tr("Update files (*.dat *.mid *.midi *.smf);;All files (*)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        openUpdateFile(dialog.selectedFiles().constFirst());
+    if (const std::optional<QString> path = CWindowMenus::askForUpdateFile(
+            m_window.get(), m_filePath ? QFileInfo(*m_filePath).absolutePath() : QString())) {
+        openUpdateFile(*path);
     }
 }
 
@@ -301,29 +245,13 @@ void REVArodozDoc::makeWindowControllers()
     m_window->setCloseGuard([this] { return mayClose(); });
     m_window->setDropGuard([this] { return !m_isRunning && !m_check.busy(); });
     connect(m_window.get(), &CDocumentWindow::fileDropped, this, [this](const QString& path) { openUpdateFile(path); });
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
-            if (m_isRunning && session.allowsInteraction()) {
-                const bool closeAnyway = mayClose();
-                session.release();
-                if (!closeAnyway) {
-                    session.cancel();
-                }
-            }
-        });
-    }
     m_window->setWindowIcon(applicationIcon());
     if (CAlertPresenter* alerts = CAlertPresenter::current()) {
         alerts->setAnchor(m_window.get());
     }
 
     windowControllerDidLoadNib(m_window.get());
-    if (m_check.busy()) {
-        COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kChecking,
-                           tr("Checking the update file \u201C%1\u201D\u2026")
-                               .arg(m_filePath ? QFileInfo(*m_filePath).fileName() : QString()),
-                           false);
-    }
+    showChecking();
     showRememberedUpdate();
     showRunningState();
     m_window->resize(m_window->sizeHint());
@@ -339,51 +267,10 @@ void REVArodozDoc::connectActions()
     connect(controls.actionOpen, &QAction::triggered, this, [this] { chooseUpdateFile(); });
     connect(controls.actionClose, &QAction::triggered, this, [this] { requestClose(); });
     connect(controls.actionQuit, &QAction::triggered, this, [this] { requestClose(); });
-    connect(controls.actionShortcuts, &QAction::triggered, this, [this] { showKeyboardShortcuts(); });
-    connect(controls.actionAbout, &QAction::triggered, this, [this] { showAbout(); });
-
-    controls.actionOpen->setShortcuts(QKeySequence::Open);
-    controls.actionShortcuts->setShortcuts(QKeySequence::HelpContents);
-    // The platform's keys for closing and quitting, and Ctrl+W and Ctrl+Q
-    // wherever it has others (or none: some know no key for quitting).
-    const std::tuple<QAction*, QKeySequence::StandardKey, QKeySequence> closingKeys[] = {
-        {controls.actionClose, QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)},
-        {controls.actionQuit, QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
-    for (const auto& [action, standard, usual] : closingKeys) {
-        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
-        if (!keys.contains(usual)) {
-            keys.append(usual);
-        }
-        action->setShortcuts(keys);
-    }
-    if (!controls.actionShortcuts->shortcuts().contains(QKeySequence(Qt::Key_F1))) {
-        controls.actionShortcuts->setShortcut(QKeySequence(Qt::Key_F1));
-    }
-}
-
-void REVArodozDoc::showKeyboardShortcuts()
-{
-    const QString text =
-        tr("<table>"
-           "<tr><td><b>Alt+S</b></td><td>Send the update</td></tr>"
-           "<tr><td><b>Alt+O</b></td><td>Choose the output</td></tr>"
-           "<tr><td><b>Ctrl+O</b></td><td>Open another update file</td></tr>"
-           "<tr><td><b>Ctrl+W</b></td><td>Close the window</td></tr>"
-           "<tr><td><b>Ctrl+Q</b></td><td>Quit</td></tr>"
-           "<tr><td><b>F1</b></td><td>These keyboard shortcuts</td></tr>"
-           "</table><p>Closing during an update asks first.</p>");
-    QMessageBox box(QMessageBox::Information, tr("Keyboard Shortcuts"), text, QMessageBox::Close, m_window.get());
-    box.setTextFormat(Qt::RichText);
-    box.exec();
-}
-
-void REVArodozDoc::showAbout()
-{
-    QMessageBox::about(m_window.get(), tr("About mirelo updater"),
-                       tr("<p><b>mirelo updater %1</b></p><p>Sends a firmware update, stored as SysEx messages in a "
-                          "Standard MIDI File, to a MIDI instrument, each message at the time the file gives it.</p>"
-                          "<p>Keep the instrument connected and switched on until the update has ended.</p>")
-                           .arg(QStringLiteral(MIRELO_VERSION)));
+    connect(controls.actionShortcuts, &QAction::triggered, this,
+            [this] { CWindowMenus::showKeyboardShortcuts(m_window.get()); });
+    connect(controls.actionAbout, &QAction::triggered, this, [this] { CWindowMenus::showAbout(m_window.get()); });
+    CWindowMenus::bindKeys(controls);
 }
 
 void REVArodozDoc::showRememberedUpdate()
@@ -392,13 +279,7 @@ void REVArodozDoc::showRememberedUpdate()
         return;
     }
     m_incomplete = CUpdateMemory::incompleteUpdate();
-    m_form->m_txtNotice->setVisible(m_incomplete.has_value());
-    if (m_incomplete) {
-        m_form->m_txtNotice->setText(CUpdateMemory::notice(*m_incomplete));
-        QPalette palette = m_form->m_txtNotice->palette();
-        palette.setColor(QPalette::WindowText, QColor(0x8A, 0x1C, 0x1C));
-        m_form->m_txtNotice->setPalette(palette);
-    }
+    COutcomeLine::showNotice(*m_form, m_incomplete ? CUpdateMemory::notice(*m_incomplete) : QString());
 }
 
 void REVArodozDoc::showWindows()
@@ -417,16 +298,7 @@ void REVArodozDoc::showWindows()
 
 QIcon REVArodozDoc::applicationIcon()
 {
-    // The installed icon by its theme name; beside the program otherwise (a
-    // build that was never installed). The bitmaps stand in where Qt cannot
-    // draw the SVG.
-    QIcon local;
-    const QString dir = QCoreApplication::applicationDirPath();
-    local.addFile(dir + QStringLiteral("/mirelo-updater.svg"));
-    for (const int size : {16, 32, 48, 64, 128, 256}) {
-        local.addFile(dir + QStringLiteral("/icons/mirelo-updater-%1.png").arg(size), QSize(size, size));
-    }
-    return QIcon::fromTheme(QStringLiteral("mirelo-updater"), local);
+    return CApplicationIcon::load();
 }
 
 void REVArodozDoc::requestClose()
@@ -441,13 +313,8 @@ bool REVArodozDoc::mayClose()
     if (!m_isRunning) {
         return true;
     }
-    CAlertPresenter* alerts = CAlertPresenter::current();
     m_askingToClose = true;
-    const bool closeAnyway =
-        alerts != nullptr &&
-        alerts->ask({tr("Stop sending the update?"),
-                     CSentenceText::sentenceOf(CRunReport::closeQuestion(m_run.destination())), tr("&Keep Sending"),
-                     tr("&Close Anyway")});
+    const bool closeAnyway = CDocumentAlerts::closeDuringRun(m_run.destination());
     m_askingToClose = false;
     // The run ended while the question was open: the window says how, and
     // there is nothing left to cut short.
@@ -563,27 +430,14 @@ void REVArodozDoc::showRunningState()
 
 bool REVArodozDoc::confirmSend()
 {
-    CAlertPresenter* alerts = CAlertPresenter::current();
     const QString destination = m_outputs.rememberedDeviceName().value_or(tr(COutputList::kNoDevice));
-    if (m_lastRunWhole &&
-        (alerts == nullptr ||
-         !alerts->ask({tr("Send the update again?"),
-                       tr("The whole update was sent to \u201C%1\u201D. Sending it again starts over from the "
-                          "first message.")
-                           .arg(destination),
-                       tr("Cancel"), tr("Send &Again")}))) {
+    if (m_lastRunWhole && !CDocumentAlerts::sendAgain(destination)) {
         return false;
     }
     // The capture file is the destination asked for; any other port that is
     // not hardware may be a loop-back that takes the update and gives nothing.
-    if (m_capture == nullptr && !m_outputs.selectedIsHardware() &&
-        (alerts == nullptr ||
-         !alerts->ask({tr("Send the update to \u201C%1\u201D?").arg(destination),
-                       tr("\u201C%1\u201D is a software port, not an instrument connected by USB: the instrument "
-                          "may receive nothing. Choose the instrument under Output unless you know this port "
-                          "leads to it.")
-                           .arg(destination),
-                       tr("Cancel"), tr("Send &Anyway")}))) {
+    if (m_capture.destination() == nullptr && !m_outputs.selectedIsHardware() &&
+        !CDocumentAlerts::sendToSoftwarePort(destination)) {
         return false;
     }
     return true;
@@ -627,8 +481,7 @@ void REVArodozDoc::endOfRun(const SRunEnd& end)
 
 OSStatus REVArodozDoc::initMIDI()
 {
-    const OSStatus status =
-        MIDIClientCreate(kMIDIClientName, &REVArodozDoc::midiNotifyProc, this, &m_midiClient);
+    const OSStatus status = MIDIClientCreate(kMIDIClientName, &REVArodozDoc::midiNotifyProc, this, &m_midiClient);
     if (status != noErr) {
         m_midiClient = 0;
         return status;
@@ -682,16 +535,13 @@ void REVArodozDoc::smfPlay(QObject* sender)
     // starts may be a resend or a send to a port that is no instrument: asked
     // first. Programmatic calls (a setup change during a run) only restate.
     if (!m_isRunning && m_facts && !m_check.busy() && (sender == nullptr || confirmSend())) {
-        std::string reason;
-        if (m_capture != nullptr && !m_capture->restart(reason)) {
-            presentError(CError(kUpdaterErrorDomain, kCaptureRefused, tr("The capture file cannot be written."))
-                             .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(reason)))
-                             .withSuggestion(tr("Make sure the capture file can be written, then send again.")));
+        if (const std::optional<CError> refusal = m_capture.restart()) {
+            presentError(*refusal);
         } else {
             const std::optional<QString> destination = m_outputs.rememberedDeviceName();
-            const bool started =
-                m_run.start(m_filePath, destination, m_form ? m_form->m_progress : nullptr,
-                            &REVArodozDoc::updateProgress, [this](const SRunEnd& end) { endOfRun(end); }, m_capture);
+            const bool started = m_run.start(
+                m_filePath, destination, m_form ? m_form->m_progress : nullptr, &REVArodozDoc::updateProgress,
+                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination());
             if (started) {
                 m_isRunning = true;
                 m_date = m_dateSource();
@@ -711,15 +561,7 @@ void REVArodozDoc::smfPlay(QObject* sender)
 
 bool REVArodozDoc::updateProgress(int /*percent*/, void* context)
 {
-    // The transfer's percentage is the share before the message just sent;
-    // the bar shows the messages that went, as the count beside it does.
-    const auto* target = static_cast<const CDocumentRun::SProgressContext*>(context);
-    const int shown = CRunReport::percentShown(target->run->progress(), false);
-    mirelo::platform::mainLoop().post([bar = target->bar, shown] {
-        if (const auto link = bar.lock(); link && *link) {
-            (*link)->setValue(shown);
-        }
-    });
+    CDocumentRun::postProgress(context);
     return true;
 }
 
@@ -737,53 +579,5 @@ void REVArodozDoc::idleRoutine()
 
 QString REVArodozDoc::timeStringWithSeconds(double seconds)
 {
-    // A clock set back gives a negative span: show zero rather than nonsense.
-    double x = seconds;
-    if (!(x >= 0.0)) {
-        x = 0.0;
-    }
-    x = std::min(x, kLongestTimeString);
-    const auto t = static_cast<std::uint64_t>(x);
-    const auto m = static_cast<std::int32_t>(t / 60);
-    const std::int32_t hours = m / 60;
-    const std::int32_t minutes = m % 60;
-    const auto secs = static_cast<std::int32_t>(t % 60);
-    const auto milliseconds = static_cast<std::int32_t>((x - static_cast<double>(t)) * 1000.0);
-    return QString::asprintf("%02d:%02d:%02d.%03d", hours, minutes, secs, milliseconds);
-}
-
-// The window offers no Stop, Rewind, position or tempo control: none of them
-// could change an update, which always goes out whole, from the start, at the
-// pace its file sets. Their operations are kept and do what they always did:
-// nothing a user could see.
-
-void REVArodozDoc::smfStop(QObject* /*sender*/)
-{
-    // A run cannot be stopped: it ends with the transfer.
-}
-
-void REVArodozDoc::smfRewind(QObject* /*sender*/)
-{
-    const bool wasRunning = smfIsRunning();
-    if (wasRunning) {
-        smfStop(nullptr);
-    }
-    static_cast<void>(smfLocate(0.0));
-    if (wasRunning) {
-        smfPlay(nullptr);
-    }
-}
-
-void REVArodozDoc::smfPosition(QObject* /*sender*/)
-{
-    smfRewind(nullptr);
-}
-
-void REVArodozDoc::smfTempo(QObject* /*sender*/)
-{
-}
-
-OSStatus REVArodozDoc::smfLocate(double /*beats*/)
-{
-    return noErr;
+    return CTimeText::withMilliseconds(seconds);
 }

@@ -12,6 +12,7 @@
 // which the transfer calls on the run's worker, and the file check. The
 // document owns the run and the check, whose threads it waits for when it goes.
 
+#include "app/DocumentCapture.h"
 #include "app/DocumentRun.h"
 #include "app/Error.h"
 #include "app/ErrorPresentingTarget.h"
@@ -118,11 +119,14 @@ public:
     void idleRoutine();
     static QString timeStringWithSeconds(double seconds);
     bool smfIsRunning() const { return m_isRunning; }
-    void smfStop(QObject* sender);
-    void smfRewind(QObject* sender);
-    void smfPosition(QObject* sender);
-    void smfTempo(QObject* sender);
-    OSStatus smfLocate(double beats);
+    // The window offers no Stop, Rewind, position or tempo control: none of
+    // them could change an update, which always goes out whole, from the
+    // start, at the pace its file sets. Their operations change nothing.
+    void smfStop(QObject* /*sender*/) {}
+    void smfRewind(QObject* /*sender*/) { static_cast<void>(smfLocate(0.0)); }
+    void smfPosition(QObject* /*sender*/) { smfRewind(nullptr); }
+    void smfTempo(QObject* /*sender*/) {}
+    OSStatus smfLocate(double /*beats*/) { return noErr; }
 
     // --- for the application and tests ---
     void setCloseHandler(CloseHandler handler) { m_closeHandler = std::move(handler); }
@@ -162,13 +166,11 @@ private:
     void requestClose();
     void endOfRun(const SRunEnd& end);
     void startCheck(const QString& path, bool opening);
+    void showChecking();
     void checked(const CUpdateFileCheck::SResult& result, bool opening);
-    bool openCapture();
     // Before a run the user started: true to go ahead.
     bool confirmSend();
     void showRememberedUpdate();
-    void showKeyboardShortcuts();
-    void showAbout();
     void connectActions();
     void stopIdleTimer();
     void setForm(std::unique_ptr<Ui::REVArodozDoc> form);
@@ -190,8 +192,7 @@ private:
     bool m_lastRunWhole = false;
     std::optional<SUpdateFileFacts> m_facts;
     std::optional<CUpdateMemory::SIncomplete> m_incomplete;
-    mirelo::midi::CaptureDestination* m_capture = nullptr;
-    bool m_captureOpen = false;
+    CDocumentCapture m_capture;
     DateSource m_dateSource;
     CloseHandler m_closeHandler;
     CheckedHandler m_checkedHandler;

@@ -21,6 +21,7 @@ bool CUpdateFileCheck::start(const QString& path, DoneHandler onDone)
         m_thread.join();
     }
     m_busy = true;
+    m_path = path;
     m_thread = std::thread([this, path, onDone = std::move(onDone), alive = std::weak_ptr<int>(m_alive)] {
         SResult result{path, {}, std::nullopt};
         CFirmwareSchedule schedule;

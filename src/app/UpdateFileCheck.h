@@ -34,10 +34,13 @@ public:
     // unless this check is gone by then. False while a check goes.
     bool start(const QString& path, DoneHandler onDone);
     bool busy() const { return m_busy; }
+    // The file of the check going, or of the last one.
+    const QString& path() const { return m_path; }
 
 private:
     std::thread m_thread;
     bool m_busy = false;
+    QString m_path;
     // Expires with the check: a result posted after that finds no one to tell.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -41,14 +41,12 @@ CError CDocumentAlerts::noFileAt(const QString& path)
 CError CDocumentAlerts::cannotBeSent(const SUpdateFileLoad& load, const QString& name, bool bundled)
 {
     using EOutcome = SUpdateFileLoad::EOutcome;
-    const QString headline =
-        load.outcome == EOutcome::kRefused       ? tr("\u201C%1\u201D is damaged and cannot be sent.").arg(name)
+    const QString headline = load.outcome == EOutcome::kRefused
+        ? tr("\u201C%1\u201D is damaged and cannot be sent.").arg(name)
         : load.outcome == EOutcome::kOutOfMemory ? tr("There is not enough memory to check \u201C%1\u201D.").arg(name)
                                                  : tr("\u201C%1\u201D cannot be read.").arg(name);
-    const QString suggestion = bundled ? tr("Nothing was sent. Reinstall mirelo "
-                                            "updater to restore its update file.")
-                                       : tr("Nothing was sent. Download the update "
-                                            "file again, or open another one.");
+    const QString suggestion = bundled ? tr("Nothing was sent. Reinstall mirelo updater to restore its update file.")
+                                       : tr("Nothing was sent. Download the update file again, or open another one.");
     return CError(kUpdaterErrorDomain, kUpdateFileRefused, headline)
         .withReason(CSentenceText::sentenceOf(CRunReport::cannotBeSent(load, name.toStdString())))
         .withSuggestion(suggestion);
@@ -64,8 +62,7 @@ CError CDocumentAlerts::captureRefusedAtStart(const std::string& problem)
 
 CError CDocumentAlerts::captureRefusedForFile(const std::string& problem)
 {
-    return CError(kUpdaterErrorDomain, kCaptureRefused,
-                  tr("This file cannot be opened while the capture writes there."))
+    return CError(kUpdaterErrorDomain, kCaptureRefused, tr("This file cannot be opened while the capture writes there."))
         .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(problem)))
         .withSuggestion(tr("Open another update file."));
 }
@@ -74,11 +71,9 @@ CError CDocumentAlerts::captureUnwritable(const std::string& reason, bool atStar
 {
     return CError(kUpdaterErrorDomain, kCaptureRefused, tr("The capture file cannot be written."))
         .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(reason)))
-        .withSuggestion(atStart ? tr("Set MIRELO_CAPTURE to a file in a folder you may write to, "
-                                     "which no "
+        .withSuggestion(atStart ? tr("Set MIRELO_CAPTURE to a file in a folder you may write to, which no "
                                      "other capture is writing, then start mirelo updater again.")
-                                : tr("Make sure the capture file can be written, then send "
-                                     "again."));
+                                : tr("Make sure the capture file can be written, then send again."));
 }
 
 bool CDocumentAlerts::retryWithoutMidiSystem(std::int32_t status)
@@ -90,8 +85,7 @@ bool CDocumentAlerts::retryWithoutMidiSystem(std::int32_t status)
 bool CDocumentAlerts::sendAgain(const QString& destination)
 {
     return ask({tr("Send the update again?"),
-                tr("The whole update was sent to \u201C%1\u201D. Sending it "
-                   "again starts over from the first "
+                tr("The whole update was sent to \u201C%1\u201D. Sending it again starts over from the first "
                    "message.")
                     .arg(destination),
                 tr("Cancel"), tr("Send &Again")});
@@ -100,10 +94,8 @@ bool CDocumentAlerts::sendAgain(const QString& destination)
 bool CDocumentAlerts::sendToSoftwarePort(const QString& destination)
 {
     return ask({tr("Send the update to \u201C%1\u201D?").arg(destination),
-                tr("\u201C%1\u201D is a software port, not an instrument "
-                   "connected by USB: the instrument may "
-                   "receive nothing. Choose the instrument under Output unless "
-                   "you know this port leads to it.")
+                tr("\u201C%1\u201D is a software port, not an instrument connected by USB: the instrument may "
+                   "receive nothing. Choose the instrument under Output unless you know this port leads to it.")
                     .arg(destination),
                 tr("Cancel"), tr("Send &Anyway")});
 }

@@ -44,12 +44,9 @@ void CWindowMenus::showKeyboardShortcuts(QWidget* parent)
 void CWindowMenus::showAbout(QWidget* parent)
 {
     QMessageBox::about(parent, tr("About mirelo updater"),
-                       tr("<p><b>mirelo updater %1</b></p><p>Sends a firmware "
-                          "update, stored as SysEx messages in a "
-                          "Standard MIDI File, to a MIDI instrument, each "
-                          "message at the time the file gives it.</p>"
-                          "<p>Keep the instrument connected and switched on "
-                          "until the update has ended.</p>")
+                       tr("<p><b>mirelo updater %1</b></p><p>Sends a firmware update, stored as SysEx messages in a "
+                          "Standard MIDI File, to a MIDI instrument, each message at the time the file gives it.</p>"
+                          "<p>Keep the instrument connected and switched on until the update has ended.</p>")
                            .arg(QStringLiteral(MIRELO_VERSION)));
 }
 

@@ -11,6 +11,11 @@
 #include "update/FileDigest.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
 #include <QMenu>
 #include <QKeySequence>
 #include <QLabel>
@@ -278,6 +283,78 @@ TEST_F(DocumentLifecycleTest, TheFilePanelShowsWhatTheFileIs)
         CZAVController::terminate();
     }
     EXPECT_EQ(digests.size(), std::size(cases)) << "two files look alike";
+}
+
+// Another update file, chosen under File › Open… or dropped onto the window,
+// becomes the document only once it has passed the same check; one that fails
+// it is refused with the same words, and the document keeps the file it had.
+TEST_F(DocumentLifecycleTest, AnotherUpdateFileIsCheckedBeforeItIsTheDocument)
+{
+    m_backend.addDestination({"model", "Synth A", "Synth A", true}, {}, mirelo::midi::VirtualBackend::Announce::No);
+    REVArodozDoc& document = openDocument();
+    CDocumentWindow& window = *document.window();
+    EXPECT_EQ(window.windowTitle(), "mirelo updater.dat");
+
+    const auto write = [this](const char* name, const Bytes& image) {
+        const std::filesystem::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                    static_cast<std::streamsize>(image.size()));
+        return QString::fromStdString(path.string());
+    };
+    CSmfImageBuilder twoMessages(480, 0);
+    twoMessages.track().sysEx(0, CSmfImageBuilder::message(10, 1)).sysEx(480, CSmfImageBuilder::message(20, 2));
+    const QString other = write("other firmware.mid", twoMessages.build());
+    Bytes damagedImage = updateImage();
+    damagedImage.resize(damagedImage.size() - 5);
+    const QString damaged = write("damaged.mid", damagedImage);
+
+    // File › Open…: the menu's action, the dialog, the file chosen there.
+    // An earlier test that ended "the application" leaves Qt's quit flag set,
+    // and a dialog's loop would return at once; the application's own loop
+    // running once clears it, as it is clear in the application.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    QTimer::singleShot(0, [&other] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }));
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        // The file's name typed where the dialog asks for it, then Return.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(other);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    document.form()->actionOpen->trigger();
+    ASSERT_TRUE(waitForCheck());
+    EXPECT_EQ(window.windowTitle(), "other firmware.mid");
+    EXPECT_EQ(document.form()->m_txtFileName->text(), "other firmware.mid");
+    EXPECT_EQ(document.form()->m_txtMessages->text(), "2 SysEx, 30 bytes");
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
+    EXPECT_TRUE(m_alerts.m_shown.empty());
+
+    // A damaged file dropped onto the window is refused; nothing changes.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(damaged)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    EXPECT_TRUE(document.isChecking()) << "the check runs off the GUI thread";
+    EXPECT_FALSE(document.form()->m_btnPlay->isEnabled()) << "nothing is sent while a file is checked";
+    ASSERT_TRUE(waitForCheck());
+    ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+    EXPECT_EQ(m_alerts.m_shown[0].description(), "\u201Cdamaged.mid\u201D is damaged and cannot be sent.");
+    EXPECT_EQ(m_alerts.m_shown[0].recoverySuggestion(),
+              "Nothing was sent. Download the update file again, or open another one.");
+    EXPECT_EQ(window.windowTitle(), "other firmware.mid");
+    EXPECT_EQ(document.form()->m_txtMessages->text(), "2 SysEx, 30 bytes");
+    EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
+
+    // What goes out is the file the window shows.
+    m_backend.clearSent();
+    document.form()->m_btnPlay->click();
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(document.form()->m_txtStatus->text(), "Sent 2 messages (30 bytes) in 0.5 s to \u201CSynth A\u201D.");
 }
 
 TEST_F(DocumentLifecycleTest, OpeningFailuresPresentTheirErrorAndMakeNoClient)

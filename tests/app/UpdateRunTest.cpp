@@ -8,7 +8,9 @@
 #include "app/OutcomeLine.h"
 
 #include "platform/midi/virtual/CaptureDestination.h"
+#include "update/UpdateRecordLog.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QKeySequence>
 #include <QLabel>
@@ -101,6 +103,15 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_TRUE(m_alerts.m_shown.empty());
     EXPECT_TRUE(m_alerts.m_asked.empty()) << "the first send to an instrument asks nothing";
+    // The outcome is what a screen reader reads next: the focus is on it, under its own words.
+    EXPECT_EQ(document.window()->focusWidget(), document.form()->m_txtStatus);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.form()->m_txtStatus)->text(QAccessible::Name),
+              document.form()->m_txtStatus->text());
+    // A stray Space or Return there sends nothing and asks nothing.
+    QTest::keyClick(document.form()->m_txtStatus, Qt::Key_Space);
+    QTest::keyClick(document.form()->m_txtStatus, Qt::Key_Return);
+    EXPECT_FALSE(document.smfIsRunning());
+    EXPECT_TRUE(m_alerts.m_asked.empty());
     // The pacing came from the file: 1.5 s in all.
     EXPECT_EQ(m_clock.totalSleptNanoseconds(), 1'500'000'000u);
 
@@ -121,6 +132,67 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, (std::vector<int>{0, 50, 75, 99, 100}));
     EXPECT_EQ(messagesSent(), 2 * kMessages);
+}
+
+// An update that left an instrument half-written is told at the next start,
+// until an update to that instrument completes.
+TEST_F(UpdateRunTest, AnUpdateThatDidNotCompleteIsToldUntilOneCompletes)
+{
+    using EResult = SUpdateRecord::EResult;
+    struct SRun {
+        const char* destination;
+        EResult result;
+        std::uint64_t sent;
+        const char* start;
+    };
+    struct SCase {
+        const char* what;
+        std::vector<SRun> runs; // oldest first
+        const char* notice;     // null: none
+    };
+    const SCase cases[] = {
+        {"a failed update", {{"Synth A", EResult::kFailed, 2, "2026-12-07T10:00:00+00:00"}},
+         "The last update to \u201CSynth A\u201D did not complete on 7 Dec 2026: send it again."},
+        {"one closed part-way, the newest of two",
+         {{"Synth B", EResult::kFailed, 1, "2026-12-01T10:00:00+00:00"},
+          {"Synth A", EResult::kInterrupted, 3, "2026-12-05T09:00:00+00:00"}},
+         "The last update to \u201CSynth A\u201D did not complete on 5 Dec 2026: send it again."},
+        {"a failure that a later update mended",
+         {{"Synth A", EResult::kFailed, 2, "2026-12-01T10:00:00+00:00"},
+          {"Synth A", EResult::kCompleted, 4, "2026-12-02T10:00:00+00:00"}},
+         nullptr},
+        {"a failure before the first message: the old firmware still runs",
+         {{"Synth A", EResult::kFailed, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
+        {"a refused file", {{"Synth A", EResult::kRefused, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
+    };
+    const std::filesystem::path log = *CUpdateRecordLog::defaultPath();
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(log);
+        for (const SRun& run : c.runs) {
+            SUpdateRecord record;
+            record.destination = run.destination;
+            record.result = run.result;
+            record.messagesSent = run.sent;
+            record.messagesTotal = kMessages;
+            record.start = run.start;
+            std::string problem;
+            ASSERT_TRUE(CUpdateRecordLog::append(log, record, problem)) << problem;
+        }
+        REVArodozDoc& document = openWithDestination();
+        EXPECT_EQ(document.form()->m_txtNotice->isVisibleTo(document.window()), c.notice != nullptr);
+        if (c.notice != nullptr) {
+            EXPECT_EQ(document.form()->m_txtNotice->text(), c.notice);
+            // Sending to that instrument again, whole, settles it.
+            document.form()->m_btnPlay->click();
+            ASSERT_TRUE(waitForRunEnd());
+            EXPECT_FALSE(document.form()->m_txtNotice->isVisibleTo(document.window()));
+        }
+        m_document.reset();
+        m_documents.reset();
+        CZAVController::terminate();
+        m_backend.removeEndpoint(m_destination, VirtualBackend::Announce::No);
+    }
 }
 
 TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)

@@ -24,7 +24,8 @@ SUpdateFileLoad CUpdateFileLoader::locate(const std::optional<std::filesystem::p
     return {SUpdateFileLoad::EOutcome::kNoBundledFile, bundle->resourcePath(), {}, std::nullopt};
 }
 
-SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule)
+SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule,
+                                        SUpdateFileFacts* outFacts)
 {
     using mirelo::platform::FileReadOutcome;
     using EOutcome = SUpdateFileLoad::EOutcome;
@@ -40,6 +41,9 @@ SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFi
     std::string digest = CFileDigest::sha256(bytes.data(), bytes.size());
     switch (outSchedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
     case CFirmwareSchedule::EResult::kOk:
+        if (outFacts != nullptr) {
+            *outFacts = CUpdateFileFacts::of(bytes, outSchedule);
+        }
         return {EOutcome::kReady, inPath, {}, std::nullopt, std::move(digest)};
     case CFirmwareSchedule::EResult::kRefused:
         return {EOutcome::kRefused, inPath, {}, outSchedule.refusal(), std::move(digest)};

@@ -6,6 +6,7 @@
 // outcome into their own answer: an exit status, an alert.
 
 #include "update/FirmwareSchedule.h"
+#include "update/UpdateFileFacts.h"
 #include "update/UpdateFileVerifier.h"
 
 #include <filesystem>
@@ -40,6 +41,8 @@ public:
     // The file to load: inFile when given, else the bundled update file in
     // the application's resource folder.
     [[nodiscard]] static SUpdateFileLoad locate(const std::optional<std::filesystem::path>& inFile);
-    // Reads and verifies inPath and builds outSchedule from it.
-    [[nodiscard]] static SUpdateFileLoad load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule);
+    // Reads and verifies inPath and builds outSchedule from it; with outFacts,
+    // also what the file is (when it is ready).
+    [[nodiscard]] static SUpdateFileLoad load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule,
+                                              SUpdateFileFacts* outFacts = nullptr);
 };

@@ -74,22 +74,18 @@ inline constexpr SFaultRow kFaultRows[] = {
     // The cause in plain words first (the application's table), the status after them.
     {EFault::kSendFailsFirst, "send fails at the first message", 1, 1,
      "send failed at message 1 of 10: The update data could not be sent to the MIDI device.", 0,
-     "did not complete: send failed at message 1 of 10: The update data could not be sent",
-     barAfterFailureAt(1), 0, "failed", "failed"},
+     "Sending stopped at message 1 of 10. Nothing was sent: the instrument still has its old firmware. The update data could not be sent", barAfterFailureAt(1), 0, "failed", "failed"},
     {EFault::kSendFailsMiddle, "send fails at a middle message", 5, 1, "send failed at message 5 of 10", 4,
-     "did not complete: send failed at message 5 of 10: The update data could not be sent",
-     barAfterFailureAt(5), 4, "failed", "failed"},
+     "Sending stopped at message 5 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent", barAfterFailureAt(5), 4, "failed", "failed"},
     {EFault::kSendFailsLast, "send fails at the last message", 10, 1,
      "before it is used (status -10838 kMIDIMessageSendErr)\n", 9,
-     "did not complete: send failed at message 10 of 10: The update data could not be sent",
-     barAfterFailureAt(10), 9, "failed", "failed"},
+     "Sending stopped at message 10 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent", barAfterFailureAt(10), 9, "failed", "failed"},
     {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
-     "send failed at message 4 of 10: The MIDI device or port was not found",
-     barAfterFailureAt(4), 3, "failed", "failed"},
+     "Sending stopped at message 4 of 10. The instrument is half-written and must be updated again before it is used. The MIDI device or port was not found", barAfterFailureAt(4), 3, "failed", "failed"},
     // The transfer succeeds, yet nothing after message 3 went anywhere.
     {EFault::kOutputClosed, "output closed mid-run", 0, 1,
      "send failed at message 4 of 10: the destination went away and its output was closed", 3,
-     "send failed at message 4 of 10: the destination went away and its output was closed", barAfterFailureAt(4),
+     "\u201CSynth\u201D went away at message 4 of 10.", barAfterFailureAt(4),
      3, "failed", "failed"},
     // A file refused when Play is pressed: nothing is sent, and nothing says
     // the instrument was half-written.

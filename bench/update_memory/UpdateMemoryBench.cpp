@@ -127,6 +127,8 @@ int main(int argc, char** argv)
     }
 
     const std::string cli = MIRELO_CLI_PATH;
+    // send keeps a record of each update: these go to the scratch folder.
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     std::vector<SRun> runs;
     for (const auto& f : files) {
         const std::filesystem::path file = dir / (std::string(f.name) + ".mid");

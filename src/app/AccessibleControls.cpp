@@ -1,9 +1,9 @@
 #include "app/AccessibleControls.h"
 
-#include "app/NamedComboBoxAccessible.h"
+#include "app/ProgressBarAccessible.h"
 #include "app/ToggleButtonAccessible.h"
 
-#include <QComboBox>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -13,9 +13,8 @@ QAccessibleInterface* accessibleControl(const QString& /*className*/, QObject* o
     if (auto* button = qobject_cast<QPushButton*>(object); button != nullptr && button->isCheckable()) {
         return new CToggleButtonAccessible(button);
     }
-    if (auto* comboBox = qobject_cast<QComboBox*>(object);
-        comboBox != nullptr && !comboBox->isEditable() && !comboBox->accessibleName().isEmpty()) {
-        return new CNamedComboBoxAccessible(comboBox);
+    if (auto* bar = qobject_cast<QProgressBar*>(object)) {
+        return new CProgressBarAccessible(bar);
     }
     return nullptr;
 }

@@ -10,11 +10,14 @@ class QWidget;
 
 class CAlertPresenter {
 public:
-    // A question whose default answer keeps things as they are.
     struct SQuestion {
-        QString text;
-        QString keepLabel;    // the default, chosen by Return and Escape
+        QString headline;     // the question itself
+        QString text;         // what is at stake
+        QString keepLabel;    // keeps things as they are; Escape
         QString proceedLabel; // the answer that goes ahead
+        // Return chooses keepLabel unless going ahead is the one sensible
+        // answer (Retry after the user has fixed the cause).
+        bool proceedIsDefault = false;
     };
 
     virtual ~CAlertPresenter() = default;
@@ -23,6 +26,9 @@ public:
     virtual void runModal(const CError& error) = 0;
     // True when the user chose to go ahead.
     virtual bool ask(const SQuestion& question) = 0;
+    // A question still open no longer applies (what it asked about has
+    // ended): it closes as if the user had kept things as they are.
+    virtual void dismissQuestion() = 0;
     // Alerts are shown over this window while it exists, not in the middle
     // of the screen where they may be taken for another program's.
     virtual void setAnchor(QWidget* window) = 0;

@@ -1,14 +1,20 @@
 #pragma once
-// What an alert says for an error: its description; else, for the file
-// errors the document reports, a text of ours; else the domain and code.
+// What an alert says for an error: a headline, the reason and what to do in
+// plain words, and the codes under its details, where support finds them and
+// nobody else has to read them.
 
 #include "app/Error.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 class CAlertText {
-public:
-    CAlertText() = delete;
+    Q_DECLARE_TR_FUNCTIONS(CAlertText)
 
-    static QString of(const CError& error);
+public:
+    QString headline;
+    QString body;    // the reason, then what to do, each a whole sentence
+    QString details; // the domain and code, and the detail the error carries
+
+    static CAlertText of(const CError& error);
 };

@@ -35,7 +35,10 @@ std::shared_ptr<REVArodozDoc> CDocumentController::openDocumentWithContentsOfURL
 {
     std::shared_ptr<REVArodozDoc> document = REVArodozDoc::create();
     document->setCloseHandler([this](REVArodozDoc& closed) { documentClosed(closed); });
-    document->setFailureDetail(m_failureDetail);
+    if (m_failureDetail) {
+        document->setFailureDetail(m_failureDetail);
+    }
+    document->setCapture(m_capture);
     std::optional<CError> error;
     if (!document->readFromURL(url, QString::fromLatin1(REVArodozDoc::kDocumentType), &error)) {
         if (outError != nullptr) {

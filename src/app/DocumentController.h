@@ -15,6 +15,9 @@
 #include <vector>
 
 class REVArodozDoc;
+namespace mirelo::midi {
+class CaptureDestination;
+}
 
 class CDocumentController {
 public:
@@ -37,6 +40,9 @@ public:
     // Given to every document opened from now on: what its destination says
     // about a send that failed.
     void setFailureDetail(CUpdateRun::FailureDetail detail) { m_failureDetail = std::move(detail); }
+    // Given to every document opened from now on: the capture destination
+    // that stands in for the instrument (MIRELO_CAPTURE).
+    void setCapture(mirelo::midi::CaptureDestination* capture) { m_capture = capture; }
     // At application exit: stops every run still going and waits for it.
     // What to say of each run that the exit cut short.
     std::vector<std::string> endRunsForExit();
@@ -51,4 +57,5 @@ private:
     std::vector<std::shared_ptr<REVArodozDoc>> m_documents;
     std::vector<std::shared_ptr<REVArodozDoc>> m_closedDuringRun;
     CUpdateRun::FailureDetail m_failureDetail;
+    mirelo::midi::CaptureDestination* m_capture = nullptr;
 };

@@ -2,21 +2,40 @@
 
 #include "app/Error.h"
 #include "app/ErrorPresentingTarget.h"
+#include "app/OutcomeLine.h"
 #include "app/SentenceText.h"
 #include "ui_REVArodozDoc.h"
 
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "update/RunReport.h"
+#include "update/StatusText.h"
+
+#include "platform/base/EventLoop.h"
 
 #include <QFileInfo>
 #include <QLabel>
 
+void CDocumentRun::postProgress(void* context)
+{
+    // The transfer's percentage is the share before the message just sent.
+    const auto* target = static_cast<const SProgressContext*>(context);
+    const int shown = CRunReport::percentShown(target->run->progress(), false);
+    mirelo::platform::mainLoop().post([bar = target->bar, shown] {
+        if (const auto link = bar.lock(); link && *link) {
+            (*link)->setValue(shown);
+        }
+    });
+}
+
 bool CDocumentRun::start(const std::optional<QString>& filePath, const std::optional<QString>& destination,
-                         QProgressBar* bar, CUpdateRun::ProgressProc progress, EndHandler onEnd)
+                         QProgressBar* bar, CUpdateRun::ProgressProc progress, EndHandler onEnd,
+                         mirelo::midi::CaptureDestination* capture)
 {
     if (m_run.live()) {
         return false;
     }
     m_destination = destination ? std::optional<std::string>(destination->toStdString()) : std::nullopt;
+    m_run.setDestination(m_destination);
     m_fileName = filePath ? QFileInfo(*filePath).fileName().toStdString() : CUpdateFileLoader::kBundledFileName;
     // A fresh link for each run: reports of an earlier run left in the queue go nowhere.
     m_bar = std::make_shared<const QPointer<QProgressBar>>(bar);
@@ -24,11 +43,16 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
     const std::optional<std::filesystem::path> path =
         filePath ? std::optional<std::filesystem::path>(filePath->toStdString()) : std::nullopt;
     return m_run.start(
-        [path, progress, context = &m_context](CUpdateRun& run) {
+        [path, progress, capture, context = &m_context](CUpdateRun& run) {
             if (!path) {
                 SRunEnd end;
                 end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, "it is no longer open", {}};
                 return end;
+            }
+            // On the worker, which also writes the capture: the rows count
+            // from this run's start.
+            if (capture != nullptr) {
+                capture->countFrom(run.startInstant());
             }
             return run.sendFile(*path, progress, context);
         },
@@ -49,14 +73,52 @@ void CDocumentRun::showProgress(QLabel* label, std::uint64_t elapsedMs) const
     }
 }
 
+CError CDocumentRun::incompleteAlert(const SRunEnd& end, const std::optional<std::string>& destination)
+{
+    const QLocale locale = CSentenceText::locale();
+    const QString at = locale.toString(static_cast<qulonglong>(end.progress.reached + 1));
+    const QString total = locale.toString(static_cast<qulonglong>(end.progress.total));
+    const QString device = destination ? QStringLiteral("\u201C%1\u201D").arg(QString::fromStdString(*destination))
+                                       : tr("the output");
+    CError error(kUpdaterErrorDomain, kUpdateIncomplete, tr("The update did not complete."));
+    // With nothing sent the instrument still runs its old firmware.
+    const QString consequence = end.progress.reached == 0
+        ? tr("Nothing was sent: the instrument still has its old firmware.")
+        : tr("The instrument is half-written and must be updated again before it is used.");
+    if (end.how == SRunEnd::EHow::kOutputClosed) {
+        error.withReason(tr("%1 went away at message %2 of %3. %4").arg(device, at, total, consequence))
+            .withSuggestion(tr("Connect the instrument again, choose it under Output and send the update again."));
+    } else if (end.detail) {
+        error.withReason(tr("Message %1 of %2 could not be sent: %3. %4")
+                             .arg(at, total, QString::fromStdString(*end.detail), consequence))
+            .withSuggestion(tr("Make sure the capture file can be written (free space, the file left in place), "
+                               "then send the update again."));
+    } else if (end.status != noErr) {
+        // The status's own text says what went wrong and what to do.
+        error.withReason(tr("Sending stopped at message %1 of %2. %3").arg(at, total, consequence))
+            .withSuggestion(QString::fromStdString(CStatusText::meaning(end.status)));
+    } else {
+        error.withReason(tr("The transfer stopped at message %1 of %2. %3").arg(at, total, consequence))
+            .withSuggestion(tr("Check the cable and that the instrument is switched on, then send the update again."));
+    }
+    if (end.status != noErr) {
+        error.withDetail(tr("status %1").arg(QString::fromStdString(CStatusText::name(end.status))));
+    }
+    return error;
+}
+
 void CDocumentRun::showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPresentingTarget& target) const
 {
+    using EOutcome = COutcomeLine::EOutcome;
     if (end.how == SRunEnd::EHow::kNotStarted) {
         if (form != nullptr) {
-            form->m_txtStatus->setText(CSentenceText::sentenceOf(CRunReport::notStartedStatus()));
+            COutcomeLine::show(*form, EOutcome::kRefused, CSentenceText::sentenceOf(CRunReport::notStartedStatus()),
+                               true);
         }
-        target.presentError(CError(kUpdaterErrorDomain, kUpdateFileRefused,
-                                   CSentenceText::sentenceOf(CRunReport::notStartedAlert(end, m_fileName))));
+        target.presentError(CError(kUpdaterErrorDomain, kUpdateFileRefused, tr("The update was not started."))
+                                .withReason(CSentenceText::sentenceOf(CRunReport::notStartedAlert(end, m_fileName)))
+                                .withSuggestion(tr("Put the update file back, or open it again with File \u203A Open "
+                                                   "Update File\u2026, then send it.")));
         return;
     }
     if (form != nullptr) {
@@ -66,12 +128,16 @@ void CDocumentRun::showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPre
         // A failed run keeps the share that reached the instrument: a full
         // bar would say it was updated.
         form->m_progress->setValue(CRunReport::percentShown(end.progress, end.whole()));
-        form->m_txtStatus->setText(CSentenceText::sentenceOf(
-            end.whole() ? CRunReport::sent(end, m_destination) : CRunReport::stoppedAt(end)));
+        if (!end.whole()) {
+            COutcomeLine::showBarFailed(*form);
+        }
+        COutcomeLine::show(*form, end.whole() ? EOutcome::kSent : EOutcome::kFailed,
+                           CSentenceText::sentenceOf(end.whole() ? CRunReport::sent(end, m_destination)
+                                                                 : CRunReport::stoppedAt(end)),
+                           true);
     }
     if (!end.whole()) {
-        target.presentError(CError(kUpdaterErrorDomain, kUpdateIncomplete,
-                                   CSentenceText::sentenceOf(CRunReport::didNotComplete(end))));
+        target.presentError(incompleteAlert(end, m_destination));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "update/UpdateRun.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QProgressBar>
 #include <QString>
@@ -20,13 +21,19 @@
 #include <optional>
 #include <string>
 
+class CError;
 class CErrorPresentingTarget;
 class QLabel;
+namespace mirelo::midi {
+class CaptureDestination;
+}
 namespace Ui {
 class REVArodozDoc;
 }
 
 class CDocumentRun {
+    Q_DECLARE_TR_FUNCTIONS(CDocumentRun)
+
 public:
     // What the progress function is handed: the bar, which may go before a
     // report reaches it, and the run whose count it shows.
@@ -46,8 +53,10 @@ public:
 
     // Starts a run that loads the file again and sends it; its end goes to
     // onEnd on the main loop. False, starting nothing, while a run goes.
+    // A capture, when given, counts its rows from the run's own start.
     bool start(const std::optional<QString>& filePath, const std::optional<QString>& destination, QProgressBar* bar,
-               CUpdateRun::ProgressProc progress, EndHandler onEnd);
+               CUpdateRun::ProgressProc progress, EndHandler onEnd,
+               mirelo::midi::CaptureDestination* capture = nullptr);
     // "Close Anyway": the run ends after the message in flight, and the
     // application's end says how far it got.
     void closeAnyway();
@@ -58,11 +67,17 @@ public:
     bool cutShort() const { return m_run.live() || m_closedAnyway; }
     const std::optional<std::string>& destination() const { return m_destination; }
 
+    // On the worker: the bar shows the messages that went, as the count
+    // beside it does. context is the run's SProgressContext.
+    static void postProgress(void* context);
     // "3 of 4 messages, about 1.0 s left" while a run goes.
     void showProgress(QLabel* label, std::uint64_t elapsedMs) const;
-    // How a run ended: the count, the bar, the status line, and an alert to
+    // How a run ended: the count, the bar, the outcome line, and an alert to
     // target when it did not complete.
     void showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPresentingTarget& target) const;
+    // The alert for a run that did not complete: what happened, where, and
+    // the one thing to do about it.
+    static CError incompleteAlert(const SRunEnd& end, const std::optional<std::string>& destination);
     // At the application's end: stops a run still going and waits for it.
     // What to say when a run was cut short by the end, else none.
     std::optional<std::string> endForExit();

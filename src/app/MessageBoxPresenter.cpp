@@ -4,7 +4,6 @@
 #include "app/Error.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
 
@@ -12,10 +11,13 @@
 
 namespace {
 
-void showMessageBox(const QString& text, const QString& detail, QWidget* anchor)
+void showMessageBox(const CAlertText& text, QWidget* anchor)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text, QMessageBox::Ok, anchor);
-    box.setInformativeText(detail);
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text.headline, QMessageBox::Ok,
+                    anchor);
+    box.setInformativeText(text.body);
+    // Support needs the status; the user does not have to read it.
+    box.setDetailedText(text.details);
     box.exec();
 }
 
@@ -23,39 +25,45 @@ void showMessageBox(const QString& text, const QString& detail, QWidget* anchor)
 
 void CMessageBoxPresenter::runModal(const CError& error)
 {
-    const QString text = CAlertText::of(error);
-    // Support needs the status even when the text explains it.
-    const QString detail = error.description()
-        ? QStringLiteral("(%1 error %2)").arg(error.domain()).arg(error.code())
-        : QString();
-
+    const CAlertText text = CAlertText::of(error);
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (app == nullptr) {
-        std::fprintf(stderr, "%s %s\n", qPrintable(text), qPrintable(detail));
+        std::fprintf(stderr, "%s %s (%s)\n", qPrintable(text.headline), qPrintable(text.body),
+                     qPrintable(text.details));
         return;
     }
     if (QThread::currentThread() != app->thread()) {
         // Widgets live on the GUI thread only; show it there without waiting.
         QMetaObject::invokeMethod(
-            app, [this, text, detail] { showMessageBox(text, detail, m_anchor.data()); }, Qt::QueuedConnection);
+            app, [this, text] { showMessageBox(text, m_anchor.data()); }, Qt::QueuedConnection);
         return;
     }
-    showMessageBox(text, detail, m_anchor.data());
+    showMessageBox(text, m_anchor.data());
 }
 
 bool CMessageBoxPresenter::ask(const SQuestion& question)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (app == nullptr || QThread::currentThread() != app->thread()) {
-        std::fprintf(stderr, "%s\n", qPrintable(question.text));
+        std::fprintf(stderr, "%s %s\n", qPrintable(question.headline), qPrintable(question.text));
         return false;
     }
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), question.text,
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), question.headline,
                     QMessageBox::NoButton, m_anchor.data());
+    box.setInformativeText(question.text);
     QPushButton* keep = box.addButton(question.keepLabel, QMessageBox::RejectRole);
-    box.addButton(question.proceedLabel, QMessageBox::DestructiveRole);
-    box.setDefaultButton(keep);
+    QPushButton* proceed = box.addButton(question.proceedLabel, QMessageBox::AcceptRole);
+    box.setDefaultButton(question.proceedIsDefault ? proceed : keep);
     box.setEscapeButton(keep);
+    m_question = &box;
     box.exec();
-    return box.clickedButton() != nullptr && box.clickedButton() != keep;
+    m_question = nullptr;
+    return box.clickedButton() == proceed;
+}
+
+void CMessageBoxPresenter::dismissQuestion()
+{
+    if (m_question) {
+        m_question->reject();
+    }
 }

@@ -5,6 +5,7 @@
 
 #include "app/AlertPresenter.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -13,8 +14,10 @@ public:
     void runModal(const CError& error) override;
     bool ask(const SQuestion& question) override;
     // GUI thread only.
+    void dismissQuestion() override;
     void setAnchor(QWidget* window) override { m_anchor = window; }
 
 private:
     QPointer<QWidget> m_anchor;
+    QPointer<QMessageBox> m_question; // while one is open
 };

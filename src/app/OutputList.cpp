@@ -60,7 +60,7 @@ void COutputList::rebuild()
     }
     m_form->m_popOutput->clear();
     if (m_count == 0) {
-        m_form->m_popOutput->addItem(QString::fromLatin1(kNoDevice));
+        m_form->m_popOutput->addItem(tr(kNoDevice));
         m_form->m_popOutput->setEnabled(false);
         m_form->m_btnPlay->setEnabled(false);
         showHint();
@@ -69,7 +69,7 @@ void COutputList::rebuild()
     for (std::uint64_t i = 0; i < m_count; ++i) {
         const MIDIEndpointRef endpoint = MIDIGetDestination(static_cast<ItemCount>(i));
         std::optional<QString> title = endpoint != 0 ? displayNameOf(endpoint) : std::nullopt;
-        m_form->m_popOutput->addItem(title ? *title : QStringLiteral("Endpoint-%1").arg(i));
+        m_form->m_popOutput->addItem(title ? *title : tr("Endpoint-%1").arg(i));
     }
     if (m_kind == EKind::kNamed) {
         m_form->m_popOutput->setCurrentIndex(m_form->m_popOutput->findText(m_deviceName));
@@ -111,7 +111,8 @@ void COutputList::open(std::uint64_t k, const std::optional<QString>& scannedNam
         // One past the last entry: the list then shows no selection.
         m_form->m_popOutput->setCurrentIndex(static_cast<int>(m_count));
     }
-    MyErrors::presentGeneralError(status, m_target);
+    const QString name = titleAt(k).value_or(tr(kNoDevice));
+    m_target.presentError(MyErrors::errorWithCode(status).titled(tr("\u201C%1\u201D could not be opened.").arg(name)));
 }
 
 void COutputList::remember(EKind kind, QString name)
@@ -144,19 +145,37 @@ std::optional<QString> COutputList::titleAt(std::uint64_t k) const
     return m_form->m_popOutput->itemText(static_cast<int>(k));
 }
 
+bool COutputList::selectedIsHardware() const
+{
+    const std::int64_t k = m_form != nullptr ? m_form->m_popOutput->currentIndex() : 0;
+    if (k < 0 || static_cast<std::uint64_t>(k) >= m_count) {
+        return false;
+    }
+    std::int32_t hardware = 0;
+    return MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(k)), kMIDIPropertyHardware,
+                                        &hardware) == noErr &&
+           hardware != 0;
+}
+
+void COutputList::preferDevice(const QString& name)
+{
+    if (m_kind == EKind::kNone) {
+        remember(EKind::kNamed, name);
+    }
+}
+
 void COutputList::showHint()
 {
     if (m_form == nullptr) {
         return;
     }
-    const int k = m_form->m_popOutput->currentIndex();
-    bool instrument = false;
-    if (k >= 0 && static_cast<std::uint64_t>(k) < m_count) {
+    bool anyHardware = false;
+    for (std::uint64_t i = 0; i < m_count && !anyHardware; ++i) {
         std::int32_t hardware = 0;
-        instrument = MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(k)),
-                                                  kMIDIPropertyHardware, &hardware) == noErr &&
-                     hardware != 0;
+        anyHardware = MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(i)),
+                                                   kMIDIPropertyHardware, &hardware) == noErr &&
+                      hardware != 0;
     }
-    m_form->m_txtOutputHint->setText(QString::fromUtf8(kNoInstrumentHint));
-    m_form->m_txtOutputHint->setVisible(m_count != 0 && !instrument);
+    m_form->m_txtOutputHint->setText(anyHardware ? tr(kSoftwarePortHint) : tr(kNoInstrumentHint));
+    m_form->m_txtOutputHint->setVisible(!m_capture && !selectedIsHardware());
 }

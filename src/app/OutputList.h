@@ -6,6 +6,7 @@
 //
 // GUI thread only.
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdint>
@@ -17,18 +18,28 @@ class REVArodozDoc;
 }
 
 class COutputList {
+    Q_DECLARE_TR_FUNCTIONS(COutputList)
+
 public:
-    static constexpr const char* kNoDevice = "No Device";
-    // Beside the list while the selected output is not hardware: a loop-back
-    // port such as Midi Through would take the update and report success
-    // while the instrument receives nothing.
-    static constexpr const char* kNoInstrumentHint = "No instrument found — connect it by USB or pick an output";
+    static constexpr const char* kNoDevice = QT_TR_NOOP("No Device");
+    // Beside the list while no hardware port is selected: a loop-back port
+    // such as Midi Through would take the update and report success while the
+    // instrument receives nothing.
+    static constexpr const char* kNoInstrumentHint =
+        QT_TR_NOOP("No instrument connected: connect it by USB and switch it on; it appears here.");
+    static constexpr const char* kSoftwarePortHint =
+        QT_TR_NOOP("This output is a software port, not the instrument: choose the instrument above.");
 
     // Failures to open are presented to target.
     explicit COutputList(CErrorPresentingTarget& target) : m_target(target) {}
 
     // The window's controls; null while the window is not loaded.
     void setForm(Ui::REVArodozDoc* form) { m_form = form; }
+    // The capture destination stands in for the instrument: no hint.
+    void setCaptureIsTheDestination(bool capture) { m_capture = capture; }
+    // Before the first scan: the device to open when it is there, else the
+    // first destination, as always.
+    void preferDevice(const QString& name);
 
     // Counts the destinations and opens the remembered device again where it
     // now stands: the first destination when none is remembered, none when
@@ -46,6 +57,8 @@ public:
     void forget();
     bool remembersNoDeviceMark() const { return m_kind == EKind::kNoDevice; }
     std::optional<QString> rememberedDeviceName() const;
+    // The selected entry is a hardware port (an instrument on a cable).
+    bool selectedIsHardware() const;
 
 private:
     // The remembered output: none yet, the "No Device" entry (chosen or
@@ -63,4 +76,5 @@ private:
     std::uint64_t m_count = 0;
     EKind m_kind = EKind::kNone;
     QString m_deviceName; // with kNamed only
+    bool m_capture = false;
 };

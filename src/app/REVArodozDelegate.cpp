@@ -42,7 +42,12 @@ bool REVArodozDelegate::openUpdateDocument()
     const SUpdateFileLoad located = CUpdateFileLoader::locate(std::nullopt);
     if (!located.ready()) {
         MyErrors::presentError(CError(NSCocoaErrorDomain, kCocoaFileReadNoSuchFile,
-                                      CSentenceText::sentenceOf(CRunReport::notLoaded(located, {}))));
+                                      QCoreApplication::translate("REVArodozDelegate",
+                                                                  "The bundled update file is missing."))
+                                   .withReason(CSentenceText::sentenceOf(CRunReport::notLoaded(located, {})))
+                                   .withSuggestion(QCoreApplication::translate(
+                                       "REVArodozDelegate", "Reinstall mirelo updater, or set MIRELO_RESOURCES to "
+                                                            "the folder that holds its update file.")));
         return false;
     }
     const QUrl url = QUrl::fromLocalFile(QString::fromStdString(located.path.string()));
@@ -52,6 +57,14 @@ bool REVArodozDelegate::openUpdateDocument()
         // The document has shown why; without it there is nothing to do.
         return false;
     }
+    // The window is up while the file is checked; a file that may not be
+    // sent, or a capture that cannot be written, ends the application once
+    // the alert has said why.
+    document->setCheckedHandler([](bool ready) {
+        if (!ready) {
+            CAppTerminator::terminate(nullptr, kExitNoDocument);
+        }
+    });
     if (CDocumentWindow* window = document->window()) {
         connect(window, &CDocumentWindow::closing, this, [this](QObject* sender) { windowWillClose(sender); });
     }

@@ -3,34 +3,30 @@
 #include "app/AccessibleControls.h"
 #include "app/AlertPresenter.h"
 #include "app/AppTerminator.h"
+#include "app/ApplicationIcon.h"
+#include "app/DocumentAlerts.h"
 #include "app/DocumentWindow.h"
+#include "app/FilePanel.h"
 #include "app/MyErrors.h"
+#include "app/OutcomeLine.h"
 #include "app/SentenceText.h"
+#include "app/TimeText.h"
+#include "app/WindowMenus.h"
 #include "ui_REVArodozDoc.h"
 
+#include "ZAVController.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "update/FirmwareSchedule.h"
 #include "update/RunReport.h"
 #include "update/UpdateFileLoader.h"
 
 #include <QAction>
-#include <QGuiApplication>
-#include <QKeySequence>
-#include <QSessionManager>
 
 #include <syslog.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
-
-constexpr std::int32_t kCocoaFileReadUnknown = 256;
-constexpr std::int32_t kCocoaFileReadInvalidFileName = 258;
-// The tempo slider counts in hundredths of the file's tempo.
-constexpr float kTempoSliderScale = 100.0F;
-// Beyond this many seconds the minute count would not fit in 32 bits.
-constexpr double kLongestTimeString = 2147483647.0 * 60.0;
-
 } // namespace
 
 std::shared_ptr<REVArodozDoc> REVArodozDoc::create()
@@ -55,27 +51,35 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
     terminateREVArodozDoc();
 
     std::optional<CError> error;
+    bool presented = false;
     const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
     if (path.isEmpty()) {
-        error = MyErrors::errorWithCocoaStatus(kCocoaFileReadInvalidFileName);
+        error = CDocumentAlerts::notALocalFile(url);
+    } else if (const QFileInfo attributes(path); !attributes.exists()) {
+        error = CDocumentAlerts::noFileAt(path);
+    } else if (std::optional<CError> refusal = m_capture.refusal(path, true)) {
+        // Before anything is opened or emptied.
+        error = std::move(refusal);
     } else {
-        QFileInfo attributes(path);
-        if (!attributes.exists() || !attributes.isReadable()) {
-            error = MyErrors::errorWithCocoaStatus(kCocoaFileReadUnknown);
-        } else {
-            CFirmwareSchedule schedule;
-            if (const SUpdateFileLoad load = CUpdateFileLoader::load(path.toStdString(), schedule); !load.ready()) {
-                // A damaged update never gets as far as a Play button.
-                error = CError(kUpdaterErrorDomain, kUpdateFileRefused,
-                               CSentenceText::sentenceOf(
-                                   CRunReport::cannotBeSent(load, attributes.fileName().toStdString())));
-            } else {
-                m_fileAttr = attributes;
-                m_filePath = path;
-                if (const OSStatus status = initMIDI(); status != noErr) {
-                    error = MyErrors::errorWithCode(status);
-                }
+        m_fileAttr = attributes;
+        m_filePath = path;
+        // The output last sent to is chosen again when it is there.
+        if (const std::optional<QString> last = CUpdateMemory::lastOutput()) {
+            m_outputs.preferDevice(*last);
+        }
+        OSStatus status = initMIDI();
+        // Without a MIDI system nothing can be sent; the user may be able to
+        // start it (load the sequencer) and try again without restarting.
+        while (status != noErr) {
+            if (!CDocumentAlerts::retryWithoutMidiSystem(status)) {
+                error = MyErrors::errorWithCode(status).titled(tr("No MIDI system."));
+                presented = true;
+                break;
             }
+            // The manager's own client failed with the document's: both are made again.
+            CZAVController::terminate();
+            CZAVController::initialize();
+            status = initMIDI();
         }
     }
 
@@ -83,12 +87,114 @@ bool REVArodozDoc::readFromURL(const QUrl& url, const QString& /*typeName*/, std
         if (outError != nullptr) {
             *outError = *error;
         }
-        presentError(*error);
+        if (!presented) {
+            presentError(*error);
+        }
         terminateREVArodozDoc();
         return false;
     }
     setupWindow();
+    startCheck(path, true);
     return true;
+}
+
+void REVArodozDoc::setCapture(mirelo::midi::CaptureDestination* capture)
+{
+    m_capture.set(capture);
+    m_outputs.setCaptureIsTheDestination(capture != nullptr);
+    if (capture != nullptr) {
+        m_run.setFailureDetail([capture]() { return capture->failure(); });
+    }
+}
+
+void REVArodozDoc::startCheck(const QString& path, bool opening)
+{
+    const std::weak_ptr<REVArodozDoc> weak = weak_from_this();
+    const bool started = m_check.start(path, [weak, opening](const CUpdateFileCheck::SResult& result) {
+        if (const auto document = weak.lock()) {
+            document->checked(result, opening);
+        }
+    });
+    if (!started) {
+        return;
+    }
+    showChecking();
+    showRunningState();
+}
+
+void REVArodozDoc::showChecking()
+{
+    if (m_form && m_check.busy()) {
+        COutcomeLine::show(
+            *m_form, COutcomeLine::EOutcome::kChecking,
+            tr("Checking the update file \u201C%1\u201D\u2026").arg(QFileInfo(m_check.path()).fileName()), false);
+    }
+}
+
+void REVArodozDoc::checked(const CUpdateFileCheck::SResult& result, bool opening)
+{
+    const QString name = QFileInfo(result.path).fileName();
+    if (!result.load.ready()) {
+        if (m_form) {
+            COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kNone, {}, false);
+        }
+        showRunningState();
+        // The bundled file is the one the application opens by itself;
+        // another can be chosen again.
+        presentError(CDocumentAlerts::cannotBeSent(result.load, name, opening));
+        if (opening && m_checkedHandler) {
+            m_checkedHandler(false);
+        }
+        return;
+    }
+    // Only now, with the update file checked, is an earlier capture emptied.
+    if (const std::optional<CError> refusal = opening ? m_capture.openOnce() : std::nullopt) {
+        presentError(*refusal);
+        if (m_checkedHandler) {
+            m_checkedHandler(false);
+        }
+        return;
+    }
+    m_filePath = result.path;
+    m_fileAttr = QFileInfo(result.path);
+    m_facts = result.facts;
+    m_lastRunWhole = false;
+    if (m_form) {
+        COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kNone, {}, false);
+        COutcomeLine::resetBar(*m_form);
+        m_form->m_txtRunProgress->clear();
+    }
+    if (m_window) {
+        m_window->setWindowTitle(displayName());
+    }
+    setupWindow();
+    showRunningState();
+    if (opening && m_checkedHandler) {
+        m_checkedHandler(true);
+    }
+}
+
+void REVArodozDoc::openUpdateFile(const QString& path)
+{
+    if (m_isRunning || m_check.busy()) {
+        return;
+    }
+    if (const std::optional<CError> refusal = m_capture.refusal(path, false)) {
+        presentError(*refusal);
+        return;
+    }
+    startCheck(path, false);
+}
+
+void REVArodozDoc::chooseUpdateFile()
+{
+    if (m_isRunning || m_check.busy()) {
+        return;
+    }
+    if (const std::optional<QString> path = CWindowMenus::askForUpdateFile(
+            m_window.get(), m_filePath ? QFileInfo(*m_filePath).absolutePath() : QString())) {
+        openUpdateFile(*path);
+    }
 }
 
 std::optional<QByteArray> REVArodozDoc::dataOfType(const QString& /*typeName*/, std::optional<CError>* outError)
@@ -106,6 +212,10 @@ QString REVArodozDoc::windowNibName() const
 
 QString REVArodozDoc::displayName() const
 {
+    // The desktop adds the application's name after the file's.
+    if (m_facts && m_filePath) {
+        return QFileInfo(*m_filePath).fileName();
+    }
     return QStringLiteral("mirelo updater");
 }
 
@@ -126,57 +236,50 @@ void REVArodozDoc::makeWindowControllers()
     auto form = std::make_unique<Ui::REVArodozDoc>();
     form->setupUi(m_window.get());
     setForm(std::move(form));
-    const Ui::REVArodozDoc& controls = *m_form;
     Q_ASSERT(m_window->objectName() == windowNibName());
     m_window->setWindowTitle(displayName());
-
-    // The document is the context: no action reaches it once it is gone.
-    connect(controls.m_btnPlay, &QPushButton::clicked, this, [this, sender = controls.m_btnPlay] { smfPlay(sender); });
-    connect(controls.m_btnStop, &QPushButton::clicked, this, [this, sender = controls.m_btnStop] { smfStop(sender); });
-    connect(controls.m_btnRewind, &QPushButton::clicked, this,
-            [this, sender = controls.m_btnRewind] { smfRewind(sender); });
-    connect(controls.m_sldPosition, &QSlider::valueChanged, this,
-            [this, sender = controls.m_sldPosition] { smfPosition(sender); });
-    connect(controls.m_sldTempo, &QSlider::valueChanged, this,
-            [this, sender = controls.m_sldTempo] { smfTempo(sender); });
-    connect(controls.m_popOutput, &QComboBox::activated, this,
-            [this, sender = controls.m_popOutput] { smfOutputDevice(sender); });
+    connectActions();
 
     // Every way of closing asks first while a run goes: the window's close
     // button, Ctrl+W, Ctrl+Q and the desktop session ending.
     m_window->setCloseGuard([this] { return mayClose(); });
-    // The platform's keys for closing and quitting, and Ctrl+W and Ctrl+Q
-    // wherever it has others (or none: some know no key for quitting).
-    const std::pair<QKeySequence::StandardKey, QKeySequence> closingKeys[] = {
-        {QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)},
-        {QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)}};
-    for (const auto& [standard, usual] : closingKeys) {
-        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
-        if (!keys.contains(usual)) {
-            keys.append(usual);
-        }
-        auto* action = new QAction(m_window.get());
-        action->setShortcuts(keys);
-        connect(action, &QAction::triggered, this, [this] { requestClose(); });
-        m_window->addAction(action);
-    }
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
-            if (m_isRunning && session.allowsInteraction()) {
-                const bool closeAnyway = mayClose();
-                session.release();
-                if (!closeAnyway) {
-                    session.cancel();
-                }
-            }
-        });
-    }
+    m_window->setDropGuard([this] { return !m_isRunning && !m_check.busy(); });
+    connect(m_window.get(), &CDocumentWindow::fileDropped, this, [this](const QString& path) { openUpdateFile(path); });
     m_window->setWindowIcon(applicationIcon());
     if (CAlertPresenter* alerts = CAlertPresenter::current()) {
         alerts->setAnchor(m_window.get());
     }
 
     windowControllerDidLoadNib(m_window.get());
+    showChecking();
+    showRememberedUpdate();
+    showRunningState();
+    m_window->resize(m_window->sizeHint());
+}
+
+void REVArodozDoc::connectActions()
+{
+    const Ui::REVArodozDoc& controls = *m_form;
+    // The document is the context: no action reaches it once it is gone.
+    connect(controls.m_btnPlay, &QPushButton::clicked, this, [this, sender = controls.m_btnPlay] { smfPlay(sender); });
+    connect(controls.m_popOutput, &QComboBox::activated, this,
+            [this, sender = controls.m_popOutput] { smfOutputDevice(sender); });
+    connect(controls.actionOpen, &QAction::triggered, this, [this] { chooseUpdateFile(); });
+    connect(controls.actionClose, &QAction::triggered, this, [this] { requestClose(); });
+    connect(controls.actionQuit, &QAction::triggered, this, [this] { requestClose(); });
+    connect(controls.actionShortcuts, &QAction::triggered, this,
+            [this] { CWindowMenus::showKeyboardShortcuts(m_window.get()); });
+    connect(controls.actionAbout, &QAction::triggered, this, [this] { CWindowMenus::showAbout(m_window.get()); });
+    CWindowMenus::bindKeys(controls);
+}
+
+void REVArodozDoc::showRememberedUpdate()
+{
+    if (!m_form) {
+        return;
+    }
+    m_incomplete = CUpdateMemory::incompleteUpdate();
+    COutcomeLine::showNotice(*m_form, m_incomplete ? CUpdateMemory::notice(*m_incomplete) : QString());
 }
 
 void REVArodozDoc::showWindows()
@@ -186,7 +289,8 @@ void REVArodozDoc::showWindows()
         m_window->raise();
         m_window->activateWindow();
     }
-    // Return presses Play: the one thing a user opens this window to do.
+    // Return and Space press the send button, the one thing a user opens
+    // this window to do; it asks first when that could do harm.
     if (m_form) {
         m_form->m_btnPlay->setFocus(Qt::OtherFocusReason);
     }
@@ -194,10 +298,7 @@ void REVArodozDoc::showWindows()
 
 QIcon REVArodozDoc::applicationIcon()
 {
-    // The installed icon by its theme name; beside the program otherwise (a
-    // build that was never installed).
-    return QIcon::fromTheme(QStringLiteral("mirelo-updater"),
-                            QIcon(QCoreApplication::applicationDirPath() + QStringLiteral("/mirelo-updater.svg")));
+    return CApplicationIcon::load();
 }
 
 void REVArodozDoc::requestClose()
@@ -212,10 +313,14 @@ bool REVArodozDoc::mayClose()
     if (!m_isRunning) {
         return true;
     }
-    CAlertPresenter* alerts = CAlertPresenter::current();
-    const bool closeAnyway =
-        alerts != nullptr && alerts->ask({CSentenceText::sentenceOf(CRunReport::closeQuestion(m_run.destination())),
-                                          QStringLiteral("Keep Sending"), QStringLiteral("Close Anyway")});
+    m_askingToClose = true;
+    const bool closeAnyway = CDocumentAlerts::closeDuringRun(m_run.destination());
+    m_askingToClose = false;
+    // The run ended while the question was open: the window says how, and
+    // there is nothing left to cut short.
+    if (!m_isRunning) {
+        return false;
+    }
     if (closeAnyway) {
         // The application ends: the window says nothing more of this run,
         // and the application's end says how far it got.
@@ -234,7 +339,7 @@ void REVArodozDoc::windowControllerDidLoadNib(CDocumentWindow* /*windowControlle
     m_idleTimer = m_idleTimerLoop->addTimer(interval, interval, [this] { idleRoutine(); });
     if (m_idleTimer == 0) {
         m_idleTimerLoop = nullptr;
-        MyErrors::presentOSError(kMemFullErr, *this);
+        presentError(MyErrors::errorWithOSStatus(kMemFullErr).titled(tr("The elapsed time cannot be shown.")));
     }
 }
 
@@ -259,9 +364,7 @@ void REVArodozDoc::close()
 void REVArodozDoc::setupWindow()
 {
     if (m_form) {
-        m_form->m_txtTracks->setText(QString::number(0));
-        m_form->m_txtLength_time->setText(timeStringWithSeconds(0.0));
-        m_form->m_txtLength_beats->setText(QString::asprintf("%.1f", 0.0));
+        CFilePanel::show(*m_form, m_facts && m_filePath ? QFileInfo(*m_filePath).fileName() : QString(), m_facts);
     }
     setupOutputDeviceMenu();
 }
@@ -276,11 +379,13 @@ void REVArodozDoc::terminateREVArodozDoc()
         const OSStatus status = MIDIClientDispose(m_midiClient);
         m_midiClient = 0;
         if (status != noErr) {
-            MyErrors::presentGeneralError(status);
+            MyErrors::presentError(
+                MyErrors::errorWithCode(status).titled(tr("The connection to the MIDI system could not be closed.")));
         }
     }
     m_fileAttr.reset();
     m_filePath.reset();
+    m_facts.reset();
     m_outputs.forget();
     m_date.reset();
 }
@@ -314,20 +419,39 @@ void REVArodozDoc::showRunningState()
     if (!m_form) {
         return;
     }
+    const bool ready = m_facts.has_value() && !m_check.busy();
     m_form->m_btnPlay->setChecked(m_isRunning);
+    // Not pressable while a run goes, nor before the file has passed its check.
+    m_form->m_btnPlay->setEnabled(!m_isRunning && ready && m_outputs.count() != 0);
+    m_form->m_btnPlay->setText(m_isRunning ? tr("Sending\u2026") : tr("&Send Update"));
     m_form->m_popOutput->setEnabled(!m_isRunning && m_outputs.count() != 0);
+    m_form->actionOpen->setEnabled(!m_isRunning && !m_check.busy());
 }
 
-void REVArodozDoc::showStatus(const QString& text)
+bool REVArodozDoc::confirmSend()
 {
-    if (m_form) {
-        m_form->m_txtStatus->setText(text);
+    const QString destination = m_outputs.rememberedDeviceName().value_or(tr(COutputList::kNoDevice));
+    if (m_lastRunWhole && !CDocumentAlerts::sendAgain(destination)) {
+        return false;
     }
+    // The capture file is the destination asked for; any other port that is
+    // not hardware may be a loop-back that takes the update and gives nothing.
+    if (m_capture.destination() == nullptr && !m_outputs.selectedIsHardware() &&
+        !CDocumentAlerts::sendToSoftwarePort(destination)) {
+        return false;
+    }
+    return true;
 }
 
 void REVArodozDoc::endOfRun(const SRunEnd& end)
 {
     m_isRunning = false;
+    m_lastRunWhole = end.whole();
+    if (m_askingToClose) {
+        if (CAlertPresenter* alerts = CAlertPresenter::current()) {
+            alerts->dismissQuestion();
+        }
+    }
     if (m_setupChangedDuringRun) {
         m_setupChangedDuringRun = false;
         if (m_midiClient != 0) {
@@ -336,6 +460,13 @@ void REVArodozDoc::endOfRun(const SRunEnd& end)
         }
     }
     showRunningState();
+    if (end.whole() && m_incomplete && m_run.destination() &&
+        m_incomplete->destination == QString::fromStdString(*m_run.destination())) {
+        m_incomplete.reset();
+        if (m_form) {
+            m_form->m_txtNotice->hide();
+        }
+    }
     if (!m_closed) {
         m_run.showEnd(end, m_form.get(), *this);
     }
@@ -350,8 +481,7 @@ void REVArodozDoc::endOfRun(const SRunEnd& end)
 
 OSStatus REVArodozDoc::initMIDI()
 {
-    const OSStatus status =
-        MIDIClientCreate(kMIDIClientName, &REVArodozDoc::midiNotifyProc, this, &m_midiClient);
+    const OSStatus status = MIDIClientCreate(kMIDIClientName, &REVArodozDoc::midiNotifyProc, this, &m_midiClient);
     if (status != noErr) {
         m_midiClient = 0;
         return status;
@@ -390,21 +520,40 @@ void REVArodozDoc::setupOutputDeviceMenu()
     m_outputs.rebuild();
 }
 
-void REVArodozDoc::smfOutputDevice(QObject* /*sender*/)
+void REVArodozDoc::smfOutputDevice(QObject* sender)
 {
     m_outputs.pickSelected();
+    // The user's own choice is the one to find again at the next start.
+    if (const std::optional<QString> name = m_outputs.rememberedDeviceName(); sender != nullptr && name) {
+        CUpdateMemory::rememberOutput(*name);
+    }
 }
 
-void REVArodozDoc::smfPlay(QObject* /*sender*/)
+void REVArodozDoc::smfPlay(QObject* sender)
 {
-    if (!m_isRunning) {
-        const bool started =
-            m_run.start(m_filePath, m_outputs.rememberedDeviceName(), m_form ? m_form->m_progress : nullptr,
-                        &REVArodozDoc::updateProgress, [this](const SRunEnd& end) { endOfRun(end); });
-        if (started) {
-            m_isRunning = true;
-            m_date = m_dateSource();
-            showStatus(QString());
+    // Nothing to send before the file has passed its check. What the user
+    // starts may be a resend or a send to a port that is no instrument: asked
+    // first. Programmatic calls (a setup change during a run) only restate.
+    if (!m_isRunning && m_facts && !m_check.busy() && (sender == nullptr || confirmSend())) {
+        if (const std::optional<CError> refusal = m_capture.restart()) {
+            presentError(*refusal);
+        } else {
+            const std::optional<QString> destination = m_outputs.rememberedDeviceName();
+            const bool started = m_run.start(
+                m_filePath, destination, m_form ? m_form->m_progress : nullptr, &REVArodozDoc::updateProgress,
+                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination());
+            if (started) {
+                m_isRunning = true;
+                m_date = m_dateSource();
+                if (destination) {
+                    CUpdateMemory::rememberOutput(*destination);
+                }
+                if (m_form) {
+                    COutcomeLine::show(*m_form, COutcomeLine::EOutcome::kNone, {}, false);
+                    COutcomeLine::resetBar(*m_form);
+                    m_form->m_txtPosition_time->setText(timeStringWithSeconds(0.0).chopped(2));
+                }
+            }
         }
     }
     showRunningState();
@@ -412,15 +561,7 @@ void REVArodozDoc::smfPlay(QObject* /*sender*/)
 
 bool REVArodozDoc::updateProgress(int /*percent*/, void* context)
 {
-    // The transfer's percentage is the share before the message just sent;
-    // the bar shows the messages that went, as the count beside it does.
-    const auto* target = static_cast<const CDocumentRun::SProgressContext*>(context);
-    const int shown = CRunReport::percentShown(target->run->progress(), false);
-    mirelo::platform::mainLoop().post([bar = target->bar, shown] {
-        if (const auto link = bar.lock(); link && *link) {
-            (*link)->setValue(shown);
-        }
-    });
+    CDocumentRun::postProgress(context);
     return true;
 }
 
@@ -430,71 +571,13 @@ void REVArodozDoc::idleRoutine()
         return;
     }
     const std::int64_t elapsedMs = m_date->msecsTo(m_dateSource());
-    m_form->m_txtPosition_time->setText(timeStringWithSeconds(static_cast<double>(elapsedMs) / 1000.0));
+    // To the tenth of a second: the display changes every 0.2 s, and
+    // milliseconds would only flicker.
+    m_form->m_txtPosition_time->setText(timeStringWithSeconds(static_cast<double>(elapsedMs) / 1000.0).chopped(2));
     m_run.showProgress(m_form->m_txtRunProgress, elapsedMs > 0 ? static_cast<std::uint64_t>(elapsedMs) : 0);
 }
 
 QString REVArodozDoc::timeStringWithSeconds(double seconds)
 {
-    // A clock set back gives a negative span: show zero rather than nonsense.
-    double x = seconds;
-    if (!(x >= 0.0)) {
-        x = 0.0;
-    }
-    x = std::min(x, kLongestTimeString);
-    const auto t = static_cast<std::uint64_t>(x);
-    const auto m = static_cast<std::int32_t>(t / 60);
-    const std::int32_t hours = m / 60;
-    const std::int32_t minutes = m % 60;
-    const auto secs = static_cast<std::int32_t>(t % 60);
-    const auto milliseconds = static_cast<std::int32_t>((x - static_cast<double>(t)) * 1000.0);
-    return QString::asprintf("%02d:%02d:%02d.%03d", hours, minutes, secs, milliseconds);
-}
-
-void REVArodozDoc::smfStop(QObject* sender)
-{
-    // A run cannot be stopped: it ends with the transfer. A user who pressed
-    // Stop must not believe otherwise.
-    if (sender != nullptr && m_isRunning) {
-        showStatus(QStringLiteral("An update cannot be stopped once it has started; closing the window asks first."));
-    }
-}
-
-void REVArodozDoc::smfRewind(QObject* /*sender*/)
-{
-    const bool wasRunning = smfIsRunning();
-    if (wasRunning) {
-        smfStop(nullptr);
-    }
-    static_cast<void>(smfLocate(0.0));
-    if (wasRunning) {
-        smfPlay(nullptr);
-    }
-}
-
-void REVArodozDoc::smfPosition(QObject* /*sender*/)
-{
-    if (m_form) {
-        static_cast<void>(m_form->m_sldPosition->value());
-    }
-    smfRewind(nullptr);
-}
-
-void REVArodozDoc::smfTempo(QObject* /*sender*/)
-{
-    if (!m_form) {
-        return;
-    }
-    const float value = static_cast<float>(m_form->m_sldTempo->value()) / kTempoSliderScale;
-    m_form->m_txtTempoRate->setText(QString::number(tempoRateForValue(value)));
-}
-
-std::int32_t REVArodozDoc::tempoRateForValue(float value)
-{
-    return static_cast<std::int32_t>(std::lround(static_cast<double>(value) * 100.0));
-}
-
-OSStatus REVArodozDoc::smfLocate(double /*beats*/)
-{
-    return noErr;
+    return CTimeText::withMilliseconds(seconds);
 }

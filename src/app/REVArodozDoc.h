@@ -4,14 +4,21 @@
 // the document keeps the operations through which the window's actions, the
 // MIDI system and the display timer reach them.
 //
+// The update file is checked off the GUI thread when it is opened (a large
+// file takes seconds): the window appears at once and says so, and the
+// update can be sent once the check has passed.
+//
 // Threads: everything runs on the GUI thread except the progress function,
-// which the transfer calls on the run's worker. The document owns the run,
-// whose worker it waits for when it goes.
+// which the transfer calls on the run's worker, and the file check. The
+// document owns the run and the check, whose threads it waits for when it goes.
 
+#include "app/DocumentCapture.h"
 #include "app/DocumentRun.h"
 #include "app/Error.h"
 #include "app/ErrorPresentingTarget.h"
 #include "app/OutputList.h"
+#include "app/UpdateFileCheck.h"
+#include "app/UpdateMemory.h"
 
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MIDIServices.h"
@@ -33,10 +40,14 @@ class CDocumentWindow;
 namespace Ui {
 class REVArodozDoc;
 }
+namespace mirelo::midi {
+class CaptureDestination;
+}
 
 class REVArodozDoc final : public QObject,
                            public CErrorPresentingTarget,
                            public std::enable_shared_from_this<REVArodozDoc> {
+    Q_OBJECT
 public:
     static constexpr const char* kDocumentType = "mirelo update file";
     static constexpr const char* kMIDIClientName = "REVArodoz";
@@ -46,6 +57,9 @@ public:
     using DateSource = std::function<QDateTime()>;
     // Told when the document closes, so that its owner lets it go.
     using CloseHandler = std::function<void(REVArodozDoc&)>;
+    // Told once the file opened with the document has been checked: false
+    // when it may not be sent (the alert has been shown).
+    using CheckedHandler = std::function<void(bool ready)>;
 
     // A document with every state field cleared; not read yet.
     static std::shared_ptr<REVArodozDoc> create();
@@ -60,6 +74,7 @@ public:
     // The document cannot be saved: always none, with -4 in the OS status domain.
     std::optional<QByteArray> dataOfType(const QString& typeName, std::optional<CError>* outError);
     QString windowNibName() const;
+    // The update file's name once it is checked; the application's before.
     QString displayName() const;
     // Loads the window from the form named by windowNibName and connects the
     // outlets and actions; ends in windowControllerDidLoadNib.
@@ -81,6 +96,15 @@ public:
     // The window's and the application's icon.
     static QIcon applicationIcon();
 
+    // --- the update file ---
+    // Checks the file at path and, when it may be sent, makes it the
+    // document's file; otherwise says why and keeps the file it had.
+    void openUpdateFile(const QString& path);
+    // File › Open Update File…: asks for a file, then opens it.
+    void chooseUpdateFile();
+    bool isChecking() const { return m_check.busy(); }
+    const std::optional<SUpdateFileFacts>& facts() const { return m_facts; }
+
     // --- output list (fixed surface) ---
     OSStatus initMIDI();
     OSStatus resetOutputDevice();
@@ -95,16 +119,22 @@ public:
     void idleRoutine();
     static QString timeStringWithSeconds(double seconds);
     bool smfIsRunning() const { return m_isRunning; }
-    void smfStop(QObject* sender);
-    void smfRewind(QObject* sender);
-    void smfPosition(QObject* sender);
-    void smfTempo(QObject* sender);
-    OSStatus smfLocate(double beats);
-    // The tempo-rate percentage for a slider value read in single precision.
-    static std::int32_t tempoRateForValue(float value);
+    // The window offers no Stop, Rewind, position or tempo control: none of
+    // them could change an update, which always goes out whole, from the
+    // start, at the pace its file sets. Their operations change nothing.
+    void smfStop(QObject* /*sender*/) {}
+    void smfRewind(QObject* /*sender*/) { static_cast<void>(smfLocate(0.0)); }
+    void smfPosition(QObject* /*sender*/) { smfRewind(nullptr); }
+    void smfTempo(QObject* /*sender*/) {}
+    OSStatus smfLocate(double /*beats*/) { return noErr; }
 
     // --- for the application and tests ---
     void setCloseHandler(CloseHandler handler) { m_closeHandler = std::move(handler); }
+    void setCheckedHandler(CheckedHandler handler) { m_checkedHandler = std::move(handler); }
+    // MIRELO_CAPTURE's destination: refused when it would write over the
+    // update file, opened once the file has passed its check, emptied as
+    // each run starts. Set before readFromURL.
+    void setCapture(mirelo::midi::CaptureDestination* capture);
     // More about a failed send than its status (a capture file that could not be written).
     void setFailureDetail(CUpdateRun::FailureDetail detail) { m_run.setFailureDetail(std::move(detail)); }
     // The transfer of a run has not returned: quitting now would leave the
@@ -133,9 +163,15 @@ private:
     REVArodozDoc();
 
     void showRunningState();
-    void showStatus(const QString& text);
     void requestClose();
     void endOfRun(const SRunEnd& end);
+    void startCheck(const QString& path, bool opening);
+    void showChecking();
+    void checked(const CUpdateFileCheck::SResult& result, bool opening);
+    // Before a run the user started: true to go ahead.
+    bool confirmSend();
+    void showRememberedUpdate();
+    void connectActions();
     void stopIdleTimer();
     void setForm(std::unique_ptr<Ui::REVArodozDoc> form);
 
@@ -151,8 +187,16 @@ private:
     // output the run sends through is never closed under it.
     bool m_setupChangedDuringRun = false;
     bool m_closed = false;
+    bool m_askingToClose = false;
+    // The last run sent every message: sending again asks first.
+    bool m_lastRunWhole = false;
+    std::optional<SUpdateFileFacts> m_facts;
+    std::optional<CUpdateMemory::SIncomplete> m_incomplete;
+    CDocumentCapture m_capture;
     DateSource m_dateSource;
     CloseHandler m_closeHandler;
+    CheckedHandler m_checkedHandler;
+    CUpdateFileCheck m_check;
     std::unique_ptr<CDocumentWindow> m_window;
     std::unique_ptr<Ui::REVArodozDoc> m_form; // the controls of m_window
     COutputList m_outputs{*this};

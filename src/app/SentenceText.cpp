@@ -14,8 +14,7 @@ std::string translated(const char* inTemplate)
 
 QString CSentenceText::textOf(const CSentence& sentence)
 {
-    // English grouping until the window is translated: its other words are English too.
-    const QLocale locale(QLocale::English);
+    const QLocale locale = CSentenceText::locale();
     std::vector<std::string> parts;
     parts.reserve(sentence.parts().size());
     for (const CSentence::Part& part : sentence.parts()) {
@@ -34,6 +33,17 @@ QString CSentenceText::textOf(const CSentence& sentence)
         }
     }
     return QString::fromStdString(CSentence::fill(translated(sentence.text()), parts));
+}
+
+QLocale CSentenceText::locale()
+{
+    // English until the window is translated: its other words are English too.
+    return QLocale(QLocale::English);
+}
+
+QString CSentenceText::durationOf(std::uint64_t ms)
+{
+    return QString::fromStdString(CSentence::durationText(ms, translated));
 }
 
 QString CSentenceText::sentenceOf(const CSentence& sentence)

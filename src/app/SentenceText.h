@@ -6,7 +6,10 @@
 
 #include "update/Sentence.h"
 
+#include <QLocale>
 #include <QString>
+
+#include <cstdint>
 
 class CSentenceText {
 public:
@@ -14,4 +17,8 @@ public:
 
     static QString textOf(const CSentence& sentence);
     static QString sentenceOf(const CSentence& sentence);
+    // "14.9 s", "4:05", as the run's sentences write a span of time.
+    static QString durationOf(std::uint64_t ms);
+    // The locale the window writes numbers and dates in.
+    static QLocale locale();
 };

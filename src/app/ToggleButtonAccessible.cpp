@@ -7,6 +7,16 @@ CToggleButtonAccessible::CToggleButtonAccessible(QPushButton* button) : QAccessi
 {
 }
 
+QString CToggleButtonAccessible::text(QAccessible::Text t) const
+{
+    const auto* button = static_cast<const QPushButton*>(widget());
+    if (t == QAccessible::Name && button->accessibleName().isEmpty()) {
+        // Named by its caption, as a user reads it: without the mnemonic's mark.
+        return QString(button->text()).remove(QLatin1Char('&'));
+    }
+    return QAccessibleWidget::text(t);
+}
+
 QAccessible::State CToggleButtonAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();

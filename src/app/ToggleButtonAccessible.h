@@ -11,6 +11,7 @@ class CToggleButtonAccessible final : public QAccessibleWidget {
 public:
     explicit CToggleButtonAccessible(QPushButton* button);
 
+    QString text(QAccessible::Text t) const override;
     QAccessible::State state() const override;
     QStringList actionNames() const override;
     void doAction(const QString& actionName) override;

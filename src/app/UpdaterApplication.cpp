@@ -24,27 +24,23 @@ namespace {
 
 using Capture = mirelo::midi::CaptureDestination;
 
-// Installs the capture destination when asked for. False when it was asked for
-// and cannot be made.
-bool setUpCapture(std::unique_ptr<Capture>& capture)
+// The capture destination when MIRELO_CAPTURE asks for one. Its files are
+// neither opened nor emptied here: the document first refuses a capture
+// path that would write over the update file, and opens it only once the
+// update file has passed its check.
+std::unique_ptr<Capture> captureFromEnvironment()
 {
     const QByteArray path = qgetenv("MIRELO_CAPTURE");
     if (path.isEmpty()) {
-        return true;
+        return nullptr;
     }
     if (qgetenv("MIRELO_MIDI_BACKEND") != "virtual") {
         std::fprintf(stderr, "mirelo-updater: MIRELO_CAPTURE needs MIRELO_MIDI_BACKEND=virtual; ignored.\n");
-        return true;
+        return nullptr;
     }
-    capture = std::make_unique<Capture>(std::filesystem::path(path.toStdString()));
-    std::string reason;
-    if (capture->open(reason) != Capture::OpenResult::kOk) {
-        std::fprintf(stderr, "mirelo-updater: %s\n", reason.c_str());
-        capture.reset();
-        return false;
-    }
+    auto capture = std::make_unique<Capture>(std::filesystem::path(QString::fromLocal8Bit(path).toStdString()));
     mirelo::midi::setActiveBackend(&capture->backend());
-    return true;
+    return capture;
 }
 
 // False when the capture could not be written: the run that hit it stopped
@@ -86,10 +82,7 @@ int CUpdaterApplication::run(int argc, char** argv, const std::function<void()>&
     QApplication::setWindowIcon(REVArodozDoc::applicationIcon());
     const CInstalledAlerts alerts;
 
-    std::unique_ptr<Capture> capture;
-    if (!setUpCapture(capture)) {
-        return EXIT_FAILURE;
-    }
+    std::unique_ptr<Capture> capture = captureFromEnvironment();
 
     // Timers, notifications and queued work of the core all run on this thread.
     CQtEventLoop loop;
@@ -98,13 +91,7 @@ int CUpdaterApplication::run(int argc, char** argv, const std::function<void()>&
     int status = EXIT_SUCCESS;
     {
         CDocumentController documents;
-        if (capture) {
-            // A send the capture refused says why in the window's alert.
-            documents.setFailureDetail([capture = capture.get()]() -> std::optional<std::string> {
-                const std::optional<std::string> failure = capture->failure();
-                return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
-            });
-        }
+        documents.setCapture(capture.get());
         REVArodozDelegate delegate;
         app.setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed(&app));
         QTimer::singleShot(0, &delegate, [&delegate, &app, &afterLaunch] {

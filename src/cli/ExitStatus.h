@@ -14,6 +14,9 @@ constexpr int kNoMidi = 3;
 // The instrument did not answer when asked who it is, or has no input to
 // answer on: many never do, so this is not a failure of the tool.
 constexpr int kNoAnswer = 4;
+// Every message of an update went out, and the instrument, asked after it,
+// still reports another version than the one the update carries.
+constexpr int kDidNotTake = 5;
 // A run that a signal ended, as a shell reports a process the signal killed.
 constexpr int interruptedBy(int signal)
 {

@@ -7,9 +7,17 @@
 
 namespace {
 
-std::string firmwareText(const std::optional<SDeviceIdentity>& identity)
+// Who the instrument said it was before and after the update, as far as it said.
+std::string identityText(const SUpdateRecord& r)
 {
-    return identity ? "firmware " + identity->versionText() : "no answer";
+    if (!r.identityAsked) {
+        return "not asked";
+    }
+    if (!r.before) {
+        return "did not answer";
+    }
+    return "firmware " + r.before->versionText() + " \u2192 " +
+           (r.after ? r.after->versionText() : std::string("no answer after the update"));
 }
 
 std::string linesText(const std::vector<std::size_t>& lines)
@@ -41,9 +49,7 @@ void CHistoryCommand::printRecord(std::ostream& out, const SUpdateRecord& r)
     out << r.start << "  " << SUpdateRecord::resultText(r.result) << "  " << r.messagesSent << " of "
         << r.messagesTotal << " messages (" << r.bytesSent << " bytes) to \"" << r.destination << "\" ("
         << (r.hardware ? "hardware" : "software") << ")\n";
-    out << "    instrument: "
-        << (r.identityAsked ? firmwareText(r.before) + " \u2192 " + firmwareText(r.after) : std::string("not asked"))
-        << "\n";
+    out << "    instrument: " << identityText(r) << "\n";
     out << "    file: " << r.file << (r.sha256.empty() ? std::string() : "  SHA-256 " + r.sha256) << "\n";
     out << "    by " << (r.program.empty() ? std::string("?") : r.program)
         << (r.version.empty() ? std::string() : " " + r.version)

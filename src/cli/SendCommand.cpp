@@ -13,6 +13,7 @@
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 #include "update/FirmwareSchedule.h"
+#include "update/RunRecord.h"
 #include "update/RunReport.h"
 #include "update/StatusText.h"
 #include "update/UpdateFileLoader.h"
@@ -142,17 +143,43 @@ struct SProgressView {
     const CUpdateRun& run;
     const CFirmwareSchedule& schedule;
     mirelo::platform::EventLoop& loop;
-    std::uint64_t startMs;
+    bool finished = false;
+
+    // From the first message's start: the instrument asked before it is no
+    // part of the update's time.
+    std::uint64_t elapsedMs() const
+    {
+        const std::uint64_t start = run.startInstant()->load(std::memory_order_acquire) / 1'000'000;
+        const std::uint64_t now = nowMs();
+        return start != 0 && now > start ? now - start : 0;
+    }
 
     void redraw()
     {
+        if (finished) {
+            return;
+        }
         SRunProgress progress = run.progress();
         // Before the worker has taken up the schedule, the schedule itself says what is to come.
         if (progress.total == 0) {
             progress.total = schedule.size();
             progress.fileMs = schedule.duration();
         }
-        display.update(progress, nowMs() - startMs);
+        display.update(progress, elapsedMs());
+    }
+    // The last state of the run; nothing more is drawn after it.
+    void finish(const SRunProgress& progress, bool whole)
+    {
+        if (!finished) {
+            display.finish(progress, whole, elapsedMs());
+            finished = true;
+        }
+    }
+    // Every message has gone, and the instrument is waited for.
+    void awaitAnswer(std::ostream& err)
+    {
+        finish(run.progress(), true);
+        err << "send: " << CRunReport::waitingForAnswer().plain() << "\n" << std::flush;
     }
 };
 
@@ -163,6 +190,39 @@ bool onProgress(int /*percent*/, void* context)
     auto* view = static_cast<SProgressView*>(context);
     view->loop.post([view] { view->redraw(); });
     return true;
+}
+
+void warnIfNotKept(std::ostream& err, const std::optional<std::string>& problem)
+{
+    if (problem) {
+        err << "send: warning: this send was not kept in the record of updates: " << *problem << "\n";
+    }
+}
+
+
+// What the instrument said around a whole run, and the status send ends with.
+int reportIdentity(std::ostream& out, std::ostream& err, const SIdentityCheck& check, const std::string& destination,
+                   int signal)
+{
+    if (const std::optional<CSentence> change = CRunReport::firmwareChange(check)) {
+        out << change->plain() << "\n";
+    }
+    const std::optional<CSentence> verdict = CRunReport::identityVerdict(check, destination);
+    if (!verdict) {
+        return cli_exit::kSuccess;
+    }
+    switch (check.verdict) {
+    case SIdentityCheck::EVerdict::kDidNotTake:
+        err << "send: " << verdict->plain() << "\n";
+        return cli_exit::kDidNotTake;
+    case SIdentityCheck::EVerdict::kStopped:
+        err << "send: " << verdict->plain() << "\n";
+        return cli_exit::interruptedBy(signal);
+    default:
+        // Not knowing is no failure: many instruments never say.
+        out << verdict->plain() << "\n";
+        return cli_exit::kSuccess;
+    }
 }
 
 } // namespace
@@ -185,17 +245,45 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                     "Send to a capture destination instead of MIDI hardware: every message goes to OUT.syx "
                     "unchanged, and one row per message (index,sent_us,bytes) to OUT.syx.csv")
         ->option_text("OUT.syx");
-    cmd->footer("SIGINT, SIGTERM or SIGHUP ends send at any stage: while the update file is read nothing is "
+    cmd->add_flag("--no-identify", m_noIdentify,
+                  "Send no identity request: the instrument is not asked which firmware it runs before and after "
+                  "the update, for instruments that take any message besides the update badly");
+    cmd->footer("Before the first message send asks the instrument which firmware it runs (a MIDI Device Inquiry, "
+                "answered on the instrument's own MIDI source; never with --capture or --no-identify, nor where "
+                "the destination has no source of its own), and after the last it waits up to 30 s for it to "
+                "answer again, following it by name through a restart, and prints \"instrument: firmware 1.0 "
+                "\u2192 1.1\". When the update file carries a version (the header message of the project's "
+                "firmware format; `inspect` shows it), the instrument's answer says whether the update took. No "
+                "request goes out between the update's first and last message. An instrument that does not answer "
+                "is not waited for, and not knowing is no failure.\n"
+                "Every send is kept as one JSON line in $XDG_STATE_HOME/mirelo-updater/runs.jsonl (see "
+                "`history`); a record that cannot be written is a warning.\n"
+                "SIGINT, SIGTERM or SIGHUP ends send at any stage: while the update file is read nothing is "
                 "sent; during a run the message in flight finishes, nothing more is sent, the capture keeps "
                 "exactly what was sent. The status is then 128 + the signal.\nExit status: 0 every message "
-                "sent, 1 the transfer failed part-way (or the capture could not be written, or another send "
-                "holds it), 2 usage or a refused update file, 3 no MIDI system, no destination, or no single "
-                "instrument to send to without --to, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.");
+                "sent (and, when asked, the instrument reports the version the update carries, or cannot say), 1 "
+                "the transfer failed part-way (or the capture could not be written, or another send holds it), 2 "
+                "usage or a refused update file, 3 no MIDI system, no destination, or no single instrument to "
+                "send to without --to, 5 every message sent but the instrument still reports another version: "
+                "the update did not take, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.");
     return cmd;
+}
+
+
+int CSendCommand::endEarly(std::ostream& err, CRunRecord& record, SUpdateRecord::EResult result, int status,
+                           const std::string& words)
+{
+    err << "send: " << words << "\n";
+    record.setOutcome(result, words);
+    warnIfNotKept(err, record.write());
+    return status;
 }
 
 int CSendCommand::run(std::ostream& out, std::ostream& err)
 {
+    using EResult = SUpdateRecord::EResult;
+    // Every send is kept, also one that ends before it sends anything.
+    CRunRecord record;
     // The run and the signal watch come first: a signal ends `send` at every stage.
     CUpdateRun run;
     std::shared_ptr<CLoadJob> load;
@@ -212,15 +300,16 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     const SUpdateFileLoad located =
         CUpdateFileLoader::locate(m_file ? std::optional<std::filesystem::path>(*m_file) : std::nullopt);
     if (!located.ready()) {
-        err << "send: " << CRunReport::notLoaded(located, {}).plain()
-            << "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.\n";
-        return cli_exit::kBadInput;
+        return endEarly(err, record, EResult::kRefused, cli_exit::kBadInput,
+                        CRunReport::notLoaded(located, {}).plain() +
+                            "; name a FILE, or set MIRELO_RESOURCES to the folder that holds it.");
     }
     const std::string path = located.path.string();
+    record.setFile(located.path, {});
     if (m_capture) {
         if (const auto problem = mirelo::midi::CaptureDestination::pathProblem(path, *m_capture)) {
-            err << "send: --capture " << *m_capture << ": " << *problem << "\n";
-            return cli_exit::kBadInput;
+            return endEarly(err, record, EResult::kFailed, cli_exit::kBadInput,
+                            "--capture " + *m_capture + ": " + *problem);
         }
     }
     {
@@ -233,12 +322,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     }
     const std::optional<SUpdateFileLoad> loaded = load->wait();
     if (!loaded) {
-        err << "send: interrupted while the update file was read; nothing was sent\n";
-        return cli_exit::interruptedBy(signals.signal());
+        return endEarly(err, record, EResult::kInterrupted, cli_exit::interruptedBy(signals.signal()),
+                        "interrupted while the update file was read; nothing was sent");
     }
+    record.setFile(located.path, loaded->sha256);
     if (!loaded->ready()) {
-        err << "send: " << CRunReport::notLoaded(*loaded, path).plain() << "\n";
-        return exitStatusFor(*loaded);
+        return endEarly(err, record,
+                        loaded->outcome == SUpdateFileLoad::EOutcome::kOutOfMemory ? EResult::kFailed
+                                                                                   : EResult::kRefused,
+                        exitStatusFor(*loaded), CRunReport::notLoaded(*loaded, path).plain());
     }
     const CFirmwareSchedule& schedule = load->schedule();
 
@@ -252,14 +344,14 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         backend.emplace(&capture->backend());
     }
     if (const OSStatus status = CMidiEndpoints::probe(); status != noErr) {
-        err << "send: " << CMidiEndpoints::noMidiSystemSentence(status) << "\n";
-        return cli_exit::kNoMidi;
+        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi,
+                        CMidiEndpoints::noMidiSystemSentence(status));
     }
     const std::vector<SEndpointInfo> destinations = CMidiEndpoints::destinations();
     if (destinations.empty()) {
-        err << "send: there is no MIDI destination to send to. `mirelo-updater-cli list` shows the destinations "
-               "there are; `mirelo-updater-cli send --capture OUT.syx` sends to a capture file instead.\n";
-        return cli_exit::kNoMidi;
+        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi,
+                        "there is no MIDI destination to send to. `mirelo-updater-cli list` shows the destinations "
+                        "there are; `mirelo-updater-cli send --capture OUT.syx` sends to a capture file instead.");
     }
     const CDestinationChooser chooser(destinations);
     // A capture file is the one destination there is: nothing to guess.
@@ -267,18 +359,17 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
                                                 : m_capture ? CDestinationChooser::SChoice{}
                                                             : chooser.chooseInstrument();
     if (choice.outcome != CDestinationChooser::EOutcome::kChosen) {
-        err << "send: " << choice.message << "\n";
-        return exitStatusFor(choice.outcome);
+        return endEarly(err, record, EResult::kFailed, exitStatusFor(choice.outcome), choice.message);
     }
     const std::size_t index = choice.index;
     const std::string destinationLabel = destinations[index].label("destination");
+    record.setDestination(destinationLabel, destinations[index].hardware);
 
     // Every check has passed: only now are the capture files touched.
     std::string reason;
     if (capture) {
         if (capture->open(reason) != mirelo::midi::CaptureDestination::OpenResult::kOk) {
-            err << "send: " << reason << "\n";
-            return cli_exit::kFailed;
+            return endEarly(err, record, EResult::kFailed, cli_exit::kFailed, reason);
         }
     }
 
@@ -287,18 +378,17 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
     mirelo::platform::PlainEventLoop& loop = installedLoop.loop();
     const CStartedController controller;
     if (const OSStatus status = CQORMIDIManager::instance()->openMidiOut(index); status != noErr) {
-        err << "send: cannot open \"" << destinationLabel << "\": " << CRunReport::statusCause(status).plain()
-            << "\n";
-        return cli_exit::kNoMidi;
+        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi,
+                        "cannot open \"" + destinationLabel + "\": " + CRunReport::statusCause(status).plain());
     }
     // The output opens by index, from a list taken before: a device that came
     // or went since moves the list, and the update would go to another device
     // or to none, with every send succeeding.
     if (const std::vector<SEndpointInfo> now = CMidiEndpoints::destinations();
         index >= now.size() || now[index].displayName != destinations[index].displayName) {
-        err << "send: \"" << destinationLabel << "\" went away before the update began; `mirelo-updater-cli list` "
-            << "shows the destinations.\n";
-        return cli_exit::kNoMidi;
+        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi,
+                        "\"" + destinationLabel +
+                            "\" went away before the update began; `mirelo-updater-cli list` shows the destinations.");
     }
 
     // Messages go out in file order, so one due before the message ahead of
@@ -312,13 +402,13 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         err << "send: warning: " << CRunReport::longRunWarning(schedule.duration()).plain() << "\n";
     }
     if (signals.signal() != 0) {
-        err << "send: interrupted before the first message; nothing was sent\n";
-        return cli_exit::interruptedBy(signals.signal());
+        return endEarly(err, record, EResult::kInterrupted, cli_exit::interruptedBy(signals.signal()),
+                        "interrupted before the first message; nothing was sent");
     }
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     CProgressDisplay display(err, terminal);
-    SProgressView view{display, run, schedule, loop, nowMs()};
+    SProgressView view{display, run, schedule, loop};
     view.redraw();
     mirelo::platform::EventLoop::TimerId redrawTimer = 0;
     if (terminal) {
@@ -331,6 +421,15 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
             return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
         });
     }
+    run.setDestination(destinationLabel);
+    run.setUpdateFile(*loaded);
+    // A capture file has nothing to answer with; an unreadable display name
+    // could not be followed through a restart.
+    if (!capture && !m_noIdentify && !destinations[index].displayName.empty()) {
+        run.setIdentityCheck(SIdentitySetup{index, destinations[index].displayName, [&loop, &view, &err] {
+                                                loop.post([&view, &err] { view.awaitAnswer(err); });
+                                            }});
+    }
     const bool started = run.start(
         [&schedule, &view](CUpdateRun& self) { return self.send(schedule, &onProgress, &view); },
         [&loop](const SRunEnd&) { loop.quit(); });
@@ -342,8 +441,9 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         loop.removeTimer(redrawTimer);
     }
     const SRunEnd end = ended.value_or(SRunEnd{});
-    display.finish(end.progress, end.whole(), nowMs() - view.startMs);
+    view.finish(end.progress, end.whole());
     const bool captured = !capture || capture->finish(reason);
+    warnIfNotKept(err, end.recordProblem);
 
     if (!end.whole()) {
         const bool interrupted = end.how == SRunEnd::EHow::kInterrupted;
@@ -356,5 +456,6 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         err << "send: " << reason << "\n";
         return cli_exit::kFailed;
     }
-    return cli_exit::kSuccess;
+    return end.identity ? reportIdentity(out, err, *end.identity, destinationLabel, signals.signal())
+                        : cli_exit::kSuccess;
 }

@@ -61,6 +61,8 @@ int runTool(int argc, char** argv)
                "  2  usage error, or a refused input file\n"
                "  3  no MIDI system, no destination, or (send without --to) no single hardware destination\n"
                "  4  identify: the instrument did not answer, or has no input to answer on\n"
+               "  5  send: every message was sent, but the instrument still reports another firmware version "
+               "than the one the update carries: the update did not take\n"
                "  129, 130, 143  send was interrupted by SIGHUP, SIGINT or SIGTERM after the message in flight\n"
                "\n"
                "Environment:\n"

@@ -3,6 +3,7 @@
 #include "update/StatusText.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -20,6 +21,12 @@ CSentence::Part destinationPart(const CRunReport::Destination& destination)
 std::uint64_t stoppedAtMessage(const SRunEnd& end)
 {
     return end.progress.reached + 1;
+}
+
+// How long an instrument is waited for after an update.
+CSentence::SDuration restartWait()
+{
+    return {static_cast<std::uint64_t>(std::chrono::milliseconds(CIdentityInquiry::kRestartWait).count())};
 }
 
 } // namespace
@@ -120,6 +127,104 @@ CSentence CRunReport::reached(const SRunEnd& end, const Destination& destination
                                                     "whole update: send it again"),
                      {messagesOf(end.progress.reached, end.progress.total).shared(), end.progress.bytes,
                       destinationPart(destination)});
+}
+
+CSentence CRunReport::ended(const SRunEnd& end, const Destination& destination, const std::string& shownName)
+{
+    switch (end.how) {
+    case SRunEnd::EHow::kSent:
+        return sent(end, destination);
+    case SRunEnd::EHow::kInterrupted:
+        return interrupted(end);
+    case SRunEnd::EHow::kNotStarted:
+        return notLoaded(end.notStarted, shownName);
+    case SRunEnd::EHow::kFailed:
+    case SRunEnd::EHow::kOutputClosed:
+        break;
+    }
+    return failedAt(end);
+}
+
+std::optional<CSentence> CRunReport::firmwareChange(const SIdentityCheck& check)
+{
+    const SDeviceIdentity* before = check.identityBefore();
+    const SDeviceIdentity* after = check.identityAfter();
+    if (before == nullptr || after == nullptr) {
+        return std::nullopt;
+    }
+    return CSentence(QT_TRANSLATE_NOOP("RunReport", "instrument: firmware %1 \u2192 %2"),
+                     {before->versionText(), after->versionText()});
+}
+
+std::optional<CSentence> CRunReport::identityVerdict(const SIdentityCheck& check, const Destination& destination)
+{
+    using EVerdict = SIdentityCheck::EVerdict;
+    const CSentence::SDuration wait = restartWait();
+    const SDeviceIdentity* before = check.identityBefore();
+    const SDeviceIdentity* after = check.identityAfter();
+    switch (check.verdict) {
+    case EVerdict::kNoInput:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "%1 has no MIDI source of its own to answer on, so the "
+                                                        "instrument was not asked which firmware it runs"),
+                         {destinationPart(destination)});
+    case EVerdict::kUnanswered:
+        if (check.before.outcome == SIdentityAnswer::EOutcome::kInputFailed ||
+            check.before.outcome == SIdentityAnswer::EOutcome::kRequestFailed) {
+            return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument could not be asked which firmware it "
+                                                            "runs: %1; whether it took the update was not checked"),
+                             {statusCause(check.before.status).shared()});
+        }
+        if (check.before.heardOwnRequest) {
+            return CSentence(QT_TRANSLATE_NOOP("RunReport", "%1 sent our identity request back, as a loop-back "
+                                                            "does: no instrument answered, so whether one took the "
+                                                            "update was not checked"),
+                             {destinationPart(destination)});
+        }
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument did not say which firmware it runs (many "
+                                                        "instruments do not), so whether it took the update was "
+                                                        "not checked"));
+    case EVerdict::kIncomplete:
+        return std::nullopt;
+    case EVerdict::kTook:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument reports %1, the version this update carries"),
+                         {after->versionText()});
+    case EVerdict::kDidNotTake:
+        if (after->revision == before->revision) {
+            return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument still reports %1: the update did not take"),
+                             {after->versionText()});
+        }
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument reports %1, not %2, the version this update "
+                                                        "carries: the update did not take"),
+                         {after->versionText(), check.carried->text()});
+    case EVerdict::kNoVersion:
+        if (after->revision != before->revision) {
+            return std::nullopt;
+        }
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument still reports %1, and the update file does "
+                                                        "not say which version it carries: whether it took the "
+                                                        "update is not known"),
+                         {after->versionText()});
+    case EVerdict::kSilentAfter:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument reported firmware %1 before the update and "
+                                                        "did not answer within %2 after it: whether it took the "
+                                                        "update is not known"),
+                         {before->versionText(), wait});
+    case EVerdict::kGoneAfter:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "the instrument went away after the update and did not come "
+                                                        "back within %1: whether it took the update is not known"),
+                         {wait});
+    case EVerdict::kStopped:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "interrupted while waiting for the instrument to answer "
+                                                        "after the update: whether it took the update is not known"));
+    }
+    return std::nullopt;
+}
+
+CSentence CRunReport::waitingForAnswer()
+{
+    return CSentence(QT_TRANSLATE_NOOP("RunReport", "every message was sent; waiting up to %1 for the instrument to "
+                                                    "answer again (it may restart): keep it connected"),
+                     {restartWait()});
 }
 
 CSentence CRunReport::notLoaded(const SUpdateFileLoad& load, const std::string& shownName)

@@ -5,6 +5,7 @@
 // tool prints these in plain English; the window shows them as sentences in
 // its status line and alerts.
 
+#include "update/IdentityCheck.h"
 #include "update/Sentence.h"
 #include "update/UpdateFileLoader.h"
 #include "update/UpdateRun.h"
@@ -55,6 +56,21 @@ public:
     // "4 of 12 messages (1200 bytes) reached "Synth"; the instrument must
     // receive the whole update: send it again"
     static CSentence reached(const SRunEnd& end, const Destination& destination);
+    // How the run ended in one sentence: sent, failed at, interrupted, or
+    // why the file named shownName was not sent.
+    static CSentence ended(const SRunEnd& end, const Destination& destination, const std::string& shownName);
+
+    // Who the instrument said it was around the update: "instrument:
+    // firmware 1.0 → 1.1" once it answered before and after it; none else.
+    static std::optional<CSentence> firmwareChange(const SIdentityCheck& check);
+    // What its answers say of the update: "the instrument reports 1.1, the
+    // version this update carries", "the instrument still reports 1.0: the
+    // update did not take", or why that is not known; none when there is
+    // nothing to add (the update did not go out whole).
+    static std::optional<CSentence> identityVerdict(const SIdentityCheck& check, const Destination& destination);
+    // While the instrument is waited for after the update.
+    static CSentence waitingForAnswer();
+
     // Why the file cannot be sent, naming it as shownName.
     static CSentence notLoaded(const SUpdateFileLoad& load, const std::string& shownName);
     // Why the file the window opened may not be sent.

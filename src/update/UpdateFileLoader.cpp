@@ -1,5 +1,7 @@
 #include "update/UpdateFileLoader.h"
 
+#include "update/FileDigest.h"
+
 #include "platform/base/Bundle.h"
 #include "platform/base/WholeFile.h"
 
@@ -22,7 +24,8 @@ SUpdateFileLoad CUpdateFileLoader::locate(const std::optional<std::filesystem::p
     return {SUpdateFileLoad::EOutcome::kNoBundledFile, bundle->resourcePath(), {}, std::nullopt};
 }
 
-SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule)
+SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule,
+                                        SUpdateFileFacts* outFacts)
 {
     using mirelo::platform::FileReadOutcome;
     using EOutcome = SUpdateFileLoad::EOutcome;
@@ -35,14 +38,18 @@ SUpdateFileLoad CUpdateFileLoader::load(const std::filesystem::path& inPath, CFi
     }
     // The read limit keeps every file far below the transfer's 32-bit length.
     static_assert(mirelo::platform::kWholeFileLimit < std::numeric_limits<std::uint32_t>::max());
+    std::string digest = CFileDigest::sha256(bytes.data(), bytes.size());
     switch (outSchedule.build(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
     case CFirmwareSchedule::EResult::kOk:
-        return {EOutcome::kReady, inPath, {}, std::nullopt};
+        if (outFacts != nullptr) {
+            *outFacts = CUpdateFileFacts::of(bytes, outSchedule);
+        }
+        return {EOutcome::kReady, inPath, {}, std::nullopt, std::move(digest)};
     case CFirmwareSchedule::EResult::kRefused:
-        return {EOutcome::kRefused, inPath, {}, outSchedule.refusal()};
+        return {EOutcome::kRefused, inPath, {}, outSchedule.refusal(), std::move(digest)};
     case CFirmwareSchedule::EResult::kOutOfMemory:
         break;
     }
     // No reason: the memory ran out building the schedule, not reading the file.
-    return {EOutcome::kOutOfMemory, inPath, {}, std::nullopt};
+    return {EOutcome::kOutOfMemory, inPath, {}, std::nullopt, std::move(digest)};
 }

@@ -6,6 +6,7 @@
 // outcome into their own answer: an exit status, an alert.
 
 #include "update/FirmwareSchedule.h"
+#include "update/UpdateFileFacts.h"
 #include "update/UpdateFileVerifier.h"
 
 #include <filesystem>
@@ -26,6 +27,9 @@ struct SUpdateFileLoad {
     std::filesystem::path path;
     std::string reason;
     std::optional<SUpdateFileRefusal> refusal;
+    // Of the bytes read, in hex, whatever the verification then said: the
+    // record of an update names exactly what was sent. "" when nothing was read.
+    std::string sha256 = {};
 
     bool ready() const { return outcome == EOutcome::kReady; }
 };
@@ -37,6 +41,8 @@ public:
     // The file to load: inFile when given, else the bundled update file in
     // the application's resource folder.
     [[nodiscard]] static SUpdateFileLoad locate(const std::optional<std::filesystem::path>& inFile);
-    // Reads and verifies inPath and builds outSchedule from it.
-    [[nodiscard]] static SUpdateFileLoad load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule);
+    // Reads and verifies inPath and builds outSchedule from it; with outFacts,
+    // also what the file is (when it is ready).
+    [[nodiscard]] static SUpdateFileLoad load(const std::filesystem::path& inPath, CFirmwareSchedule& outSchedule,
+                                              SUpdateFileFacts* outFacts = nullptr);
 };

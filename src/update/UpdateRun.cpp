@@ -1,6 +1,8 @@
 #include "update/UpdateRun.h"
 
 #include "update/FirmwareSchedule.h"
+#include "update/FirmwareVersion.h"
+#include "update/RunRecord.h"
 
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
@@ -36,6 +38,11 @@ struct CUpdateRun::SState {
 
     std::mutex endMutex;
     std::optional<SRunEnd> end;
+
+    // What the run is about, fixed when it starts; the worker's from then on.
+    std::optional<SIdentitySetup> identitySetup;
+    CRunReport::Destination destination;
+    CRunRecord record;
 
     // Sends since the run began that went nowhere because no output was open.
     CQORMIDIManager::SUnsent unsentSinceStart() const
@@ -94,6 +101,13 @@ bool CUpdateRun::start(Body body, EndHandler onEnd)
         m_state->started = true;
         m_state->live.store(true, std::memory_order_release);
         state = m_state;
+        state->identitySetup = m_identitySetup;
+        state->destination = m_destination;
+        state->record = CRunRecord();
+        state->record.setFile(m_file, m_fileSha256);
+        if (m_destination) {
+            state->record.setDestination(*m_destination, m_destinationIsHardware);
+        }
     }
     // The last run's worker has returned from its transfer: at most its end is still on the way.
     if (m_worker.joinable()) {
@@ -102,6 +116,8 @@ bool CUpdateRun::start(Body body, EndHandler onEnd)
     m_worker = std::thread([this, state, body = std::move(body), onEnd = std::move(onEnd),
                             alive = std::weak_ptr<int>(m_alive)] {
         SRunEnd end = body(*this);
+        state->record.setEnd(end, state->destination);
+        end.recordProblem = state->record.write();
         {
             std::lock_guard lock(state->endMutex);
             state->end = end;
@@ -116,10 +132,25 @@ bool CUpdateRun::start(Body body, EndHandler onEnd)
     return true;
 }
 
+void CUpdateRun::setDestination(std::optional<std::string> displayName)
+{
+    // Asked now, while the destination is surely there: the record is
+    // written at the run's end, when it may be gone.
+    m_destinationIsHardware = displayName && CRunRecord::isHardware(*displayName);
+    m_destination = std::move(displayName);
+}
+
+void CUpdateRun::setUpdateFile(const SUpdateFileLoad& loaded)
+{
+    m_file = loaded.path;
+    m_fileSha256 = loaded.sha256;
+}
+
 SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc onProgress, void* context)
 {
     CFirmwareSchedule schedule;
     SUpdateFileLoad load = CUpdateFileLoader::load(path, schedule);
+    state()->record.setFile(path, load.sha256);
     if (!load.ready()) {
         SRunEnd end;
         end.how = SRunEnd::EHow::kNotStarted;
@@ -139,6 +170,12 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc onProgr
         run->unsentMessagesBefore.store(before.messages, std::memory_order_release);
         run->unsentBytesBefore.store(before.bytes, std::memory_order_release);
     }
+    CQORMIDIManager* manager = CQORMIDIManager::instance();
+    std::optional<SIdentityCheck> identity;
+    if (run->identitySetup && manager != nullptr) {
+        identity = CIdentityCheck::before(*manager, run->identitySetup->destination, run->identitySetup->displayName,
+                                          CFirmwareVersion::ofSchedule(schedule));
+    }
     STransferControl control;
     control.stop = &run->stop;
     control.startNanoseconds = &run->startNanoseconds;
@@ -147,7 +184,19 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc onProgr
     control.failedStatus = &run->failedStatus;
     control.heldUpMs = &run->heldUpMs;
     const bool transferred = CZAVController::instance()->updateFirmware(schedule, onProgress, context, control);
-    return ended(*run, transferred);
+    SRunEnd end = ended(*run, transferred);
+    if (identity) {
+        if (!end.whole()) {
+            CIdentityCheck::incomplete(*identity);
+        } else if (identity->before.identity) {
+            if (run->identitySetup->waiting) {
+                run->identitySetup->waiting();
+            }
+            CIdentityCheck::after(*manager, run->identitySetup->displayName, *identity, &run->stop);
+        }
+        end.identity = std::move(identity);
+    }
+    return end;
 }
 
 SRunEnd CUpdateRun::ended(SState& state, bool transferred)

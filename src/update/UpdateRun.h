@@ -6,9 +6,14 @@
 // the output was lost on the way, stopped, or never started because the file
 // could not be loaded.
 //
-// Threads: start, wait and the destructor on the main thread; stop and
-// progress on any; the body on the worker.
+// When set up, the run also asks the instrument who it is before the first
+// message and after the last (CIdentityCheck), on the worker. Every run it
+// starts is kept in the record of updates (CRunRecord), whatever its end.
+//
+// Threads: start, wait, the setters and the destructor on the main thread;
+// stop and progress on any; the body on the worker.
 
+#include "update/IdentityCheck.h"
 #include "update/UpdateFileLoader.h"
 
 #include "platform/base/Interrupt.h"
@@ -50,8 +55,22 @@ struct SRunEnd {
     OSStatus status = noErr;     // kFailed: the refused send's status, 0 when none
     std::optional<std::string> detail; // kFailed: what the destination says about it
     SUpdateFileLoad notStarted;
+    // Who the instrument said it was around the run; none when it was not to
+    // be asked (setIdentityCheck).
+    std::optional<SIdentityCheck> identity;
+    // Why the record of the run could not be kept: a warning, never a
+    // failure of the run.
+    std::optional<std::string> recordProblem;
 
     bool whole() const { return how == EHow::kSent; }
+};
+
+// The instrument to ask before and after the update.
+struct SIdentitySetup {
+    std::size_t destination = 0; // the index the manager's output is open on
+    std::string displayName;     // by which it is found again after a restart
+    // On the worker, as the wait for its answer after the update begins.
+    std::function<void()> waiting;
 };
 
 class CUpdateRun {
@@ -71,6 +90,13 @@ public:
     CUpdateRun& operator=(const CUpdateRun&) = delete;
 
     void setFailureDetail(FailureDetail detail) { m_failureDetail = std::move(detail); }
+    // For the runs started from now. None: no request goes out.
+    void setIdentityCheck(std::optional<SIdentitySetup> setup) { m_identitySetup = std::move(setup); }
+    // The destination the runs send to, as the user knows it: named in the
+    // record and its words. None: no device.
+    void setDestination(std::optional<std::string> displayName);
+    // The file send() sends from, for the record; sendFile() knows its own.
+    void setUpdateFile(const SUpdateFileLoad& loaded);
 
     // Starts the worker on body; its end goes to onEnd on the main loop,
     // unless this run is gone by then. False, starting nothing, while a run
@@ -105,6 +131,11 @@ private:
     std::shared_ptr<SState> m_state;
     std::thread m_worker;
     FailureDetail m_failureDetail;
+    std::optional<SIdentitySetup> m_identitySetup;
+    std::optional<std::string> m_destination;
+    bool m_destinationIsHardware = false;
+    std::filesystem::path m_file;
+    std::string m_fileSha256;
     // Expires with the run: an end posted after that finds no one to tell.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -15,6 +15,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
+#include "platform/midi/virtual/CaptureDestination.h"
 #include "testing/ControlledVirtualBackend.h"
 #include "testing/SimulatedClock.h"
 #include "QORMIDIManager_Mac.h"
@@ -22,12 +23,15 @@
 #include "ZAVController.h"
 
 #include <QComboBox>
+#include <QSettings>
 #include <QCoreApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -42,12 +46,31 @@ public:
     bool ask(const SQuestion& question) override
     {
         m_asked.push_back(question);
+        if (m_whileAsked) {
+            m_whileAsked();
+        }
         return m_goAhead;
     }
+    void dismissQuestion() override { ++m_dismissed; }
     void setAnchor(QWidget* window) override { m_anchor = window; }
+
+    // Everything an alert says, as one line: headline, reason, what to do, details.
+    static std::string textOf(const CError& error)
+    {
+        QStringList parts{error.description().value_or(QString())};
+        for (const auto& part : {error.failureReason(), error.recoverySuggestion(), error.detail()}) {
+            if (part) {
+                parts << *part;
+            }
+        }
+        return parts.join(QLatin1Char(' ')).toStdString();
+    }
+
     std::vector<CError> m_shown;
     std::vector<SQuestion> m_asked;
     bool m_goAhead = false; // the answer to every question
+    std::function<void()> m_whileAsked; // what happens while a question is open
+    int m_dismissed = 0;
     QWidget* m_anchor = nullptr;
 };
 
@@ -103,6 +126,10 @@ protected:
         m_dir = std::filesystem::path(testing::TempDir()) /
                 ("mirelo-doc-" + std::to_string(::getpid()) + "-" + std::to_string(s_serial++));
         std::filesystem::create_directories(m_dir);
+        // What the window remembers stays in the test's folder.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString((m_dir / "config").string()));
+        ::setenv("XDG_STATE_HOME", (m_dir / "state").c_str(), 1);
         m_updateFile = m_dir / "mirelo updater.dat";
         writeUpdateFile(updateImage());
         m_bundle = std::make_unique<platform::Bundle>(m_dir);
@@ -124,6 +151,7 @@ protected:
         CAppTerminator::setObserver(nullptr);
         CAlertPresenter::setCurrent(nullptr);
         platform::clearMainBundleOverride();
+        ::unsetenv("XDG_STATE_HOME");
         midi::setActiveBackend(nullptr);
         platform::setMainLoop(nullptr);
         platform::setClock(nullptr);
@@ -161,16 +189,26 @@ protected:
     }
 
     // The document as the application opens it: controller, read, window.
-    REVArodozDoc& openDocument()
+    REVArodozDoc& openDocument(midi::CaptureDestination* capture = nullptr)
     {
         CZAVController::initialize();
         m_documents = std::make_unique<CDocumentController>();
+        m_documents->setCapture(capture);
         m_document = m_documents->openDocumentWithContentsOfURL(
             QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())), false);
         if (!m_document) {
             throw std::runtime_error("the update document did not open");
         }
+        if (!waitForCheck()) {
+            throw std::runtime_error("the update file was never checked");
+        }
         return *m_document;
+    }
+
+    // The update file's check, off the GUI thread, has reached the window.
+    bool waitForCheck()
+    {
+        return QTest::qWaitFor([this] { return !m_document || !m_document->isChecking(); }, kWaitMs);
     }
 
     // Runs queued work (notifications, progress, end of run) until none is left.

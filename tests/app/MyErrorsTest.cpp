@@ -19,6 +19,7 @@ class CRecordingPresenter final : public CAlertPresenter {
 public:
     void runModal(const CError& error) override { m_shown.push_back(error); }
     bool ask(const SQuestion& /*question*/) override { return false; }
+    void dismissQuestion() override {}
     void setAnchor(QWidget* /*window*/) override {}
     std::vector<CError> m_shown;
 };
@@ -162,13 +163,44 @@ TEST_F(MyErrorsTest, PresentOperationsReachThePresenterOrTheTarget)
     }
 }
 
+// Every alert has a headline, then the reason and the one thing to do in
+// plain words; domains, codes and statuses are under its details only.
 TEST_F(MyErrorsTest, AlertTextExplainsEveryError)
 {
-    EXPECT_EQ(CAlertText::of(CError(kMyCoreAudioErrorDomain, -10838, "Send failed.")), "Send failed.");
-    EXPECT_TRUE(CAlertText::of(CError(NSCocoaErrorDomain, 256)).startsWith("The file could not be opened."));
-    EXPECT_TRUE(CAlertText::of(CError(NSCocoaErrorDomain, 258)).contains("name is not valid"));
-    EXPECT_EQ(CAlertText::of(CError(NSMachErrorDomain, -40000)),
-              "The operation could not be completed. (NSMachErrorDomain error -40000.)");
+    struct SCase {
+        CError error;
+        const char* headline;
+        const char* body;
+        const char* details;
+    };
+    const SCase cases[] = {
+        {CError(kMyCoreAudioErrorDomain, -10838, "Send failed."), "Send failed.", "",
+         "MyCoreAudioErrorDomain error -10838"},
+        {CError(NSCocoaErrorDomain, 256), "The file could not be opened.",
+         "It may be missing, or you may not have permission to read it.", "NSCocoaErrorDomain error 256"},
+        {CError(NSCocoaErrorDomain, 258), "The file could not be opened because its name is not valid.", "",
+         "NSCocoaErrorDomain error 258"},
+        {CError(NSMachErrorDomain, -40000), "The operation could not be completed.", "",
+         "NSMachErrorDomain error -40000"},
+        {CError(kMyCoreAudioErrorDomain, -10844, "Access was refused. Join the audio group.")
+             .titled("\u201CSynth\u201D could not be opened."),
+         "\u201CSynth\u201D could not be opened.", "Access was refused. Join the audio group.",
+         "MyCoreAudioErrorDomain error -10844"},
+        {CError(kUpdaterErrorDomain, kUpdateIncomplete, "The update did not complete.")
+             .withReason("Sending stopped at message 3 of 4.")
+             .withSuggestion("Check the cable, then send the update again.")
+             .withDetail("status -10838 kMIDIMessageSendErr"),
+         "The update did not complete.", "Sending stopped at message 3 of 4. Check the cable, then send the update again.",
+         "status -10838 kMIDIMessageSendErr (MireloUpdaterErrorDomain error 1)"},
+    };
+    for (const SCase& c : cases) {
+        const CAlertText text = CAlertText::of(c.error);
+        EXPECT_EQ(text.headline, c.headline);
+        EXPECT_EQ(text.body, c.body);
+        EXPECT_EQ(text.details, c.details);
+        EXPECT_FALSE(text.headline.contains("Domain")) << "codes belong under the details";
+        EXPECT_FALSE(text.body.contains("Domain")) << "codes belong under the details";
+    }
 }
 
 } // namespace

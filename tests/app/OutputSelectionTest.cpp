@@ -4,6 +4,8 @@
 
 #include "tests/app/DocumentTestEnvironment.h"
 
+#include "app/UpdateMemory.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -39,14 +41,20 @@ struct SStartup {
     std::vector<std::pair<const char*, bool>> ports; // name and hardware, in the order they appeared
     QStringList titles;
     bool hint;
+    const char* lastOutput; // remembered from the last start; null: none
+    int selected;
 };
 
 const SStartup kStartups[] = {
     {"software_ports_only", {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}},
-     {"Midi Through Port-0", "VirMIDI 0-0"}, true},
+     {"Midi Through Port-0", "VirMIDI 0-0"}, true, nullptr, 0},
     {"an_instrument_that_came_after_Midi_Through", {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}},
-     {"ZAV10 MIDI 1", "Midi Through Port-0"}, false},
-    {"nothing_at_all", {}, {"No Device"}, false},
+     {"ZAV10 MIDI 1", "Midi Through Port-0"}, false, nullptr, 0},
+    {"nothing_at_all", {}, {"No Device"}, true, nullptr, 0},
+    {"the_output_last_sent_to", {{"ZAV10 MIDI 1", true}, {"ZAV10 MIDI 2", true}},
+     {"ZAV10 MIDI 1", "ZAV10 MIDI 2"}, false, "ZAV10 MIDI 2", 1},
+    {"the_output_last_sent_to_is_gone", {{"ZAV10 MIDI 1", true}, {"VirMIDI 0-0", false}},
+     {"ZAV10 MIDI 1", "VirMIDI 0-0"}, false, "ZAV10 MIDI 2", 0},
 };
 
 class OutputAtStartup : public OutputSelectionTest, public testing::WithParamInterface<SStartup> {};
@@ -57,15 +65,20 @@ TEST_P(OutputAtStartup, TheInstrumentIsOpenedFirstAndAHintStandsInForIt)
     for (const auto& [name, hardware] : row.ports) {
         addPort(name, hardware);
     }
+    if (row.lastOutput != nullptr) {
+        CUpdateMemory::rememberOutput(row.lastOutput);
+    }
     REVArodozDoc& document = openDocument();
     EXPECT_EQ(listTitles(), row.titles);
-    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), 0);
+    EXPECT_EQ(document.form()->m_popOutput->currentIndex(), row.selected);
     if (!row.ports.empty()) {
-        EXPECT_EQ(openDestination(), MIDIGetDestination(0));
+        EXPECT_EQ(openDestination(), MIDIGetDestination(static_cast<ItemCount>(row.selected)));
     }
     EXPECT_EQ(hintShown(), row.hint);
-    EXPECT_EQ(document.form()->m_txtOutputHint->text(),
-              QString::fromUtf8("No instrument found \u2014 connect it by USB or pick an output"));
+    if (row.hint) {
+        EXPECT_EQ(document.form()->m_txtOutputHint->text(),
+                  "No instrument connected: connect it by USB and switch it on; it appears here.");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Setups, OutputAtStartup, testing::ValuesIn(kStartups),
@@ -106,6 +119,34 @@ TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
         EXPECT_EQ(hintShown(), step.hint);
     }
     EXPECT_TRUE(m_alerts.m_shown.empty());
+}
+
+// Sending to a port that is no instrument asks first, Cancel the default;
+// the user's own pick is the output chosen again at the next start.
+TEST_F(OutputSelectionTest, SendingToASoftwarePortAsksFirst)
+{
+    addPort("ZAV10 MIDI 1", true);
+    addPort("Midi Through Port-0", false);
+    REVArodozDoc& document = openDocument();
+    pick(1);
+    EXPECT_EQ(document.form()->m_txtOutputHint->text(),
+              "This output is a software port, not the instrument: choose the instrument above.");
+    m_backend.clearSent();
+    document.form()->m_btnPlay->click();
+    ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+    EXPECT_EQ(m_alerts.m_asked[0].headline, "Send the update to \u201CMidi Through Port-0\u201D?");
+    EXPECT_EQ(m_alerts.m_asked[0].keepLabel, "Cancel");
+    EXPECT_FALSE(m_alerts.m_asked[0].proceedIsDefault);
+    EXPECT_FALSE(document.smfIsRunning());
+    EXPECT_TRUE(m_backend.sentLists().empty());
+    EXPECT_EQ(CUpdateMemory::lastOutput(), "Midi Through Port-0");
+
+    pick(0);
+    document.form()->m_btnPlay->click();
+    EXPECT_EQ(m_alerts.m_asked.size(), 1u) << "the instrument needs no question";
+    EXPECT_TRUE(document.smfIsRunning());
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(CUpdateMemory::lastOutput(), "ZAV10 MIDI 1");
 }
 
 TEST_F(OutputSelectionTest, PickingAnEntryOpensItAndRemembersItsTitle)

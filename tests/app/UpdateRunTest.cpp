@@ -5,9 +5,12 @@
 #include "tests/app/DocumentTestEnvironment.h"
 #include "tests/cli/CliProcess.h"
 #include "app/DocumentWindow.h"
+#include "app/OutcomeLine.h"
 
 #include "platform/midi/virtual/CaptureDestination.h"
+#include "update/UpdateRecordLog.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QKeySequence>
 #include <QLabel>
@@ -27,6 +30,8 @@
 #include <set>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 using mirelo::midi::ControlledVirtualBackend;
@@ -36,9 +41,10 @@ using mirelo::test::CWorkerGate;
 
 class UpdateRunTest : public CDocumentTest {
 protected:
+    // "Synth A" is an instrument on a cable: a hardware port.
     REVArodozDoc& openWithDestination()
     {
-        m_destination = addDestination("Synth A");
+        m_destination = m_backend.addDestination({"model", "Synth A", "Synth A", true}, {}, ControlledVirtualBackend::Announce::No);
         REVArodozDoc& document = openDocument();
         QObject::connect(document.form()->m_progress, &QProgressBar::valueChanged,
                          [this](int value) { m_barValues.push_back(value); });
@@ -76,7 +82,11 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     document.form()->m_btnPlay->click();
     EXPECT_TRUE(document.smfIsRunning());
     EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
+    // Not pressable while it sends, and says what it does.
+    EXPECT_FALSE(document.form()->m_btnPlay->isEnabled());
+    EXPECT_EQ(document.form()->m_btnPlay->text(), "Sending\u2026");
     EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
+    EXPECT_FALSE(document.form()->actionOpen->isEnabled());
 
     ASSERT_TRUE(waitForRunEnd());
     // The bar counts a message once it has gone, as the count beside it does,
@@ -85,18 +95,104 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
     EXPECT_EQ(messagesSent(), kMessages);
     // Said in the window, not in a modal: the run's count, bytes, time and device.
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Sent 4 messages (1,200 bytes) in 1.5 s to \u201CSynth A\u201D.");
+    EXPECT_EQ(COutcomeLine::shown(*document.form()), COutcomeLine::EOutcome::kSent);
+    EXPECT_EQ(document.form()->m_progress->text(), "100%");
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
+    EXPECT_EQ(document.form()->m_btnPlay->text(), "&Send Update");
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
     EXPECT_TRUE(m_alerts.m_shown.empty());
+    EXPECT_TRUE(m_alerts.m_asked.empty()) << "the first send to an instrument asks nothing";
+    // The outcome is what a screen reader reads next: the focus is on it, under its own words.
+    EXPECT_EQ(document.window()->focusWidget(), document.form()->m_txtStatus);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(document.form()->m_txtStatus)->text(QAccessible::Name),
+              document.form()->m_txtStatus->text());
+    // A stray Space or Return there sends nothing and asks nothing.
+    QTest::keyClick(document.form()->m_txtStatus, Qt::Key_Space);
+    QTest::keyClick(document.form()->m_txtStatus, Qt::Key_Return);
+    EXPECT_FALSE(document.smfIsRunning());
+    EXPECT_TRUE(m_alerts.m_asked.empty());
     // The pacing came from the file: 1.5 s in all.
     EXPECT_EQ(m_clock.totalSleptNanoseconds(), 1'500'000'000u);
 
-    // A second run starts again from its first percentage.
+    // After a success, sending again asks first, and Cancel sends nothing.
     m_barValues.clear();
     document.form()->m_btnPlay->click();
+    ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+    EXPECT_EQ(m_alerts.m_asked[0].headline, "Send the update again?");
+    EXPECT_EQ(m_alerts.m_asked[0].keepLabel, "Cancel");
+    EXPECT_FALSE(m_alerts.m_asked[0].proceedIsDefault);
+    EXPECT_FALSE(document.smfIsRunning());
+    EXPECT_EQ(messagesSent(), kMessages);
+    EXPECT_EQ(COutcomeLine::shown(*document.form()), COutcomeLine::EOutcome::kSent) << "the success line stays";
+
+    // Going ahead starts again from nothing.
+    m_alerts.m_goAhead = true;
+    document.form()->m_btnPlay->click();
     ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(m_barValues, (std::vector<int>{50, 75, 99, 100}));
+    EXPECT_EQ(m_barValues, (std::vector<int>{0, 50, 75, 99, 100}));
+    EXPECT_EQ(messagesSent(), 2 * kMessages);
+}
+
+// An update that left an instrument half-written is told at the next start,
+// until an update to that instrument completes.
+TEST_F(UpdateRunTest, AnUpdateThatDidNotCompleteIsToldUntilOneCompletes)
+{
+    using EResult = SUpdateRecord::EResult;
+    struct SRun {
+        const char* destination;
+        EResult result;
+        std::uint64_t sent;
+        const char* start;
+    };
+    struct SCase {
+        const char* what;
+        std::vector<SRun> runs; // oldest first
+        const char* notice;     // null: none
+    };
+    const SCase cases[] = {
+        {"a failed update", {{"Synth A", EResult::kFailed, 2, "2026-12-07T10:00:00+00:00"}},
+         "The last update to \u201CSynth A\u201D did not complete on 7 Dec 2026: send it again."},
+        {"one closed part-way, the newest of two",
+         {{"Synth B", EResult::kFailed, 1, "2026-12-01T10:00:00+00:00"},
+          {"Synth A", EResult::kInterrupted, 3, "2026-12-05T09:00:00+00:00"}},
+         "The last update to \u201CSynth A\u201D did not complete on 5 Dec 2026: send it again."},
+        {"a failure that a later update mended",
+         {{"Synth A", EResult::kFailed, 2, "2026-12-01T10:00:00+00:00"},
+          {"Synth A", EResult::kCompleted, 4, "2026-12-02T10:00:00+00:00"}},
+         nullptr},
+        {"a failure before the first message: the old firmware still runs",
+         {{"Synth A", EResult::kFailed, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
+        {"a refused file", {{"Synth A", EResult::kRefused, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
+    };
+    const std::filesystem::path log = *CUpdateRecordLog::defaultPath();
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(log);
+        for (const SRun& run : c.runs) {
+            SUpdateRecord record;
+            record.destination = run.destination;
+            record.result = run.result;
+            record.messagesSent = run.sent;
+            record.messagesTotal = kMessages;
+            record.start = run.start;
+            std::string problem;
+            ASSERT_TRUE(CUpdateRecordLog::append(log, record, problem)) << problem;
+        }
+        REVArodozDoc& document = openWithDestination();
+        EXPECT_EQ(document.form()->m_txtNotice->isVisibleTo(document.window()), c.notice != nullptr);
+        if (c.notice != nullptr) {
+            EXPECT_EQ(document.form()->m_txtNotice->text(), c.notice);
+            // Sending to that instrument again, whole, settles it.
+            document.form()->m_btnPlay->click();
+            ASSERT_TRUE(waitForRunEnd());
+            EXPECT_FALSE(document.form()->m_txtNotice->isVisibleTo(document.window()));
+        }
+        m_document.reset();
+        m_documents.reset();
+        CZAVController::terminate();
+        m_backend.removeEndpoint(m_destination, ControlledVirtualBackend::Announce::No);
+    }
 }
 
 TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
@@ -108,13 +204,19 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     ASSERT_TRUE(waitForRunEnd());
     EXPECT_EQ(m_barValues, std::vector<int>{50});
     EXPECT_EQ(document.form()->m_progress->value(), 50);
+    // The bar looks failed and says so, not only in colour.
+    EXPECT_EQ(document.form()->m_progress->text(), "Stopped at 50%");
+    EXPECT_NE(document.form()->m_progress->palette().color(QPalette::Highlight), QPalette().color(QPalette::Highlight));
+    EXPECT_EQ(COutcomeLine::shown(*document.form()), COutcomeLine::EOutcome::kFailed);
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    ASSERT_TRUE(m_alerts.m_shown[0].description());
-    // What happened, where, the cause in plain words with the status after
-    // them, in the tool's words; then what it means.
-    EXPECT_EQ(*m_alerts.m_shown[0].description(),
-              "The update did not complete: send failed at message 3 of 4: the message could not be sent (status "
-              "-10838 kMIDIMessageSendErr); the instrument must be updated again.");
+    // A headline, what happened and where in plain words, one thing to do;
+    // the status under the details.
+    const CError& alert = m_alerts.m_shown[0];
+    EXPECT_EQ(alert.description(), "The update did not complete.");
+    EXPECT_EQ(alert.failureReason(), "Sending stopped at message 3 of 4. The instrument is half-written and must be "
+                                     "updated again before it is used.");
+    EXPECT_EQ(alert.recoverySuggestion(), "the message could not be sent.");
+    EXPECT_EQ(alert.detail(), "status -10838 kMIDIMessageSendErr");
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 3 of 4: the instrument must be updated again.");
 
     // Failing at the first message, the instrument still holds its old firmware: said so.
@@ -123,11 +225,17 @@ TEST_F(UpdateRunTest, FailedSendLeavesTheBarShortAndAlerts)
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    EXPECT_TRUE(m_alerts.m_shown[0].description()->endsWith("; nothing was sent to the instrument."));
-    EXPECT_FALSE(m_alerts.m_shown[0].description()->contains("updated again"));
+    EXPECT_TRUE(m_alerts.m_shown[0].failureReason()->endsWith("Nothing was sent: the instrument still has its old "
+                                                              "firmware."));
+    EXPECT_FALSE(m_alerts.m_shown[0].failureReason()->contains("updated again"));
     EXPECT_EQ(document.form()->m_txtStatus->text(), "Stopped at message 1 of 4: nothing was sent.");
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
+
+    // A new run starts with the bar in its usual colours.
+    document.smfPlay(nullptr);
+    EXPECT_EQ(document.form()->m_progress->palette().color(QPalette::Highlight), QPalette().color(QPalette::Highlight));
+    ASSERT_TRUE(waitForRunEnd());
 }
 
 TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
@@ -183,13 +291,13 @@ TEST_F(UpdateRunTest, OnlyTheEndOfASuccessfulRunFillsTheBar)
 }
 
 // The capture holds the whole run as soon as it has ended, not only when the
-// application quits; a capture that cannot be written says why in the alert.
-TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCause)
+// application quits; each run starts a fresh capture, its rows counted from
+// its own start; a capture that cannot be written says why in the alert.
+TEST_F(UpdateRunTest, EachRunStartsAFreshCaptureAndItsFailureIsTheAlertsCause)
 {
     std::filesystem::create_directory(m_dir / "capture");
-    mirelo::midi::CaptureDestination capture(m_dir / "capture" / "out.syx");
-    std::string reason;
-    ASSERT_EQ(capture.open(reason), mirelo::midi::CaptureDestination::OpenResult::kOk) << reason;
+    const std::filesystem::path syx = m_dir / "capture" / "out.syx";
+    mirelo::midi::CaptureDestination capture(syx);
     mirelo::midi::setActiveBackend(&capture.backend());
     // Everything that reaches the capture goes before it does.
     const std::unique_ptr<void, std::function<void(void*)>> closeFirst(this, [this](void*) {
@@ -198,28 +306,109 @@ TEST_F(UpdateRunTest, TheCaptureIsWholeAtTheEndOfARunAndItsFailureIsTheAlertsCau
         CZAVController::terminate();
         mirelo::midi::setActiveBackend(nullptr);
     });
-    REVArodozDoc& document = openDocument();
-    document.setFailureDetail([&capture]() -> std::optional<std::string> {
-        const auto failure = capture.failure();
-        return failure ? std::optional<std::string>("capture: " + *failure) : std::nullopt;
-    });
+    REVArodozDoc& document = openDocument(&capture);
+    EXPECT_TRUE(document.form()->m_txtOutputHint->isHidden()) << "the capture stands in for the instrument";
 
-    document.smfPlay(nullptr);
-    ASSERT_TRUE(waitForRunEnd());
-    EXPECT_EQ(std::filesystem::file_size(m_dir / "capture" / "out.syx"), kMessages * 300);
-    std::ifstream log(m_dir / "capture" / "out.syx.csv");
-    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>(), '\n'),
-              static_cast<long>(kMessages) + 1);
+    const auto rows = [&] {
+        std::ifstream log(syx.string() + ".csv");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(log, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    };
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        // The capture is what the user asked for: no question about a software port.
+        document.form()->m_btnPlay->click();
+        m_alerts.m_goAhead = true; // the second run is a resend
+        ASSERT_TRUE(waitForRunEnd());
+        EXPECT_EQ(std::filesystem::file_size(syx), kMessages * 300);
+        const std::vector<std::string> lines = rows();
+        ASSERT_EQ(lines.size(), kMessages + 1);
+        EXPECT_EQ(lines[1].rfind("0,0,", 0), 0u) << lines[1];
+        EXPECT_EQ(lines.back().rfind("3,1500000,", 0), 0u) << lines.back();
+    }
+    ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+    EXPECT_EQ(m_alerts.m_asked[0].headline, "Send the update again?");
 
     std::filesystem::remove_all(m_dir / "capture");
     document.smfPlay(nullptr);
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
-    const QString alert = *m_alerts.m_shown[0].description();
-    EXPECT_TRUE(alert.contains("send failed at message 1 of 4: capture: " +
-                               QString::fromStdString((m_dir / "capture" / "out.syx").string()) +
-                               " was removed while the capture was written (status -10838"))
-        << alert.toStdString();
+    const std::string alert = mirelo::test::CRecordingAlerts::textOf(m_alerts.m_shown[0]);
+    EXPECT_NE(alert.find("Message 1 of 4 could not be sent: " + syx.string() +
+                         " was removed while the capture was written."),
+              std::string::npos)
+        << alert;
+    EXPECT_NE(alert.find("Make sure the capture file can be written"), std::string::npos) << alert;
+}
+
+// A capture that would write over the update file, or that is no file at
+// all, is refused before anything is opened or emptied, without waiting; an
+// update file that fails its check leaves an earlier capture as it was.
+TEST_F(UpdateRunTest, CaptureProblemsAreRefusedBeforeAnythingIsEmptied)
+{
+    struct SCase {
+        const char* what;
+        std::function<std::filesystem::path()> prepare; // the capture path
+        const char* alert;
+        bool documentOpens;
+    };
+    const std::string earlier = "an earlier capture";
+    const SCase cases[] = {
+        {"the update file itself", [this] { return m_updateFile; }, "is the update file itself", false},
+        {"a FIFO",
+         [this] {
+             const std::filesystem::path fifo = m_dir / "fifo.syx";
+             ::mkfifo(fifo.c_str(), 0600);
+             return fifo;
+         },
+         "is a FIFO", false},
+        {"a directory",
+         [this] {
+             std::filesystem::create_directories(m_dir / "folder.syx");
+             return m_dir / "folder.syx";
+         },
+         "is a directory", false},
+        {"a damaged update file",
+         [&] {
+             std::ofstream(m_dir / "kept.syx") << earlier;
+             writeUpdateFile({'n', 'o', 'p', 'e'});
+             return m_dir / "kept.syx";
+         },
+         "is damaged and cannot be sent", true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_alerts.m_shown.clear();
+        writeUpdateFile(updateImage());
+        const std::uintmax_t updateSize = std::filesystem::file_size(m_updateFile);
+        const std::filesystem::path path = c.prepare();
+        mirelo::midi::CaptureDestination capture(path);
+        mirelo::midi::setActiveBackend(&capture.backend());
+        CZAVController::initialize();
+        m_documents = std::make_unique<CDocumentController>();
+        m_documents->setCapture(&capture);
+        m_document = m_documents->openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())), false);
+        EXPECT_EQ(m_document != nullptr, c.documentOpens);
+        ASSERT_TRUE(waitForCheck());
+        ASSERT_EQ(m_alerts.m_shown.size(), 1u);
+        const std::string alert = mirelo::test::CRecordingAlerts::textOf(m_alerts.m_shown[0]);
+        EXPECT_NE(alert.find(c.alert), std::string::npos) << alert;
+        if (c.documentOpens) {
+            std::ifstream kept(path);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), earlier);
+            EXPECT_FALSE(std::filesystem::exists(path.string() + ".csv"));
+        } else {
+            EXPECT_EQ(std::filesystem::file_size(m_updateFile), updateSize);
+        }
+        m_document.reset();
+        m_documents.reset();
+        CZAVController::terminate();
+        mirelo::midi::setActiveBackend(&m_backend);
+    }
 }
 
 TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
@@ -230,19 +419,14 @@ TEST_F(UpdateRunTest, PlayDuringARunStartsNoSecondRun)
 
     document.form()->m_btnPlay->click();
     ASSERT_TRUE(gate.waitUntilHeld());
-    document.form()->m_btnPlay->click(); // unchecks the button by itself
-    EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
-    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
+    document.form()->m_btnPlay->click(); // disabled: nothing happens
+    document.smfPlay(nullptr);
     document.smfRewind(nullptr);
     document.smfStop(nullptr);
+    EXPECT_TRUE(document.form()->m_btnPlay->isChecked());
+    EXPECT_FALSE(document.form()->m_popOutput->isEnabled());
     EXPECT_TRUE(document.smfIsRunning());
     EXPECT_TRUE(document.runIsLive());
-    EXPECT_EQ(document.form()->m_txtStatus->text(), "");
-    // Stop still does nothing to a run, and says so rather than seem to work.
-    document.form()->m_btnStop->click();
-    EXPECT_TRUE(document.smfIsRunning());
-    EXPECT_EQ(document.form()->m_txtStatus->text(),
-              "An update cannot be stopped once it has started; closing the window asks first.");
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
@@ -269,7 +453,7 @@ protected:
             return document.window()->close();
         }
         const QKeySequence key(GetParam().how == EClose::kCtrlW ? Qt::CTRL | Qt::Key_W : Qt::CTRL | Qt::Key_Q);
-        for (QAction* action : document.window()->actions()) {
+        for (QAction* action : document.window()->findChildren<QAction*>()) {
             if (action->shortcuts().contains(key)) {
                 action->trigger();
                 return !m_terminations.empty();
@@ -292,11 +476,13 @@ TEST_P(ClosingDuringARun, AsksFirst)
 
     EXPECT_EQ(close(document), closeAnyway);
     ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+    EXPECT_EQ(m_alerts.m_asked[0].headline, "Stop sending the update?");
     EXPECT_EQ(m_alerts.m_asked[0].text.toStdString(),
               "An update is being sent to \u201CSynth A\u201D. Closing now leaves the instrument half-written and "
               "it must be updated again.");
-    EXPECT_EQ(m_alerts.m_asked[0].keepLabel, "Keep Sending");
-    EXPECT_EQ(m_alerts.m_asked[0].proceedLabel, "Close Anyway");
+    EXPECT_EQ(m_alerts.m_asked[0].keepLabel, "&Keep Sending");
+    EXPECT_EQ(m_alerts.m_asked[0].proceedLabel, "&Close Anyway");
+    EXPECT_FALSE(m_alerts.m_asked[0].proceedIsDefault);
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
@@ -365,6 +551,28 @@ INSTANTIATE_TEST_SUITE_P(UpdateRunTest, ClosingDuringARun,
                                          SCloseCase{EClose::kCtrlQ, true}),
                          closeCaseName);
 
+// The run ends while the close question is open: the question closes, the
+// window stays and shows the outcome; a late "Close Anyway" cuts nothing short.
+TEST_F(UpdateRunTest, TheCloseQuestionClosesWhenTheRunEnds)
+{
+    REVArodozDoc& document = openWithDestination();
+    CWorkerGate& gate = holdWorker();
+    document.smfPlay(nullptr);
+    ASSERT_TRUE(gate.waitUntilHeld());
+    m_alerts.m_goAhead = true;
+    m_alerts.m_whileAsked = [&] {
+        gate.open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !document.smfIsRunning(); }, kWaitMs));
+    };
+
+    EXPECT_FALSE(document.window()->close());
+    EXPECT_EQ(m_alerts.m_dismissed, 1);
+    EXPECT_TRUE(m_terminations.empty());
+    EXPECT_FALSE(document.runIsCutShort());
+    EXPECT_EQ(COutcomeLine::shown(*document.form()), COutcomeLine::EOutcome::kSent);
+    EXPECT_EQ(messagesSent(), kMessages);
+}
+
 TEST_F(UpdateRunTest, ClosingWhileIdleAsksNothing)
 {
     REVArodozDoc& document = openWithDestination();
@@ -414,6 +622,7 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     auto now = std::make_shared<QDateTime>(start);
     document.setDateSource([now] { return *now; });
     document.form()->m_txtPosition_time->setText("untouched");
+    document.form()->m_txtRunProgress->clear();
 
     document.idleRoutine(); // idle: nothing shown
     EXPECT_EQ(document.form()->m_txtPosition_time->text(), "untouched");
@@ -422,22 +631,23 @@ TEST_F(UpdateRunTest, ElapsedTimeFollowsTheStartDateWhileRunning)
     document.smfPlay(nullptr);
     ASSERT_TRUE(gate.waitUntilHeld());
     // Held before the second message: how long not to unplug, as the CLI shows it.
-    *now = start.addMSecs(500);
+    *now = start.addMSecs(580);
     document.idleRoutine();
-    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.500");
-    EXPECT_EQ(document.form()->m_txtRunProgress->text(), "1 of 4 messages, about 1.0 s left");
+    // To the tenth of a second, cut rather than rounded.
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.5");
+    EXPECT_EQ(document.form()->m_txtRunProgress->text(), "1 of 4 messages, about 0.9 s left");
     *now = start.addMSecs(3'723'500);
     document.idleRoutine();
-    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "01:02:03.500");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "01:02:03.5");
     *now = start.addSecs(-5); // the clock was set back
     document.idleRoutine();
-    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.000");
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.0");
 
     gate.open();
     ASSERT_TRUE(waitForRunEnd());
     *now = start.addSecs(10);
     document.idleRoutine();
-    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.000"); // keeps the last value
+    EXPECT_EQ(document.form()->m_txtPosition_time->text(), "00:00:00.0"); // keeps the last value
 }
 
 TEST_F(UpdateRunTest, RunWithoutAWindowTouchesNoControl)
@@ -447,6 +657,7 @@ TEST_F(UpdateRunTest, RunWithoutAWindowTouchesNoControl)
     m_document = REVArodozDoc::create();
     ASSERT_TRUE(m_document->readFromURL(QUrl::fromLocalFile(QString::fromStdString(m_updateFile.string())),
                                         REVArodozDoc::kDocumentType, nullptr));
+    ASSERT_TRUE(waitForCheck());
     m_backend.clearSent();
     m_document->smfPlay(nullptr);
     m_document->idleRoutine();
@@ -472,26 +683,24 @@ TEST(TimeString, FormatsHoursMinutesSecondsAndTruncatedMilliseconds)
     EXPECT_FALSE(REVArodozDoc::timeStringWithSeconds(1e300).isEmpty());
 }
 
-TEST(TempoRate, RoundsTheSliderValueToAPercentage)
-{
-    EXPECT_EQ(REVArodozDoc::tempoRateForValue(1.0F), 100);
-    EXPECT_EQ(REVArodozDoc::tempoRateForValue(0.5F), 50);
-    EXPECT_EQ(REVArodozDoc::tempoRateForValue(0.755F), 75);
-}
-
-TEST_F(UpdateRunTest, TransportControlsChangeNothingWhileIdle)
+// Stop, Rewind, Repeat and the position and tempo sliders could change
+// nothing about an update: the window does not offer them. Their operations
+// still do nothing a user could see.
+TEST_F(UpdateRunTest, TheWindowOffersNoControlThatDoesNothing)
 {
     REVArodozDoc& document = openWithDestination();
-    document.form()->m_sldTempo->setValue(150);
-    EXPECT_EQ(document.form()->m_txtTempoRate->text(), "150");
-
-    document.form()->m_btnRewind->click();
-    document.form()->m_sldPosition->setValue(10);
-    document.form()->m_btnStop->click();
+    for (const char* name : {"m_btnStop", "m_btnRewind", "m_chkRepeat", "m_sldPosition", "m_sldTempo",
+                             "m_txtTempoRate", "m_txtPosition_beats", "m_txtLength_beats"}) {
+        EXPECT_EQ(document.window()->findChild<QWidget*>(name), nullptr) << name;
+    }
+    document.smfRewind(nullptr);
+    document.smfPosition(nullptr);
+    document.smfTempo(nullptr);
+    document.smfStop(nullptr);
+    EXPECT_EQ(document.smfLocate(12.0), noErr);
     EXPECT_FALSE(document.smfIsRunning());
     EXPECT_FALSE(document.form()->m_btnPlay->isChecked());
     EXPECT_TRUE(document.form()->m_popOutput->isEnabled());
-    EXPECT_EQ(document.smfLocate(12.0), noErr);
     EXPECT_FALSE(document.runIsLive());
 }
 

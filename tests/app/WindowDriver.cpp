@@ -43,7 +43,7 @@ void answerTheQuestion(const QString& label)
     QObject::connect(answerer, &QTimer::timeout, answerer, [answerer, label] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             for (QAbstractButton* button : box->buttons()) {
-                if (button->text() == label) {
+                if (QString(button->text()).remove(QLatin1Char('&')) == label) {
                     answerer->stop();
                     answerer->deleteLater();
                     QTest::mouseClick(button, Qt::LeftButton);

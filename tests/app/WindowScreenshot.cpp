@@ -1,7 +1,8 @@
-// mirelo_window_screenshot OUT.png: starts the application as it launches,
-// against the capture destination, presses Play, waits until the update has
-// reached 100 % and saves a picture of the window. scripts/screenshot runs it
-// under Xvfb.
+// mirelo_window_screenshot OUT.png [sent|failed]: starts the application as
+// it launches, presses Send Update and saves a picture of the window once the
+// run has ended: after a whole update sent to the capture destination (sent,
+// the default), or after a send that failed part-way to an instrument on the
+// virtual backend (failed). scripts/screenshot runs it under Xvfb.
 
 #include "app/DocumentController.h"
 #include "app/DocumentWindow.h"
@@ -10,6 +11,7 @@
 #include "app/REVArodozDoc.h"
 #include "ui_REVArodozDoc.h"
 #include "platform/midi/virtual/CaptureDestination.h"
+#include "testing/ControlledVirtualBackend.h"
 
 #include "platform/base/EventLoop.h"
 #include "platform/midi/MidiBackend.h"
@@ -24,12 +26,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr int kRunLimitMs = 120'000;
 // Lets the elapsed-time field and the bar paint their final state.
 constexpr int kSettleMs = 400;
+// Where the failed run stops: about a third of the bundled update.
+constexpr int kFailingSend = 81;
 
 } // namespace
 
@@ -37,42 +42,50 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mirelo_window_screenshot OUT.png\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: mirelo_window_screenshot OUT.png [sent|failed]\n");
         return EXIT_FAILURE;
     }
+    const bool failed = argc == 3 && std::strcmp(argv[2], "failed") == 0;
 
     using mirelo::midi::CaptureDestination;
     CaptureDestination capture(std::filesystem::path(QDir::tempPath().toStdString()) / "mirelo-screenshot.syx");
-    std::string reason;
-    if (capture.open(reason) != CaptureDestination::OpenResult::kOk) {
-        std::fprintf(stderr, "%s\n", reason.c_str());
-        return EXIT_FAILURE;
+    mirelo::midi::ControlledVirtualBackend instrument;
+    if (failed) {
+        instrument.addDestination({"ZAV10", "ZAV10 MIDI 1", "ZAV10 MIDI 1", true}, {},
+                                  mirelo::midi::ControlledVirtualBackend::Announce::No);
+        instrument.failSend(kFailingSend, kMIDIMessageSendErr);
+        mirelo::midi::setActiveBackend(&instrument);
+    } else {
+        mirelo::midi::setActiveBackend(&capture.backend());
     }
-    mirelo::midi::setActiveBackend(&capture.backend());
     CQtEventLoop loop;
     mirelo::platform::setMainLoop(&loop);
 
     int status = EXIT_FAILURE;
     {
         CDocumentController documents;
+        if (!failed) {
+            documents.setCapture(&capture);
+        }
         REVArodozDelegate delegate;
         delegate.applicationDidFinishLaunching(&app);
         if (documents.documents().empty()) {
             std::fprintf(stderr, "the update document did not open\n");
         } else {
             const std::shared_ptr<REVArodozDoc> document = documents.documents().front();
+            static_cast<void>(QTest::qWaitFor([&] { return !document->isChecking(); }, kRunLimitMs));
             QTest::qWait(kSettleMs);
             document->form()->m_btnPlay->click();
             const bool finished = QTest::qWaitFor(
-                [&] { return !document->smfIsRunning() && document->form()->m_progress->value() == 100; }, kRunLimitMs);
+                [&] { return !document->smfIsRunning() && !document->runIsLive(); }, kRunLimitMs);
             QTest::qWait(kSettleMs);
             if (!finished) {
-                std::fprintf(stderr, "the update did not reach 100 %%\n");
+                std::fprintf(stderr, "the update did not end\n");
             } else if (!document->window()->grab().save(QString::fromLocal8Bit(argv[1]))) {
                 std::fprintf(stderr, "cannot write %s\n", argv[1]);
             } else {
-                std::printf("%s: window after the whole update\n", argv[1]);
+                std::printf("%s: window after the update\n", argv[1]);
                 status = EXIT_SUCCESS;
             }
         }
@@ -82,6 +95,7 @@ int main(int argc, char** argv)
     mirelo::platform::setMainLoop(nullptr);
     mirelo::midi::setActiveBackend(nullptr);
     // The picture is the product here; the capture only stood in for an instrument.
+    std::string reason;
     static_cast<void>(capture.finish(reason));
     return status;
 }

@@ -1,5 +1,6 @@
 #include "tests/cli/CliProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,14 @@ CCliProcess::CCliProcess(const std::vector<std::string>& args, const Environment
         if (value) {
             envText.push_back(name + "=" + *value);
         }
+    }
+    // Every send keeps a record: a test's goes to the child's own scratch
+    // folder unless the test names another, never to the user's.
+    if (environment.count("XDG_STATE_HOME") == 0) {
+        envText.erase(std::remove_if(envText.begin(), envText.end(),
+                                     [](const std::string& e) { return e.rfind("XDG_STATE_HOME=", 0) == 0; }),
+                      envText.end());
+        envText.push_back("XDG_STATE_HOME=" + (m_outputs / "state").string());
     }
     std::vector<char*> envp;
     for (std::string& entry : envText) {

@@ -56,7 +56,7 @@ check() {
 check "mirelo-updater-cli " "history identify inspect list pack send"
 check "mirelo-updater-cli s" "send"
 check "mirelo-updater-cli --v" "--version"
-check "mirelo-updater-cli send --" "--capture --help --to"
+check "mirelo-updater-cli send --" "--capture --help --no-identify --to"
 check "mirelo-updater-cli list --j" "--json"
 check "mirelo-updater-cli identify --" "--help --json --to --wait"
 check "mirelo-updater-cli identify --to Mi" 'Midi\ Through\ Port-0'

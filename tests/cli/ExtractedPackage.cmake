@@ -88,7 +88,9 @@ endforeach()
 file(WRITE "${WORK}/short.syx" "${syx}")
 
 set(cli "${root}/usr/bin/mirelo-updater-cli")
-set(environment ${CMAKE_COMMAND} -E env --unset=MIRELO_RESOURCES MIRELO_MIDI_BACKEND=virtual)
+# The record of these sends goes to the work folder, not the user's.
+set(environment ${CMAKE_COMMAND} -E env --unset=MIRELO_RESOURCES MIRELO_MIDI_BACKEND=virtual
+  "XDG_STATE_HOME=${WORK}/state")
 run(${environment} "${cli}" pack --interval 1 --out "${root}/usr/share/mirelo-updater/mirelo updater.dat"
     "${WORK}/short.syx")
 run(${environment} "${cli}" send --capture "${WORK}/capture.syx")

@@ -303,25 +303,6 @@ TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
     }
 }
 
-TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
-{
-    const std::filesystem::path dat = pack(12, {"--interval", "1"});
-    CCliProcess::Environment env = kVirtual;
-    env[mirelo::midi::SendFailure::kVariable] = "5:-10838";
-    const std::filesystem::path capture = m_dir / "capture.syx";
-    const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
-    EXPECT_EQ(r.status, 1);
-    // The cause in plain words, the status after them.
-    EXPECT_NE(r.err.find("send failed at message 5 of 12: The update data could not be sent"), std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("4 of 12 messages"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.out.empty()) << r.out;
-    const Bytes firstFour = sampleSyx(4);
-    EXPECT_EQ(readFile(capture), firstFour) << "nothing after the failed message goes out";
-    EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 4u);
-}
-
 // A failure at the last of several hundred messages: the transfer's last
 // report is 100 (399.5 rounds up), and nothing may show it.
 TEST_F(CliEndToEnd, AFailureAtTheLastMessageNeverShowsAHundred)

@@ -1,11 +1,10 @@
-// The parts `send` is made of, without a process: the progress display, the
-// run's words, the choice of destination and the capture destination; and
-// `list`, which shows the destinations the choice is made from.
+// The parts `send` is made of, without a process: the progress display and
+// the choice of destination; and `list`, which shows the destinations the
+// choice is made from.
 
 #include "cli/DestinationChooser.h"
 #include "cli/ListCommand.h"
 #include "cli/ProgressDisplay.h"
-#include "platform/midi/virtual/CaptureDestination.h"
 
 #include "tests/cli/CliProcess.h"
 
@@ -132,94 +131,6 @@ TEST(ProgressDisplay, TerminalRedrawsOneLine)
         << text;
 }
 
-TEST(RunReport, FormatsDurationsForShortAndVeryLongSpans)
-{
-    const std::vector<std::pair<std::uint64_t, const char*>> cases = {
-        {0, "0.0 s"},         {99, "0.0 s"},           {1250, "1.2 s"},          {59999, "59.9 s"},
-        {60000, "1:00"},      {245000, "4:05"},        {3599999, "59:59"},       {3723000, "1:02:03"},
-        {172799000, "47:59:59"}, {172800000, "2 days"}, {85'899'345'900, "994 days"},
-        {315'359'999'999, "3649 days"}, {85'899'345'900'000, "2721 years"}, {~std::uint64_t{0}, "584542046 years"}};
-    for (const auto& [ms, text] : cases) {
-        EXPECT_EQ(CSentence::durationText(ms), text) << ms;
-    }
-}
-
-// What both front ends say at the end of a run, as the tool prints it. The
-// statuses are described by the built-in words (no resource folder here).
-TEST(RunReport, SaysHowARunEnded)
-{
-    mirelo::platform::overrideMainBundle(nullptr);
-    const auto ended = [](SRunEnd::EHow how, std::uint64_t reached, std::uint64_t total, std::uint64_t bytes) {
-        SRunEnd end;
-        end.how = how;
-        end.progress = progressOf(reached, total, 14900);
-        end.progress.bytes = bytes;
-        end.elapsedMs = 14900;
-        return end;
-    };
-    using EHow = SRunEnd::EHow;
-    SRunEnd heldUp = ended(EHow::kSent, 242, 242, 37231);
-    heldUp.progress.heldUpMs = 1500;
-    heldUp.elapsedMs = 16400;
-    SRunEnd barelyHeldUp = ended(EHow::kSent, 1, 1, 3);
-    barelyHeldUp.progress.heldUpMs = CRunReport::kHeldUpWorthSaying - 1;
-    SRunEnd refused = ended(EHow::kFailed, 4, 12, 1200);
-    refused.status = kMIDIMessageSendErr;
-    SRunEnd captureFull = refused;
-    captureFull.detail = "capture: writing out.syx failed (File too large)";
-
-    const std::vector<std::pair<CSentence, std::string>> cases = {
-        {CRunReport::sent(ended(EHow::kSent, 242, 242, 37231), "Synth"),
-         "sent 242 messages (37231 bytes) in 14.9 s to \"Synth\""},
-        {CRunReport::sent(barelyHeldUp, "Synth"), "sent 1 message (3 bytes) in 14.9 s to \"Synth\""},
-        {CRunReport::sent(heldUp, "Synth"),
-         "sent 242 messages (37231 bytes) in 16.4 s to \"Synth\", 1.5 s later than the file's 14.9 s: the sender "
-         "was held up; the file's spacing was kept"},
-        {CRunReport::failedAt(refused),
-         "send failed at message 5 of 12: the message could not be sent (status -10838 kMIDIMessageSendErr)"},
-        {CRunReport::failedAt(captureFull),
-         "send failed at message 5 of 12: capture: writing out.syx failed (File too large) (status -10838 "
-         "kMIDIMessageSendErr)"},
-        {CRunReport::failedAt(ended(EHow::kOutputClosed, 3, 10, 600)),
-         "send failed at message 4 of 10: the destination went away and its output was closed"},
-        {CRunReport::reached(refused, "Synth"),
-         "4 of 12 messages (1200 bytes) reached \"Synth\"; the instrument must receive the whole update: send it "
-         "again"},
-        {CRunReport::reached(ended(EHow::kFailed, 0, 1, 0), "Synth"),
-         "0 of 1 message (0 bytes) reached \"Synth\"; the instrument must receive the whole update: send it again"},
-        {CRunReport::interrupted(ended(EHow::kInterrupted, 7, 60, 0)),
-         "interrupted after message 7 of 60; the instrument must be updated again"},
-        {CRunReport::interrupted(ended(EHow::kInterrupted, 0, 60, 0)),
-         "interrupted before the first message; nothing was sent"},
-        {CRunReport::closedDuringRun(ended(EHow::kInterrupted, 81, 242, 0)),
-         "the window was closed during the update: interrupted after message 81 of 242; the instrument must be "
-         "updated again"},
-        {CRunReport::longRunWarning(7'200'000),
-         "the file times this update to take 2:00:00; keep the instrument connected and switched on until it ends"},
-        {CRunReport::timeLeft(progressOf(1, 4, 1500), 500), "1 of 4 messages, about 1.0 s left"},
-    };
-    for (const auto& [sentence, text] : cases) {
-        EXPECT_EQ(sentence.plain(), text);
-    }
-    mirelo::platform::clearMainBundleOverride();
-}
-
-// The share of messages that went, rounded down; 100 only for a whole run.
-TEST(RunReport, PercentageCountsMessagesThatWentAndIsWholeOnlyAtTheEnd)
-{
-    struct SCase {
-        std::uint64_t reached, total;
-        bool whole;
-        int percent;
-    };
-    for (const SCase& c : std::vector<SCase>{
-             {0, 0, false, 0}, {1, 2, false, 50}, {2, 2, false, 99}, {2, 2, true, 100}, {399, 400, false, 99},
-             {1, 3, false, 33}, {5, 3, false, 99}}) {
-        EXPECT_EQ(CRunReport::percentShown(progressOf(c.reached, c.total, 0), c.whole), c.percent)
-            << c.reached << " of " << c.total;
-    }
-}
-
 // Destinations as `list` describes them: display names, and which are hardware.
 std::vector<SEndpointInfo> destinations(const std::vector<std::pair<const char*, bool>>& namesAndHardware)
 {
@@ -231,7 +142,6 @@ std::vector<SEndpointInfo> destinations(const std::vector<std::pair<const char*,
 }
 
 using EOutcome = CDestinationChooser::EOutcome;
-using mirelo::midi::CaptureDestination;
 
 TEST(DestinationChooser, ToTakesAnIndexAnExactNameOrAUniquePrefix)
 {
@@ -356,125 +266,6 @@ TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
               "{\"kind\":\"source\",\"index\":0,\"display_name\":\"Midi Through Port-0\",\"model\":\"Midi "
               "Through\",\"name\":\"Midi Through Port-0\",\"port_type\":\"software\"}\n");
     mirelo::midi::setActiveBackend(nullptr);
-}
-
-// One message per MIDISend, however many packets it came in; a failed send
-// is not captured.
-TEST(CaptureDestination, WritesEachSendAsOneMessage)
-{
-    CScratchDirectory dir;
-    CaptureDestination capture(dir / "out.syx");
-    std::string error;
-    ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
-    // The capture as a device that refuses the third message.
-    mirelo::midi::FailingBackend backend(capture.backend(), {3, kMIDIMessageSendErr});
-    ASSERT_EQ(backend.numberOfDestinations(), 1u);
-    std::string name;
-    ASSERT_EQ(backend.stringProperty(backend.destination(0), kMIDIPropertyDisplayName, &name), noErr);
-    EXPECT_EQ(name, "Capture");
-    std::int32_t hardware = -1;
-    ASSERT_EQ(backend.integerProperty(backend.destination(0), kMIDIPropertyHardware, &hardware), noErr);
-    EXPECT_EQ(hardware, 0) << "a capture file is no instrument";
-
-    MIDIClientRef client = 0;
-    MIDIPortRef port = 0;
-    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
-    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-
-    std::vector<std::uint8_t> big(600);
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<std::uint8_t>(i & 0x7F);
-    }
-    big.front() = 0xF0;
-    big.back() = 0xF7;
-    const std::vector<std::uint8_t> small = {0xF0, 0x01, 0xF7};
-    auto sendAt = [&](const std::vector<std::uint8_t>& message, MIDITimeStamp stamp) {
-        const auto list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), stamp);
-        return backend.send(port, backend.destination(0), list.list());
-    };
-    EXPECT_EQ(sendAt(small, 5'000'000), noErr);
-    EXPECT_EQ(sendAt(big, 7'500'000), noErr);
-    EXPECT_EQ(sendAt(small, 9'000'000), kMIDIMessageSendErr);
-    ASSERT_TRUE(capture.finish(error)) << error;
-
-    std::ifstream syx(dir / "out.syx", std::ios::binary);
-    const std::vector<std::uint8_t> captured((std::istreambuf_iterator<char>(syx)), std::istreambuf_iterator<char>());
-    std::vector<std::uint8_t> expected = small;
-    expected.insert(expected.end(), big.begin(), big.end());
-    EXPECT_EQ(captured, expected);
-    std::ifstream csv(dir / "out.syx.csv");
-    const std::string log((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(log, "index,sent_us,bytes\n0,0,3\n1,2500,600\n");
-}
-
-// Rows count from the transfer's start, the zero its due times count from;
-// an empty message has no packet and is stamped when it arrives.
-TEST(CaptureDestination, RowsCountFromTheTransfersStart)
-{
-    mirelo::platform::SimulatedClock clock(10'000'000);
-    mirelo::platform::setClock(&clock);
-    CScratchDirectory dir;
-    CaptureDestination capture(dir / "out.syx");
-    std::string error;
-    ASSERT_EQ(capture.open(error), CaptureDestination::OpenResult::kOk) << error;
-    const std::atomic<std::uint64_t> start{4'000'000};
-    capture.countFrom(&start);
-    mirelo::midi::VirtualBackend& backend = capture.backend();
-    MIDIClientRef client = 0;
-    MIDIPortRef port = 0;
-    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
-    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-    const mirelo::midi::PacketListStorage empty(300);
-    EXPECT_EQ(backend.send(port, backend.destination(0), empty.list()), noErr); // stamped now: 10 ms
-    const Byte message[] = {0xF0, 0x01, 0xF7};
-    const auto list = mirelo::midi::PacketListStorage::holding(message, sizeof message, 4'500'000);
-    EXPECT_EQ(backend.send(port, backend.destination(0), list.list()), noErr);
-    ASSERT_TRUE(capture.finish(error)) << error;
-    mirelo::platform::setClock(nullptr);
-    std::ifstream csv(dir / "out.syx.csv");
-    const std::string log((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(log, "index,sent_us,bytes\n0,6000,0\n1,500,3\n");
-}
-
-// A second capture into the same files fails at once and leaves the first's
-// files as they are; one whose files vanish fails its next send.
-TEST(CaptureDestination, OneCapturePerFileAndNoneIntoARemovedFolder)
-{
-    CScratchDirectory dir;
-    std::filesystem::create_directory(dir / "run");
-    const std::filesystem::path syx = dir / "run" / "out.syx";
-    CaptureDestination first(syx);
-    std::string error;
-    ASSERT_EQ(first.open(error), CaptureDestination::OpenResult::kOk) << error;
-    mirelo::midi::VirtualBackend& backend = first.backend();
-    MIDIClientRef client = 0;
-    MIDIPortRef port = 0;
-    ASSERT_EQ(backend.clientCreate("test", nullptr, nullptr, &client), noErr);
-    ASSERT_EQ(backend.outputPortCreate(client, "out", &port), noErr);
-    const Byte message[] = {0xF0, 0x01, 0xF7};
-    const auto storage = mirelo::midi::PacketListStorage::holding(message, sizeof message, 0);
-    const MIDIPacketList* list = storage.list();
-    ASSERT_EQ(backend.send(port, backend.destination(0), list), noErr);
-
-    CaptureDestination second(syx);
-    EXPECT_EQ(second.open(error), CaptureDestination::OpenResult::kInUse);
-    EXPECT_NE(error.find(syx.string() + " is being written by another capture"), std::string::npos) << error;
-    EXPECT_EQ(std::filesystem::file_size(syx), sizeof message) << "the first capture's file was emptied";
-
-    std::filesystem::remove_all(dir / "run");
-    EXPECT_EQ(backend.send(port, backend.destination(0), list), CaptureDestination::kWriteFailed);
-    ASSERT_TRUE(first.failure());
-    EXPECT_NE(first.failure()->find("was removed while the capture was written"), std::string::npos)
-        << *first.failure();
-    EXPECT_FALSE(first.finish(error));
-}
-
-TEST(CaptureDestination, SaysWhenItCannotCreateItsFiles)
-{
-    CaptureDestination capture("/nonexistent/dir/out.syx");
-    std::string error;
-    EXPECT_EQ(capture.open(error), CaptureDestination::OpenResult::kFailed);
-    EXPECT_NE(error.find("cannot create /nonexistent/dir/out.syx"), std::string::npos) << error;
 }
 
 } // namespace

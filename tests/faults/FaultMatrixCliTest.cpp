@@ -5,6 +5,7 @@
 
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
+#include "tests/support/ScopedRecordFolder.h"
 
 #include "cli/SendCommand.h"
 #include "tests/cli/CliProcess.h"
@@ -17,11 +18,13 @@
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
 
 using mirelo::test::CFaultSetup;
+using mirelo::test::CScopedRecordFolder;
 using mirelo::test::EFault;
 using mirelo::test::SFaultRow;
 
@@ -86,6 +89,7 @@ protected:
     void runInProcess(const SFaultRow& row)
     {
         mirelo::midi::ControlledVirtualBackend backend;
+        const CScopedRecordFolder record(m_dir / "state");
         mirelo::test::writeFile(m_updateFile, mirelo::test::faultUpdateImage());
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
         CFaultSetup setup(backend, m_clock, row);
@@ -103,6 +107,7 @@ protected:
         EXPECT_NE(shown.find(row.cliMessage), std::string::npos) << "stdout: " << run.out << "\nstderr: " << run.err;
         EXPECT_EQ(setup.sentToSynth(), row.cliSent);
         EXPECT_FALSE(setup.sentAfterAFailure()) << "a message went out after a failed send";
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
         if (row.fault == EFault::kSameName) {
             // The first of the two, as the window picks it, and all of the run.
             EXPECT_EQ(backend.sentLists().size(), row.cliSent) << "the run was split between the two";
@@ -116,7 +121,10 @@ protected:
         const std::filesystem::path capture = m_dir / "capture.syx";
         std::filesystem::remove(capture);
         using mirelo::midi::SendFailure;
-        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"}, {SendFailure::kVariable, {}}};
+        const CScopedRecordFolder record(m_dir / "state");
+        CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"},
+                                     {SendFailure::kVariable, {}},
+                                     {"XDG_STATE_HOME", record.state().string()}};
         if (row.failingSend != 0) {
             env[SendFailure::kVariable] = std::to_string(row.failingSend) + ":-10838";
         }
@@ -124,7 +132,16 @@ protected:
 
         EXPECT_EQ(r.status, row.cliExit) << r.err;
         EXPECT_NE(r.err.find(row.cliMessage), std::string::npos) << r.err;
-        // The capture holds exactly the messages before the failure.
+        if (row.cliExit != 0) {
+            EXPECT_TRUE(r.out.empty()) << "a failed run printed as if it succeeded: " << r.out;
+        }
+        if (row.failingSend != 0) {
+            // How much reached the instrument, and the status after the words.
+            EXPECT_NE(r.err.find(std::to_string(row.cliSent) + " of 10 messages"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(" (status -10838 kMIDIMessageSendErr)\n"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.cliRecord));
+        // The capture and its timing log hold exactly the messages before the failure.
         std::string expected;
         for (std::size_t i = 0; i < row.cliSent; ++i) {
             const auto message = mirelo::test::CSmfImageBuilder::message(200, static_cast<std::uint32_t>(i));
@@ -132,6 +149,8 @@ protected:
         }
         if (std::filesystem::exists(capture)) {
             EXPECT_EQ(readAll(capture), expected);
+            const std::string log = readAll(capture.string() + ".csv");
+            EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')), row.cliSent + 1) << log;
         } else {
             EXPECT_EQ(row.cliSent, 0u);
         }

@@ -6,6 +6,7 @@
 #include "tests/app/DocumentTestEnvironment.h"
 #include "tests/faults/FaultTable.h"
 #include "tests/faults/FaultWorld.h"
+#include "tests/support/ScopedRecordFolder.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -23,6 +24,7 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 
 using mirelo::test::CFaultSetup;
+using mirelo::test::CScopedRecordFolder;
 using mirelo::test::EFault;
 using mirelo::test::SFaultRow;
 
@@ -50,7 +52,7 @@ protected:
         std::string texts;
         for (const CError& error : m_alerts.m_shown) {
             texts += "[" + error.domain().toStdString() + " " + std::to_string(error.code()) + ": " +
-                     error.description().value_or(QStringLiteral("(no description)")).toStdString() + "]";
+                     mirelo::test::CRecordingAlerts::textOf(error) + "]";
         }
         return texts;
     }
@@ -65,6 +67,7 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
     // then the document's own.
     CZAVController::initialize();
     m_setup = std::make_unique<CFaultSetup>(m_backend, m_clock, row);
+    const CScopedRecordFolder record(m_dir / "state");
 
     std::shared_ptr<REVArodozDoc> document;
     try {
@@ -78,7 +81,11 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
         EXPECT_EQ(document->form()->m_txtOutputHint->isHidden(), row.fault != EFault::kNoInstrument)
             << "the hint shows exactly when no instrument is connected";
         mirelo::test::spoilUpdateFile(row.fault, m_updateFile);
-        document->smfPlay(nullptr);
+        // As the user sends it: a send to a port that is no instrument asks
+        // first, and the user goes ahead.
+        m_alerts.m_goAhead = true;
+        document->form()->m_btnPlay->click();
+        EXPECT_EQ(m_alerts.m_asked.size(), row.fault == EFault::kNoInstrument ? 1u : 0u);
         ASSERT_TRUE(waitForRunEnd());
         drainEvents();
         EXPECT_EQ(document->form()->m_progress->value(), static_cast<int>(row.documentBar));
@@ -88,12 +95,19 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
 
     if (row.documentAlert == nullptr) {
         EXPECT_TRUE(m_alerts.m_shown.empty()) << alertTexts();
+    } else if (row.documentBar == mirelo::test::kNoBar) {
+        // No MIDI system: the user is asked whether to retry, in plain words.
+        EXPECT_TRUE(m_alerts.m_shown.empty()) << alertTexts();
+        ASSERT_EQ(m_alerts.m_asked.size(), 1u);
+        EXPECT_NE(m_alerts.m_asked[0].text.toStdString().find(row.documentAlert), std::string::npos)
+            << m_alerts.m_asked[0].text.toStdString();
     } else {
         EXPECT_EQ(m_alerts.m_shown.size(), 1u) << alertTexts();
         EXPECT_NE(alertTexts().find(row.documentAlert), std::string::npos) << alertTexts();
     }
     EXPECT_EQ(m_setup->sentToSynth(), row.documentSent);
     EXPECT_FALSE(m_setup->sentAfterAFailure()) << "a message went out after a failed send";
+    EXPECT_EQ(record.results(), CScopedRecordFolder::expected(row.documentRecord));
     if (row.fault == EFault::kSameName) {
         EXPECT_EQ(m_backend.sentLists().size(), row.documentSent) << "the run was split between the two";
     }

@@ -4,6 +4,11 @@
 // receive thread deliver what the instrument sent, so the order is fixed.
 
 #include "instrument/IdentityInquiry.h"
+#include "tests/support/ScopedRecordFolder.h"
+#include "tests/support/SmfImageBuilder.h"
+#include "update/FirmwareSchedule.h"
+#include "update/UpdateRun.h"
+#include "ZAVController.h"
 #include "platform/base/Clock.h"
 #include "platform/base/EventLoop.h"
 #include "platform/base/Interrupt.h"
@@ -14,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -235,6 +243,177 @@ TEST_F(IdentityInquiry, FollowsAnInstrumentThroughARestart)
             m_backend.removeEndpoint(m_backend.source(i - 1), Announce::No);
         }
     }
+}
+
+// An update run asks the instrument once before its first message and, after
+// its last, until the instrument answers with the version the update carries
+// (or another than before, when it carries none) or 30 s have passed; never
+// between the two. Whatever the end, the run keeps its record, in the words
+// the front ends use.
+TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
+{
+    enum class EInstrument {
+        kRestartsWithTheNewVersion, // away for 2 s after the last message, back with 1.1
+        kKeepsTheOldVersion,
+        kSilent,
+        kLoopsBack,
+        kFallsSilent, // answers before the update, never after
+        kVanishes,    // goes away after the last message for good
+        kHasNoSource,
+    };
+    using EVerdict = SIdentityCheck::EVerdict;
+    struct SRow {
+        const char* what;
+        EInstrument instrument;
+        bool carriesVersion;
+        std::size_t failingMessage; // 1-based update message whose send fails; 0: none
+        std::optional<std::uint64_t> stopAfter; // seconds after the last message
+        EVerdict verdict;
+        const char* result;
+        bool askedAfter;
+        const char* words; // the record's words hold this
+    };
+    const std::vector<SRow> rows = {
+        {"takes the update and restarts", EInstrument::kRestartsWithTheNewVersion, true, 0, std::nullopt,
+         EVerdict::kTook, "completed", true,
+         "; instrument: firmware 1.0 \u2192 1.1; the instrument reports 1.1, the version this update carries"},
+        {"keeps the old firmware", EInstrument::kKeepsTheOldVersion, true, 0, std::nullopt, EVerdict::kDidNotTake,
+         "did not take", true, "; instrument: firmware 1.0 \u2192 1.0; the instrument still reports 1.0: the update did "
+                               "not take"},
+        {"changes firmware, the update carries no version", EInstrument::kRestartsWithTheNewVersion, false, 0,
+         std::nullopt, EVerdict::kNoVersion, "completed", true, "to \"Test Instrument MIDI 1\"; instrument: firmware "
+                                                                "1.0 \u2192 1.1"},
+        {"never answers", EInstrument::kSilent, true, 0, std::nullopt, EVerdict::kUnanswered, "completed", false,
+         "; the instrument did not say which firmware it runs (many instruments do not)"},
+        {"loops our request back", EInstrument::kLoopsBack, true, 0, std::nullopt, EVerdict::kUnanswered, "completed",
+         false, "\"Test Instrument MIDI 1\" sent our identity request back"},
+        {"falls silent after the update", EInstrument::kFallsSilent, true, 0, std::nullopt, EVerdict::kSilentAfter,
+         "completed", true, "reported firmware 1.0 before the update and did not answer within 30.0 s after it"},
+        {"goes away after the update", EInstrument::kVanishes, true, 0, std::nullopt, EVerdict::kGoneAfter,
+         "completed", true, "went away after the update and did not come back within 30.0 s"},
+        {"has no source of its own", EInstrument::kHasNoSource, true, 0, std::nullopt, EVerdict::kNoInput,
+         "completed", false, "has no MIDI source of its own to answer on"},
+        {"a send fails part-way", EInstrument::kKeepsTheOldVersion, true, 2, std::nullopt, EVerdict::kIncomplete,
+         "failed", false, "send failed at message 2 of 4"},
+        {"stopped while it is waited for", EInstrument::kKeepsTheOldVersion, true, 0, 5, EVerdict::kStopped,
+         "completed", true, "interrupted while waiting for the instrument to answer after the update"},
+    };
+    const Bytes header = {0xF0, 0x7D, 0x4D, 0x01, 0x01, 0x01, 0x00, 0x03, 0x00, 0x10,
+                          0x00, 0x00, 0x00, 0x30, 0x00, 0x00, 0x00, 0x00, 0xF7};
+    const auto isRequest = [](const Bytes& b) { return CDeviceInquiry::isRequest(b.data(), b.size()); };
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("mirelo-identity-run-" + std::to_string(::getpid()));
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        const mirelo::test::CScopedRecordFolder record(state);
+        mirelo::test::CSmfImageBuilder builder(500, 0);
+        builder.track().tempo(0, 500'000).sysEx(0, row.carriesVersion ? header : Bytes{0xF0, 0x7D, 0x01, 0xF7});
+        for (std::uint32_t i = 1; i < 4; ++i) {
+            builder.sysEx(i * 10, mirelo::test::CSmfImageBuilder::message(40, i));
+        }
+        const Bytes image = builder.build();
+        CFirmwareSchedule schedule;
+        ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
+                  CFirmwareSchedule::EResult::kOk);
+
+        CZAVController::initialize();
+        CUpdateRun run;
+        // What reached the instrument, in order: 'R' a request, 'U' an update message.
+        std::string heard;
+        std::optional<std::uint64_t> updatedAt; // since the start, when the last message arrived
+        Byte minor = 0;
+        bool away = false;
+        const auto answer = [&](const Bytes& received) -> std::vector<Bytes> {
+            heard += isRequest(received) ? 'R' : 'U';
+            if (!isRequest(received)) {
+                if (std::count(heard.begin(), heard.end(), 'U') == 4) {
+                    updatedAt = m_clock.monotonicNanoseconds() - m_start;
+                }
+                return {};
+            }
+            switch (row.instrument) {
+            case EInstrument::kSilent:
+            case EInstrument::kHasNoSource:
+                return {};
+            case EInstrument::kLoopsBack:
+                return {received};
+            case EInstrument::kFallsSilent:
+                return updatedAt ? std::vector<Bytes>{} : std::vector<Bytes>{reply(0, 1, 0)};
+            default:
+                return {reply(0, 1, minor)};
+            }
+        };
+        const mirelo::midi::VirtualEndpointProperties properties{"Test Instrument", kName, kName, true};
+        const auto plugInstrument = [&] {
+            if (row.instrument == EInstrument::kHasNoSource) {
+                m_destination = m_backend.addDestination(properties, [&](MIDIEndpointRef, const MIDIPacketList& list) {
+                    answer(mirelo::midi::allBytes(list));
+                }, Announce::No);
+            } else {
+                plugIn(answer);
+            }
+        };
+        plugInstrument();
+        m_start = m_clock.monotonicNanoseconds();
+        m_onSleep = [&](std::uint64_t since) {
+            if (!updatedAt) {
+                return;
+            }
+            const std::uint64_t after = since - *updatedAt;
+            const bool restarts = row.instrument == EInstrument::kRestartsWithTheNewVersion;
+            if (!away && (restarts || row.instrument == EInstrument::kVanishes)) {
+                unplug();
+                away = true;
+            } else if (away && restarts && after >= 2 * kSecond) {
+                minor = 1;
+                plugInstrument();
+                away = false;
+            }
+            if (row.stopAfter && after >= *row.stopAfter * kSecond) {
+                run.stop();
+            }
+        };
+        if (row.failingMessage != 0) {
+            // The request goes first.
+            m_backend.failSend(row.failingMessage + 1, kMIDIMessageSendErr);
+        }
+        ASSERT_EQ(CQORMIDIManager::instance()->openMidiOut(0), noErr);
+        run.setDestination(kName);
+        run.setIdentityCheck(SIdentitySetup{0, kName, {}});
+        ASSERT_TRUE(run.start([&schedule](CUpdateRun& self) { return self.send(schedule, nullptr, nullptr); },
+                              [](const SRunEnd&) {}));
+        const std::optional<SRunEnd> end = run.wait();
+        m_onSleep = {};
+        ASSERT_TRUE(end);
+        ASSERT_TRUE(end->identity);
+        EXPECT_EQ(end->identity->verdict, row.verdict);
+
+        // Nothing but the update between its first and last message.
+        const std::size_t first = heard.find('U');
+        const std::size_t last = heard.rfind('U');
+        EXPECT_EQ(heard.substr(0, first), row.instrument == EInstrument::kHasNoSource ? "" : "R") << heard;
+        EXPECT_EQ(heard.substr(first, last - first + 1).find('R'), std::string::npos) << heard;
+        EXPECT_EQ(heard.find('R', last) != std::string::npos, row.askedAfter) << heard;
+
+        const std::vector<SUpdateRecord> records = record.records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(SUpdateRecord::resultText(records[0].result), std::string(row.result));
+        EXPECT_EQ(records[0].destination, kName);
+        EXPECT_TRUE(records[0].hardware);
+        EXPECT_EQ(records[0].identityAsked, row.verdict != EVerdict::kNoInput);
+        EXPECT_NE(records[0].words.find(row.words), std::string::npos) << records[0].words;
+        EXPECT_FALSE(end->recordProblem) << *end->recordProblem;
+
+        CZAVController::terminate();
+        for (ItemCount i = m_backend.numberOfDestinations(); i > 0; --i) {
+            m_backend.removeEndpoint(m_backend.destination(i - 1), Announce::No);
+        }
+        for (ItemCount i = m_backend.numberOfSources(); i > 0; --i) {
+            m_backend.removeEndpoint(m_backend.source(i - 1), Announce::No);
+        }
+    }
+    std::filesystem::remove_all(state);
+    CQORMIDIManager::initialize(nullptr, nullptr);
 }
 
 } // namespace

@@ -176,6 +176,7 @@ TEST(IdentityResponder, AnswersRequestsToItOrToAll)
         }
         EXPECT_EQ(replies, row.answers ? std::vector<Message>{reply} : std::vector<Message>{}) << row.what;
     }
+    EXPECT_EQ(responder.requestsHeard(), 4u) << "the requests to it, to all, and to another device";
     responder.setRevision({1, 1, 0, 0});
     EXPECT_EQ(responder.reply()[11], 0x01) << "after an update it answers with the new version";
 }

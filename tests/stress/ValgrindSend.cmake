@@ -8,6 +8,8 @@ if(NOT VALGRIND)
 endif()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
+# send keeps a record of each update: this one's goes to the scratch folder.
+set(ENV{XDG_STATE_HOME} "${WORK}/state")
 set(valgrind ${VALGRIND} --error-exitcode=1 --leak-check=full --track-fds=no --quiet)
 
 function(run_checked what)

@@ -7,10 +7,14 @@
 #       it (manufacturer 0x7D, family 0x004D, model 0x0001, firmware 1.0) in
 #       words and in JSON. (--to is needed: the gadget's own end, f_midi, is a
 #       second hardware port in the VM.)
-#   identity-check.sh CLI EMULATOR update FILE VERSION
-#       identify says firmware 1.0; send FILE; then identify --wait, which
-#       follows the instrument while it restarts after an update it took, says
-#       VERSION.
+#   identity-check.sh CLI EMULATOR update FILE VERSION STATUS
+#       identify says firmware 1.0; send FILE asks before and after, prints
+#       "instrument: firmware 1.0 → VERSION" and exits STATUS (0 when the
+#       instrument took the update and runs the version it carries, 5 when it
+#       still runs the old one); then identify --wait, which follows the
+#       instrument while it restarts after an update it took, says VERSION.
+#   identity-check.sh CLI EMULATOR no-identify FILE
+#       send --no-identify FILE: not one identity request reaches the device end.
 #   identity-check.sh CLI - through
 #       Midi Through sends our request back: that is no answer (status 4).
 set -u
@@ -41,7 +45,12 @@ if [ "$mode" = through ]; then
     exit
 fi
 
-"$emulator" "$MIRELO_VM_USB_DEVICE_RAWMIDI" --timeout 120 --linger 120 --restart-udc "$MIRELO_VM_USB_UDC" \
+if [ "$mode" = no-identify ]; then
+    linger=0 # it ends after its verdict, saying how many requests it heard
+else
+    linger=120
+fi
+"$emulator" "$MIRELO_VM_USB_DEVICE_RAWMIDI" --timeout 120 --linger $linger --restart-udc "$MIRELO_VM_USB_UDC" \
     >"$work/emulator" 2>&1 &
 emulator_pid=$!
 tries=300
@@ -52,6 +61,17 @@ until grep -q '^listening' "$work/emulator"; do
     fi
     sleep 0.1
 done
+
+if [ "$mode" = no-identify ]; then
+    "$cli" send --no-identify --to "$MIRELO_VM_USB_PORT_NAME" "$4" >"$work/send" 2>&1
+    echo "send exited $?"
+    wait "$emulator_pid"
+    check "send says nothing of the instrument's firmware" sh -c "! grep -q '^instrument:' '$work/send'"
+    check "no identity request reached the device end" grep -q '^identity requests heard: 0$' "$work/emulator"
+    show "$work/send" "$work/emulator"
+    [ "$failures" = 0 ]
+    exit
+fi
 
 identify before --to "$MIRELO_VM_USB_PORT_NAME"
 check "identify exits 0" exited before 0
@@ -66,9 +86,21 @@ identify)
     check "and says it in JSON" says json '"manufacturer":"0x7D","family":"0x004D","model":"0x0001","firmware":"1.0"'
     ;;
 update)
-    file=$4 want=$5
-    "$cli" send --to "$MIRELO_VM_USB_PORT_NAME" "$file" >"$work/send" 2>&1
-    echo "send exited $?"
+    file=$4 want=$5 want_status=$6
+    started=$(date +%s)
+    "$cli" send --to "$MIRELO_VM_USB_PORT_NAME" "$file" >"$work/send.out" 2>"$work/send.err"
+    send_status=$?
+    echo "send exited $send_status after $(($(date +%s) - started)) s"
+    cat "$work/send.out" "$work/send.err" >"$work/send"
+    check "send exits $want_status" [ "$send_status" = "$want_status" ]
+    check "send prints the firmware before and after" grep -q "^instrument: firmware 1.0 → $want\$" "$work/send.out"
+    if [ "$want_status" = 0 ]; then
+        check "and says the instrument runs the version the update carries" \
+            grep -q "^the instrument reports $want, the version this update carries\$" "$work/send.out"
+    else
+        check "and says the update did not take" \
+            grep -q "^send: the instrument still reports $want: the update did not take\$" "$work/send.err"
+    fi
     # A restart takes the instrument away for a while: identify follows it.
     started=$(date +%s)
     identify after --to "$MIRELO_VM_USB_PORT_NAME" --wait 30

@@ -2,7 +2,9 @@
 # Runs in the test VM with a USB MIDI instrument plugged in: the instrument
 # emulator listens at the device end while mirelo-updater-cli sends an update
 # file to the host end's port, by name. Checks send's exit status and the
-# emulator's verdict.
+# emulator's verdict. send asks no identity question here (--no-identify): the
+# emulator ends at its verdict, and the identity tests (identity-check.sh)
+# cover the question.
 #
 #   update-over-usb.sh CLI EMULATOR FILE SEND_STATUS VERDICT_REGEX [unplug@S | replug@S | stall@S]
 #
@@ -32,7 +34,7 @@ until grep -q '^listening' "$work/emulator"; do
 done
 
 started=$(uptime_ms)
-"$cli" send --to "$MIRELO_VM_USB_PORT_NAME" "$file" >"$work/send.out" 2>"$work/send.err" &
+"$cli" send --no-identify --to "$MIRELO_VM_USB_PORT_NAME" "$file" >"$work/send.out" 2>"$work/send.err" &
 send_pid=$!
 if [ -n "$cable" ]; then
     # The time counts from the first progress line: a sanitized build in an

@@ -33,9 +33,10 @@ std::vector<std::uint8_t> CIdentityResponder::feed(std::uint8_t byte)
     }
     m_inMessage = false;
     const bool request = byte == kSysExEnd && m_message.size() == kRequestLength - 1 && m_message[1] == 0x7E &&
-                         (m_message[2] == kEveryDevice || m_message[2] == m_identity.deviceId) &&
                          m_message[3] == 0x06 && m_message[4] == 0x01;
-    return request ? reply() : std::vector<std::uint8_t>();
+    m_requestsHeard += request ? 1 : 0;
+    const bool toUs = request && (m_message[2] == kEveryDevice || m_message[2] == m_identity.deviceId);
+    return toUs ? reply() : std::vector<std::uint8_t>();
 }
 
 std::vector<std::uint8_t> CIdentityResponder::reply() const

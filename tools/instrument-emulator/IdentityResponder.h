@@ -8,6 +8,7 @@
 // alone, so that each is checked against a second hand.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     // empty otherwise.
     std::vector<std::uint8_t> feed(std::uint8_t byte);
 
+    // Identity Requests received so far, to any device: whether a sender
+    // asked at all.
+    std::size_t requestsHeard() const { return m_requestsHeard; }
+
     // The firmware it runs changed (an update was taken).
     void setRevision(const std::array<std::uint8_t, 4>& revision) { m_identity.revision = revision; }
     const SIdentity& identity() const { return m_identity; }
@@ -39,4 +44,5 @@ private:
     SIdentity m_identity;
     std::vector<std::uint8_t> m_message; // the SysEx message being received, while short enough to be a request
     bool m_inMessage = false;
+    std::size_t m_requestsHeard = 0;
 };

@@ -281,5 +281,6 @@ int main(int argc, char** argv)
             static_cast<void>(input.open(device, kDeviceEndBufferBytes, error));
         }
     }
+    std::printf("identity requests heard: %zu\n", responder.requestsHeard());
     return accepted ? 0 : 1;
 }

@@ -174,20 +174,41 @@ CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
     }
     // Emptied only once both are ours: a second capture must not wipe the
     // files of the one that holds them.
+    if (!empty(outError)) {
+        return fail(OpenResult::kFailed);
+    }
+    return OpenResult::kOk;
+}
+
+bool CaptureDestination::restart(std::string& outError)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_syx < 0 || m_csv < 0) {
+        outError = "the capture " + m_syxPath.string() + " is not open";
+        return false;
+    }
+    return empty(outError);
+}
+
+bool CaptureDestination::empty(std::string& outError)
+{
     for (auto [fd, path] : {std::pair{m_syx, &m_syxPath}, std::pair{m_csv, &m_csvPath}}) {
-        if (::ftruncate(fd, 0) != 0) {
+        if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
             outError = "cannot empty " + path->string() + " (" + systemReason() + ")";
-            return fail(OpenResult::kFailed);
+            return false;
         }
     }
+    m_failure.reset();
+    m_count = 0;
+    m_firstStamp = 0;
     static constexpr char kHead[] = "index,sent_us,bytes\n";
     if (!writeAll(m_csv, kHead, sizeof kHead - 1, m_csvPath)) {
         outError = *m_failure;
-        return fail(OpenResult::kFailed);
+        return false;
     }
     m_syxBytes = 0;
     m_csvBytes = sizeof kHead - 1;
-    return OpenResult::kOk;
+    return true;
 }
 
 bool CaptureDestination::writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path)

@@ -46,6 +46,10 @@ public:
     // empties them. kInUse when another capture holds a lock. On failure the
     // files it created are removed again. Never blocks.
     [[nodiscard]] OpenResult open(std::string& outError);
+    // Empties both files for a new run after open(): each run's capture holds
+    // that run alone, its rows counted from its own start. False with a reason
+    // when the files are not open or cannot be emptied.
+    [[nodiscard]] bool restart(std::string& outError);
     // Rows count from this start (monotonic nanoseconds), once it is set;
     // before, from the first message.
     void countFrom(const std::atomic<std::uint64_t>* startNanoseconds) { m_start = startNanoseconds; }
@@ -62,6 +66,8 @@ private:
     OSStatus receive(const MIDIPacketList& list);
     bool writeAll(int fd, const void* data, std::size_t size, const std::filesystem::path& path);
     void closeFiles();
+    // Both files emptied and the log's head written again; the lock held.
+    bool empty(std::string& outError);
 
     std::filesystem::path m_syxPath;
     std::filesystem::path m_csvPath;

@@ -1,0 +1,82 @@
+#include "app/UpdateMemory.h"
+
+#include "app/SentenceText.h"
+
+#include "update/UpdateRecordLog.h"
+
+#include <QSettings>
+
+#include <map>
+
+namespace {
+
+constexpr const char* kLastOutputKey = "output/last";
+
+QSettings settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("mirelo-updater"),
+                     QStringLiteral("mirelo-updater"));
+}
+
+bool leftHalfWritten(const SUpdateRecord& record)
+{
+    using EResult = SUpdateRecord::EResult;
+    switch (record.result) {
+    case EResult::kFailed:
+    case EResult::kInterrupted:
+    case EResult::kDidNotTake:
+        return record.messagesSent > 0 || record.result == EResult::kDidNotTake;
+    case EResult::kCompleted:
+    case EResult::kRefused:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<QString> CUpdateMemory::lastOutput()
+{
+    const QString name = settings().value(QLatin1String(kLastOutputKey)).toString();
+    return name.isEmpty() ? std::nullopt : std::optional<QString>(name);
+}
+
+void CUpdateMemory::rememberOutput(const QString& name)
+{
+    settings().setValue(QLatin1String(kLastOutputKey), name);
+}
+
+std::optional<CUpdateMemory::SIncomplete> CUpdateMemory::incompleteUpdate(
+    const std::optional<std::filesystem::path>& log)
+{
+    const std::optional<std::filesystem::path> path = log ? log : CUpdateRecordLog::defaultPath();
+    if (!path) {
+        return std::nullopt;
+    }
+    // Oldest first: each destination ends up with its latest update that
+    // either completed (forgotten) or left the instrument half-written.
+    std::map<std::string, const SUpdateRecord*> halfWritten;
+    const CUpdateRecordLog::SContents contents = CUpdateRecordLog::read(*path);
+    for (const CUpdateRecordLog::SEntry& entry : contents.entries) {
+        if (entry.record.result == SUpdateRecord::EResult::kCompleted) {
+            halfWritten.erase(entry.record.destination);
+        } else if (leftHalfWritten(entry.record)) {
+            halfWritten[entry.record.destination] = &entry.record;
+        }
+    }
+    std::optional<SIncomplete> newest;
+    for (const auto& [destination, record] : halfWritten) {
+        QDateTime when = QDateTime::fromString(QString::fromStdString(record->start), Qt::ISODate);
+        if (!newest || when > newest->when) {
+            newest = SIncomplete{QString::fromStdString(destination), std::move(when)};
+        }
+    }
+    return newest;
+}
+
+QString CUpdateMemory::notice(const SIncomplete& incomplete)
+{
+    const QString day = CSentenceText::locale().toString(incomplete.when.date(), QStringLiteral("d MMM yyyy"));
+    return tr("The last update to \u201C%1\u201D did not complete on %2: send it again.")
+        .arg(incomplete.destination, day);
+}

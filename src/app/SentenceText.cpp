@@ -14,8 +14,8 @@ std::string translated(const char* inTemplate)
 
 QString CSentenceText::textOf(const CSentence& sentence)
 {
-    // English grouping until the window is translated: its other words are English too.
-    const QLocale locale(QLocale::English);
+    // The session's way of writing numbers: "37.231" in Germany, "37,231" in the US.
+    const QLocale locale;
     std::vector<std::string> parts;
     parts.reserve(sentence.parts().size());
     for (const CSentence::Part& part : sentence.parts()) {
@@ -24,7 +24,10 @@ QString CSentenceText::textOf(const CSentence& sentence)
         } else if (const auto* duration = std::get_if<CSentence::SDuration>(&part)) {
             parts.push_back(CSentence::durationText(duration->ms, translated));
         } else if (const auto* name = std::get_if<CSentence::SName>(&part)) {
-            parts.push_back("\u201C" + name->text + "\u201D");
+            //: Quotation marks around the name of a device or file, as the language writes them.
+            parts.push_back(QCoreApplication::translate("RunReport", "\u201C%1\u201D")
+                                .arg(QString::fromStdString(name->text))
+                                .toStdString());
         } else if (const auto* text = std::get_if<std::string>(&part)) {
             parts.push_back(*text);
         } else if (const auto* nested = std::get_if<CSentence::Nested>(&part); nested != nullptr && *nested) {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -10,5 +11,8 @@ int main(int argc, char** argv)
     }
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // Numbers as the tests write them, whatever the session running them;
+    // the tests of the window's language start it with a language of their own.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     return RUN_ALL_TESTS();
 }

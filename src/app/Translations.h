@@ -27,8 +27,8 @@ public:
     const QString& language() const { return m_language; }
 
     // The names a translation may have for a locale's UI languages ("de-CH",
-    // "de-Latn-CH"), most preferred first, each followed by its shorter forms:
-    // de_CH, de_Latn_CH, de_Latn, de.
+    // "de-Latn-CH"), most preferred first, each followed by its shorter forms
+    // not named yet: de_CH, de, de_Latn_CH, de_Latn.
     static QStringList candidates(const QStringList& uiLanguages);
 
 private:

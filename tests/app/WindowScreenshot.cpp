@@ -1,5 +1,5 @@
-// mirelo_window_screenshot OUT.png: starts the application as it launches,
-// against the capture destination, presses Play, waits until the update has
+// mirelo_window_screenshot OUT.png: starts the application as it launches, in
+// the session's language, against the capture destination, presses Play, waits until the update has
 // reached 100 % and saves a picture of the window. scripts/screenshot runs it
 // under Xvfb.
 
@@ -8,6 +8,7 @@
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDelegate.h"
 #include "app/REVArodozDoc.h"
+#include "app/Translations.h"
 #include "ui_REVArodozDoc.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
+    // In the session's language, as the application starts.
+    const CTranslations translations;
     if (argc != 2) {
         std::fprintf(stderr, "usage: mirelo_window_screenshot OUT.png\n");
         return EXIT_FAILURE;

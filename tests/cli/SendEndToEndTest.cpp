@@ -307,6 +307,9 @@ TEST_F(CliEndToEnd, AFailingSendSaysWhereAndStops)
     const std::filesystem::path dat = pack(12, {"--interval", "1"});
     CCliProcess::Environment env = kVirtual;
     env["MIRELO_VIRTUAL_FAIL_SEND"] = "5:-10838";
+    // In a German session too: scripts read the tool's words, so they stay English.
+    env["LANG"] = "de_DE.UTF-8";
+    env["LANGUAGE"] = "de";
     const std::filesystem::path capture = m_dir / "capture.syx";
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, env);
     EXPECT_EQ(r.status, 1);

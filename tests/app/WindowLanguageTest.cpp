@@ -103,24 +103,25 @@ TEST_F(WindowLanguageRun, FollowsTheSession)
         CCliProcess::Environment environment;
         const char* output;
         const char* play;
+        const char* qtCancel; // Qt's own translation, loaded with the window's
         // The status line after the run, the time it took left out.
         const char* sentBefore;
         const char* sentAfter;
     } cases[] = {
-        {"German", {{"LANG", "de_DE.UTF-8"}}, "&Ausgang:", "Abs&pielen", "4 Nachrichten (1.200 Bytes) in ",
-         " an \u201ECapture\u201C gesendet."},
-        {"C", {{"LANG", "C"}}, "&Output:", "&Play", "Sent 4 messages (1,200 bytes) in ", " to \u201CCapture\u201D."},
+        {"German", {{"LANG", "de_DE.UTF-8"}}, "&Ausgang:", "Abs&pielen", "Abbrechen",
+         "4 Nachrichten (1.200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
+        {"C", {{"LANG", "C"}}, "&Output:", "&Play", "Cancel", "Sent 4 messages (1,200 bytes) in ", " to \u201CCapture\u201D."},
         // No translation: English words, the session's numbers.
-        {"French", {{"LANG", "fr_FR.UTF-8"}}, "&Output:", "&Play", "Sent 4 messages (1\u202F200 bytes) in ",
+        {"French", {{"LANG", "fr_FR.UTF-8"}}, "&Output:", "&Play", "Cancel", "Sent 4 messages (1\u202F200 bytes) in ",
          " to \u201CCapture\u201D."},
         // English put first: English words, German numbers still.
         {"English before German", {{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "en:de"}}, "&Output:", "&Play",
-         "Sent 4 messages (1.200 bytes) in ", " to \u201CCapture\u201D."},
+         "Cancel", "Sent 4 messages (1.200 bytes) in ", " to \u201CCapture\u201D."},
         // A language without a translation before one with.
         {"French before German", {{"LANG", "fr_FR.UTF-8"}, {"LANGUAGE", "fr:de"}}, "&Ausgang:", "Abs&pielen",
-         "4 Nachrichten (1\u202F200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
+         "Abbrechen", "4 Nachrichten (1\u202F200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
         {"German by LC_ALL", {{"LANG", "C"}, {"LC_ALL", "de_DE.UTF-8"}}, "&Ausgang:", "Abs&pielen",
-         "4 Nachrichten (1.200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
+         "Abbrechen", "4 Nachrichten (1.200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.session);
@@ -128,6 +129,7 @@ TEST_F(WindowLanguageRun, FollowsTheSession)
         EXPECT_EQ(said["title"], "mirelo updater");
         EXPECT_EQ(said["lblOutput"], c.output);
         EXPECT_EQ(said["m_btnPlay"], c.play);
+        EXPECT_EQ(said["qt.Cancel"], c.qtCancel);
         const std::string& status = said["status"];
         EXPECT_EQ(status.rfind(c.sentBefore, 0), 0u) << status;
         EXPECT_TRUE(status.size() > std::string(c.sentAfter).size()

@@ -1,6 +1,7 @@
 // mirelo_window_words [fail-at K]: the window application as it ships, with
 // a user who reads it. Once the update document is open it prints the words
-// of the window (its title, then every named label, button and box), presses
+// of the window (its title, then every named label, button and box, and
+// Qt's word for a standard Cancel button), presses
 // Play and, when the run has ended, prints the alert it raised (and presses
 // its button) and the status line; then closes the window. With fail-at K the
 // K-th message cannot be sent. Lines are "name<TAB>text". The tests of the
@@ -65,6 +66,10 @@ void sayWords(QWidget* window)
             say(widget->objectName() + QStringLiteral(".accessibleName"), widget->accessibleName());
         }
     }
+    // Qt's own words, as the window's alerts and questions get them.
+    QMessageBox standard;
+    standard.setStandardButtons(QMessageBox::Cancel);
+    say(QStringLiteral("qt.Cancel"), standard.button(QMessageBox::Cancel)->text());
 }
 
 class CReader {

@@ -178,7 +178,7 @@ const std::set<std::string> kNeverShown = {
     "setObjectName", "findChild", "findChildren",
     // the environment, file names and resources
     "qgetenv", "qputenv", "qEnvironmentVariable", "qEnvironmentVariableIsSet", "qEnvironmentVariableIsEmpty",
-    "getenv", "QFile", "QFileInfo", "QDir", "fromLocalFile", "QIcon", "fromTheme",
+    "getenv", "QFile", "QFileInfo", "QDir", "fromLocalFile", "QIcon", "fromTheme", "addFile",
     // the application's identity for the desktop and the session bus
     "setApplicationName", "setOrganizationName", "setOrganizationDomain", "setDesktopFileName", "QDBusInterface",
     "isServiceRegistered", "call",

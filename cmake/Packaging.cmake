@@ -60,6 +60,11 @@ progress bar. mirelo-updater-cli does the same without a display, lists the
 MIDI destinations, and inspects and makes update files. Without MIDI
 hardware, both can send to a capture file instead.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(MIRELO_BUILD_APP)
+  # The window carries its own translations; Qt's, for its standard buttons,
+  # come from Debian's package of them.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

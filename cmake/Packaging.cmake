@@ -60,6 +60,14 @@ progress bar. mirelo-updater-cli does the same without a display, lists the
 MIDI destinations, and inspects and makes update files. Without MIDI
 hardware, both can send to a capture file instead.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(MIRELO_BUILD_APP)
+  # The window carries its own translations; Qt's, for its standard buttons,
+  # come from Debian's package of them.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+  # The window's icon is an SVG, which Qt draws through the SVG plugins; the
+  # program does not link them, so the shared-library scan cannot find them.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

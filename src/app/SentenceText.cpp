@@ -23,7 +23,10 @@ QString CSentenceText::textOf(const CSentence& sentence)
         } else if (const auto* duration = std::get_if<CSentence::SDuration>(&part)) {
             parts.push_back(CSentence::durationText(duration->ms, translated));
         } else if (const auto* name = std::get_if<CSentence::SName>(&part)) {
-            parts.push_back("\u201C" + name->text + "\u201D");
+            //: Quotation marks around the name of a device or file, as the language writes them.
+            parts.push_back(QCoreApplication::translate("RunReport", "\u201C%1\u201D")
+                                .arg(QString::fromStdString(name->text))
+                                .toStdString());
         } else if (const auto* text = std::get_if<std::string>(&part)) {
             parts.push_back(*text);
         } else if (const auto* nested = std::get_if<CSentence::Nested>(&part); nested != nullptr && *nested) {
@@ -37,8 +40,9 @@ QString CSentenceText::textOf(const CSentence& sentence)
 
 QLocale CSentenceText::locale()
 {
-    // English until the window is translated: its other words are English too.
-    return QLocale(QLocale::English);
+    // The session's way of writing numbers and dates ("37.231" in Germany,
+    // "37,231" in the US), which the window's translation sets as the default.
+    return QLocale();
 }
 
 QString CSentenceText::durationOf(std::uint64_t ms)

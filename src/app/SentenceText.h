@@ -1,8 +1,9 @@
 #pragma once
 // The run's words as the window shows them: each template translated in the
-// scope it is marked in, counts with the digit grouping users read, names in
-// typographic quotes; a sentence begins with a capital and ends with a full
-// stop, as the window's status line and alerts write them.
+// scope it is marked in, counts written as the session writes numbers, names
+// in the quotation marks of the window's language; a sentence begins with a
+// capital and ends with a full stop, as the window's status line and alerts
+// write them.
 
 #include "update/Sentence.h"
 

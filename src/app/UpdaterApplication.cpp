@@ -5,6 +5,7 @@
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDelegate.h"
 #include "app/REVArodozDoc.h"
+#include "app/Translations.h"
 
 #include "ZAVController.h"
 #include "platform/base/EventLoop.h"
@@ -80,6 +81,7 @@ int CUpdaterApplication::run(int argc, char** argv, const std::function<void()>&
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
     QGuiApplication::setDesktopFileName(QStringLiteral("mirelo-updater"));
     QApplication::setWindowIcon(REVArodozDoc::applicationIcon());
+    const CTranslations translations;
     const CInstalledAlerts alerts;
 
     std::unique_ptr<Capture> capture = captureFromEnvironment();

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv)
     qputenv("XDG_STATE_HOME", QByteArray::fromStdString(state.string()));
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // Numbers as the tests write them, whatever the session running them;
+    // the tests of the window's language start it with a language of their own.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const int status = RUN_ALL_TESTS();
     std::error_code ignored;
     std::filesystem::remove_all(state, ignored);

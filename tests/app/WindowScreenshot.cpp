@@ -1,5 +1,5 @@
 // mirelo_window_screenshot OUT.png [sent|failed]: starts the application as
-// it launches, presses Send Update and saves a picture of the window once the
+// it launches, in the session's language, presses Send Update and saves a picture of the window once the
 // run has ended: after a whole update sent to the capture destination (sent,
 // the default), or after a send that failed part-way to an instrument on the
 // virtual backend (failed). scripts/screenshot runs it under Xvfb.
@@ -9,6 +9,7 @@
 #include "app/QtEventLoop.h"
 #include "app/REVArodozDelegate.h"
 #include "app/REVArodozDoc.h"
+#include "app/Translations.h"
 #include "ui_REVArodozDoc.h"
 #include "platform/midi/virtual/CaptureDestination.h"
 #include "testing/ControlledVirtualBackend.h"
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
+    // In the session's language, as the application starts.
+    const CTranslations translations;
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: mirelo_window_screenshot OUT.png [sent|failed]\n");
         return EXIT_FAILURE;

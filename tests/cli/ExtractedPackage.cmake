@@ -58,6 +58,8 @@ set(expected
   usr/share/doc/mirelo-updater/copyright)
 if(HAVE_APP)
   list(APPEND expected
+    usr/share/mirelo-updater/OSErrors_de.json
+    usr/share/mirelo-updater/AudioErrors_de.json
     usr/bin/mirelo-updater
     usr/share/man/man1/mirelo-updater.1.gz
     usr/share/applications/mirelo-updater.desktop
@@ -69,6 +71,32 @@ foreach(path IN LISTS expected)
     message(FATAL_ERROR "the package has no ${path}")
   endif()
 endforeach()
+
+# The German window: its words are built into the program (the translation's
+# resource name, which Qt stores in UTF-16), its error tables are installed
+# above, and Qt's own translation for its standard buttons comes with the
+# package it recommends.
+if(HAVE_APP)
+  set(window "${root}/usr/bin/mirelo-updater")
+  file(READ "${window}" program HEX)
+  set(name "")
+  foreach(char m i r e l o - u p d a t e r _ d e . q m)
+    string(HEX "${char}" code)
+    string(APPEND name "00${code}")
+  endforeach()
+  string(FIND "${program}" "${name}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the package's window carries no German translation (mirelo-updater_de.qm)")
+  endif()
+  run(dpkg-deb -f "${debs}" Recommends)
+  if(NOT out MATCHES "(^|[ ,])qt6-translations-l10n($|[ ,\n])")
+    message(FATAL_ERROR "the package does not recommend qt6-translations-l10n (Qt's German buttons): ${out}")
+  endif()
+  run(dpkg-deb -f "${debs}" Depends)
+  if(NOT out MATCHES "(^|[ ,])libqt6svg6($|[ ,\n(])")
+    message(FATAL_ERROR "the package does not depend on libqt6svg6 (the plugin that draws the window's icon): ${out}")
+  endif()
+endif()
 
 # Twenty messages of 4 to 80 bytes, one every millisecond.
 set(syx "")

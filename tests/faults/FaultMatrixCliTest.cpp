@@ -124,7 +124,10 @@ protected:
         const CScopedRecordFolder record(m_dir / "state");
         CCliProcess::Environment env{{"MIRELO_MIDI_BACKEND", "virtual"},
                                      {SendFailure::kVariable, {}},
-                                     {"XDG_STATE_HOME", record.state().string()}};
+                                     {"XDG_STATE_HOME", record.state().string()},
+                                     // A German session too: scripts read the tool's words, so they stay English.
+                                     {"LANG", "de_DE.UTF-8"},
+                                     {"LANGUAGE", "de"}};
         if (row.failingSend != 0) {
             env[SendFailure::kVariable] = std::to_string(row.failingSend) + ":-10838";
         }

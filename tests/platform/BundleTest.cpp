@@ -58,6 +58,34 @@ TEST_F(BundleTest, LooksUpTextThenDefaultThenKey)
     EXPECT_EQ(bundle.localizedString("hello", "fallback", "../Strings"), "fallback");
 }
 
+TEST_F(BundleTest, PreferredLanguagesAnswerFirstEntryByEntry)
+{
+    write("Strings_de.json", R"({"hello": "Hallo, Welt."})");
+    write("Strings_de_AT.json", R"({"hello": "Servus, Welt."})");
+    const Bundle bundle(m_dir);
+    struct SCase {
+        std::vector<std::string> languages;
+        const char* hello;
+    };
+    const SCase cases[] = {
+        {{}, "Hello, world."},
+        {{"de"}, "Hallo, Welt."},
+        {{"de_AT", "de"}, "Servus, Welt."},
+        {{"de_CH", "de"}, "Hallo, Welt."},
+        {{"fr_FR", "fr"}, "Hello, world."},
+        // A name that could reach outside the folder is never asked for.
+        {{"../Strings_de", "x/../de", ""}, "Hello, world."},
+    };
+    for (const SCase& c : cases) {
+        mirelo::platform::setPreferredLanguages(c.languages);
+        EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), c.hello) << testing::PrintToString(c.languages);
+        // What the language's table lacks still comes from the English one.
+        EXPECT_EQ(bundle.localizedString("same", std::nullopt, "Strings"), "same");
+        EXPECT_EQ(bundle.localizedString("absent", "fallback", "Strings"), "fallback");
+    }
+    mirelo::platform::setPreferredLanguages({});
+}
+
 TEST_F(BundleTest, TablesAreReadOnce)
 {
     const Bundle bundle(m_dir);
@@ -116,13 +144,14 @@ TEST_F(BundleTest, OverrideReplacesMainBundleUntilCleared)
 }
 
 // The shipped tables: they parse cleanly and describe every status the
-// program can produce.
+// program can produce, in every language they are shipped in.
 TEST(ShippedTables, DescribeEveryStatusTheProgramProduces)
 {
     const Bundle bundle{fs::path(MIRELO_SOURCE_RESOURCES_DIR)};
-    for (const char* table : {"AudioErrors", "OSErrors"}) {
+    for (const char* table : {"AudioErrors", "OSErrors", "AudioErrors_de", "OSErrors_de"}) {
         const auto parsed = mirelo::platform::StringTable::load(fs::path(MIRELO_SOURCE_RESOURCES_DIR)
                                                                / (std::string(table) + ".json"));
+        EXPECT_NE(parsed.size(), 0u) << table;
         EXPECT_TRUE(parsed.problems().empty()) << table << ": " << parsed.problems().front().message;
     }
     std::vector<std::string> audioKeys;
@@ -143,6 +172,34 @@ TEST(ShippedTables, DescribeEveryStatusTheProgramProduces)
     // Running without hardware takes both variables; naming one leads nowhere.
     EXPECT_NE(noSequencer.find("MIRELO_MIDI_BACKEND=virtual"), std::string::npos) << noSequencer;
     EXPECT_NE(noSequencer.find("MIRELO_CAPTURE="), std::string::npos) << noSequencer;
+}
+
+// A translated table says what the English one says: every key of it, no key
+// of its own (a mistyped key would leave its status in English), and the same
+// names the user must type.
+TEST(ShippedTables, TranslationsHaveTheEnglishKeys)
+{
+    const fs::path folder(MIRELO_SOURCE_RESOURCES_DIR);
+    const Bundle bundle(folder);
+    for (const std::string language : {"de"}) {
+        for (const std::string table : {"AudioErrors", "OSErrors"}) {
+            const auto english = mirelo::platform::StringTable::load(folder / (table + ".json"));
+            const auto translated = mirelo::platform::StringTable::load(folder / (table + "_" + language + ".json"));
+            EXPECT_EQ(translated.size(), english.size()) << table << "_" << language;
+            for (const std::string& key : english.keys()) {
+                const std::string* text = translated.find(key);
+                ASSERT_NE(text, nullptr) << table << "_" << language << " has no " << key;
+                EXPECT_NE(*text, *english.find(key)) << table << "_" << language << " " << key;
+                EXPECT_EQ(text->back(), '.') << table << "_" << language << " " << key;
+            }
+        }
+        mirelo::platform::setPreferredLanguages({language});
+        const std::string noSequencer = bundle.localizedString("-10839", std::nullopt, "AudioErrors");
+        mirelo::platform::setPreferredLanguages({});
+        for (const char* typed : {"MIRELO_MIDI_BACKEND=virtual", "MIRELO_CAPTURE=", "snd-seq", "/dev/snd/seq"}) {
+            EXPECT_NE(noSequencer.find(typed), std::string::npos) << language << ": " << noSequencer;
+        }
+    }
 }
 
 } // namespace

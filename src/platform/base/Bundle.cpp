@@ -1,7 +1,9 @@
 #include "platform/base/Bundle.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -60,6 +62,25 @@ std::optional<fs::path> executableFolder()
     return exe.parent_path();
 }
 
+// A language name that can only ever make a plain table name.
+bool isLanguageName(std::string_view name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
+struct PreferredLanguages {
+    std::mutex mutex;
+    std::vector<std::string> names;
+};
+
+PreferredLanguages& preferredLanguagesState()
+{
+    static PreferredLanguages state;
+    return state;
+}
+
 struct MainBundleState {
     std::mutex mutex;
     bool searched = false;
@@ -94,6 +115,11 @@ std::optional<fs::path> Bundle::pathForResource(std::string_view name) const
 std::string Bundle::localizedString(std::string_view key, std::optional<std::string_view> defaultValue,
                                     std::string_view table) const
 {
+    for (const std::string& language : preferredLanguages()) {
+        if (const std::string* text = tableNamed(std::string(table) + "_" + language).find(key)) {
+            return *text;
+        }
+    }
     if (const std::string* text = tableNamed(table).find(key)) {
         return *text;
     }
@@ -160,6 +186,22 @@ const Bundle* mainBundle()
         }
     }
     return state.found.get();
+}
+
+void setPreferredLanguages(const std::vector<std::string>& languages)
+{
+    std::vector<std::string> names;
+    std::copy_if(languages.begin(), languages.end(), std::back_inserter(names), isLanguageName);
+    PreferredLanguages& state = preferredLanguagesState();
+    std::lock_guard lock(state.mutex);
+    state.names = std::move(names);
+}
+
+std::vector<std::string> preferredLanguages()
+{
+    PreferredLanguages& state = preferredLanguagesState();
+    std::lock_guard lock(state.mutex);
+    return state.names;
 }
 
 void overrideMainBundle(const Bundle* bundle)

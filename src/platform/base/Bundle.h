@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mirelo::platform {
 
@@ -36,9 +37,10 @@ public:
     // file of that name lies directly in the folder.
     std::optional<std::filesystem::path> pathForResource(std::string_view name) const;
 
-    // The text of `key` in table `table` (file "<table>.json"); when the
-    // table has no entry, `defaultValue` if given, else the key itself. Tables
-    // are read once, on first use. Thread-safe.
+    // The text of `key` in table `table` (file "<table>.json", after the
+    // tables of the preferred languages below); when no table has an entry,
+    // `defaultValue` if given, else the key itself. Tables are read once, on
+    // first use. Thread-safe.
     std::string localizedString(std::string_view key, std::optional<std::string_view> defaultValue,
                                 std::string_view table) const;
 
@@ -55,6 +57,15 @@ private:
 
 // The application's bundle, found on first use; null when there is none.
 const Bundle* mainBundle();
+
+// The languages whose tables answer first, most preferred first, as locale
+// names ("de_DE", "de"): table "T" answers from "T_de_DE.json", then
+// "T_de.json", then "T.json", entry by entry. None unless a front end sets
+// them: the window sets the session's, while the command-line tool stays in
+// English for the scripts that read it. A name of anything but letters,
+// digits and '_' is left out.
+void setPreferredLanguages(const std::vector<std::string>& languages);
+std::vector<std::string> preferredLanguages();
 
 // For tests: make mainBundle() return `bundle` (null: "no main bundle") until
 // clearMainBundleOverride(). The caller keeps ownership.

@@ -117,4 +117,14 @@ const std::string* StringTable::find(std::string_view key) const
     return it == m_entries.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string> StringTable::keys() const
+{
+    std::vector<std::string> keys;
+    keys.reserve(m_entries.size());
+    for (const auto& entry : m_entries) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
 } // namespace mirelo::platform

@@ -44,6 +44,8 @@ public:
     // Null when the key has no entry.
     const std::string* find(std::string_view key) const;
     std::size_t size() const { return m_entries.size(); }
+    // In order; what a translated table is checked against.
+    std::vector<std::string> keys() const;
     const std::vector<Problem>& problems() const { return m_problems; }
 
 private:

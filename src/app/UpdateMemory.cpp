@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char* kLastOutputKey = "output/last";
+constexpr const char* kLastOutputKey = "output/last"; // notr: settings key
 
 QSettings settings()
 {
@@ -76,7 +76,7 @@ std::optional<CUpdateMemory::SIncomplete> CUpdateMemory::incompleteUpdate(
 
 QString CUpdateMemory::notice(const SIncomplete& incomplete)
 {
-    const QString day = CSentenceText::locale().toString(incomplete.when.date(), QStringLiteral("d MMM yyyy"));
+    const QString day = CSentenceText::locale().toString(incomplete.when.date(), QLocale::ShortFormat);
     return tr("The last update to \u201C%1\u201D did not complete on %2: send it again.")
         .arg(incomplete.destination, day);
 }

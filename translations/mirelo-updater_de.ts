@@ -297,6 +297,11 @@
         <source>The last update to “%1” did not complete on %2: send it again.</source>
         <translation>Das letzte Update an „%1“ am %2 wurde nicht abgeschlossen: Senden Sie es erneut.</translation>
     </message>
+    <message>
+        <source>d MMM yyyy</source>
+        <comment>date of an update</comment>
+        <translation>d. MMMM yyyy</translation>
+    </message>
 </context>
 <context>
     <name>CWindowMenus</name>

@@ -64,6 +64,9 @@ if(MIRELO_BUILD_APP)
   # The window carries its own translations; Qt's, for its standard buttons,
   # come from Debian's package of them.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+  # The window's icon is an SVG, which Qt draws through the SVG plugins; the
+  # program does not link them, so the shared-library scan cannot find them.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
 endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -7,7 +7,7 @@
 
 class CApplicationIcon {
 public:
-    static constexpr const char* kName = "mirelo-updater";
+    static constexpr const char* kName = "mirelo-updater"; // notr: icon file name
     // The sizes of the bitmaps installed and placed beside the program.
     static constexpr int kBitmapSizes[] = {16, 32, 48, 64, 128, 256};
 

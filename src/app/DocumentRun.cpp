@@ -62,11 +62,13 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
     m_context = SProgressContext{m_bar, &m_run};
     const std::optional<std::filesystem::path> path =
         filePath ? std::optional<std::filesystem::path>(filePath->toStdString()) : std::nullopt;
+    // Translated here, on the window's thread, and handed to the worker as is.
+    std::string gone = tr("it is no longer open").toStdString();
     return m_run.start(
-        [path, progress, capture, context = &m_context](CUpdateRun& run) {
+        [path, progress, capture, context = &m_context, gone = std::move(gone)](CUpdateRun& run) {
             if (!path) {
                 SRunEnd end;
-                end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, "it is no longer open", {}};
+                end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, gone, {}};
                 return end;
             }
             // The run asks the instrument on the manager's input, as the

@@ -12,13 +12,13 @@
 #include <utility>
 
 // Stand-ins for the desktop platform's error domains.
-inline constexpr QLatin1StringView NSMachErrorDomain{"NSMachErrorDomain"};
-inline constexpr QLatin1StringView NSOSStatusErrorDomain{"NSOSStatusErrorDomain"};
-inline constexpr QLatin1StringView NSCocoaErrorDomain{"NSCocoaErrorDomain"};
-inline constexpr QLatin1StringView kMyCoreAudioErrorDomain{"MyCoreAudioErrorDomain"};
+inline constexpr QLatin1StringView NSMachErrorDomain{"NSMachErrorDomain"}; // notr: error domain name
+inline constexpr QLatin1StringView NSOSStatusErrorDomain{"NSOSStatusErrorDomain"}; // notr: error domain name
+inline constexpr QLatin1StringView NSCocoaErrorDomain{"NSCocoaErrorDomain"}; // notr: error domain name
+inline constexpr QLatin1StringView kMyCoreAudioErrorDomain{"MyCoreAudioErrorDomain"}; // notr: error domain name
 // The updater's own errors: an update that did not complete, an update file
 // that may not be sent.
-inline constexpr QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"};
+inline constexpr QLatin1StringView kUpdaterErrorDomain{"MireloUpdaterErrorDomain"}; // notr: error domain name
 inline constexpr std::int64_t kUpdateIncomplete = 1;
 inline constexpr std::int64_t kUpdateFileRefused = 2;
 inline constexpr std::int64_t kCaptureRefused = 3;

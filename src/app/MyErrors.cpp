@@ -5,6 +5,7 @@
 #include "platform/base/Bundle.h"
 
 #include <QChar>
+#include <QCoreApplication>
 
 namespace {
 
@@ -67,8 +68,8 @@ CError MyErrors::errorWithOSStatus(std::int32_t code)
         return CError(NSOSStatusErrorDomain, code);
     }
     const QString key = QString::number(code);
-    const QString fallback = QStringLiteral("Unknown OS error: %1.").arg(code);
-    return CError(NSOSStatusErrorDomain, code, lookUp(*bundle, key, fallback, "OSErrors"));
+    const QString fallback = QCoreApplication::translate("MyErrors", "Unknown OS error: %1.").arg(code);
+    return CError(NSOSStatusErrorDomain, code, lookUp(*bundle, key, fallback, "OSErrors")); // notr: string table name
 }
 
 std::optional<CError> MyErrors::errorWithAudioStatus(std::int32_t code)
@@ -78,7 +79,7 @@ std::optional<CError> MyErrors::errorWithAudioStatus(std::int32_t code)
         return std::nullopt;
     }
     const QString key = audioKey(code);
-    QString text = lookUp(*bundle, key, std::nullopt, "AudioErrors");
+    QString text = lookUp(*bundle, key, std::nullopt, "AudioErrors"); // notr: string table name
     // The lookup answers the key itself when there is no entry, so an entry
     // equal to its key cannot be told apart from none.
     if (text == key) {

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int kIconSize = 22;
-constexpr const char* kOutcomeProperty = "outcome";
+constexpr const char* kOutcomeProperty = "outcome"; // notr: property name
 
 struct SLook {
     QStyle::StandardPixmap icon;

@@ -14,7 +14,7 @@ class REVArodozDoc;
 
 class REVArodozDelegate final : public QObject {
 public:
-    static constexpr const char* kActivityReason = "PreventAppNap";
+    static constexpr const char* kActivityReason = "PreventAppNap"; // notr: inhibit argument
     // The status the application ends with when it cannot open its document.
     static constexpr int kExitNoDocument = 1;
 

@@ -207,7 +207,7 @@ std::optional<QByteArray> REVArodozDoc::dataOfType(const QString& /*typeName*/, 
 
 QString REVArodozDoc::windowNibName() const
 {
-    return QStringLiteral("REVArodozDoc");
+    return QStringLiteral("REVArodozDoc"); // notr: form name
 }
 
 QString REVArodozDoc::displayName() const
@@ -216,7 +216,7 @@ QString REVArodozDoc::displayName() const
     if (m_facts && m_filePath) {
         return QFileInfo(*m_filePath).fileName();
     }
-    return QStringLiteral("mirelo updater");
+    return QStringLiteral("mirelo updater"); // notr: the product name, the same in every language
 }
 
 void REVArodozDoc::setForm(std::unique_ptr<Ui::REVArodozDoc> form)

@@ -50,8 +50,8 @@ class REVArodozDoc final : public QObject,
                            public std::enable_shared_from_this<REVArodozDoc> {
     Q_OBJECT
 public:
-    static constexpr const char* kDocumentType = "mirelo update file";
-    static constexpr const char* kMIDIClientName = "REVArodoz";
+    static constexpr const char* kDocumentType = "mirelo update file"; // notr: document type name, never shown
+    static constexpr const char* kMIDIClientName = "REVArodoz"; // notr: sequencer client name
     static constexpr int kIdleIntervalMs = 200;
 
     // What the display timer reads as "now"; tests set a fixed one.

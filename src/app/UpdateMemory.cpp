@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char* kLastOutputKey = "output/last";
+constexpr const char* kLastOutputKey = "output/last"; // notr: settings key
 constexpr const char* kAsksInstrumentKey = "instrument/ask"; // notr: settings key
 
 QSettings settings()
@@ -87,7 +87,9 @@ std::optional<CUpdateMemory::SIncomplete> CUpdateMemory::incompleteUpdate(
 
 QString CUpdateMemory::notice(const SIncomplete& incomplete)
 {
-    const QString day = CSentenceText::locale().toString(incomplete.when.date(), QStringLiteral("d MMM yyyy"));
+    // The day written out, so that 7/12 and 12/7 cannot be mistaken; the
+    // translation gives the order its language writes a day in.
+    const QString day = CSentenceText::locale().toString(incomplete.when.date(), tr("d MMM yyyy", "date of an update"));
     return tr("The last update to \u201C%1\u201D did not complete on %2: send it again.")
         .arg(incomplete.destination, day);
 }

@@ -35,7 +35,7 @@ std::unique_ptr<Capture> captureFromEnvironment()
     if (path.isEmpty()) {
         return nullptr;
     }
-    if (qgetenv("MIRELO_MIDI_BACKEND") != "virtual") {
+    if (qgetenv("MIRELO_MIDI_BACKEND") != "virtual") { // notr: environment value
         std::fprintf(stderr, "mirelo-updater: MIRELO_CAPTURE needs MIRELO_MIDI_BACKEND=virtual; ignored.\n");
         return nullptr;
     }
@@ -78,7 +78,7 @@ int CUpdaterApplication::run(int argc, char** argv, const std::function<void()>&
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mirelo-updater"));
-    QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater"));
+    QApplication::setApplicationDisplayName(QStringLiteral("mirelo updater")); // notr: the product name
     QGuiApplication::setDesktopFileName(QStringLiteral("mirelo-updater"));
     QApplication::setWindowIcon(REVArodozDoc::applicationIcon());
     const CTranslations translations;

@@ -1,4 +1,5 @@
 #include "cli/FileReplacer.h"
+#include "platform/base/FileKind.h"
 
 #include <cerrno>
 #include <climits>
@@ -16,23 +17,6 @@ constexpr int kMostLinks = 40;
 std::string systemReason()
 {
     return std::strerror(errno);
-}
-
-const char* kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode)) {
-        return "a directory";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    return "not a regular file";
 }
 
 // The file the path finally names, through every symbolic link.
@@ -97,7 +81,7 @@ bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vect
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode)) {
-            outError = inTarget.string() + " is " + kindOf(info.st_mode) + ", not a file an update can replace";
+            outError = inTarget.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file an update can replace";
             return false;
         }
         for (const std::filesystem::path& source : inSources) {

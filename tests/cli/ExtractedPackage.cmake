@@ -92,6 +92,10 @@ if(HAVE_APP)
   if(NOT out MATCHES "(^|[ ,])qt6-translations-l10n($|[ ,\n])")
     message(FATAL_ERROR "the package does not recommend qt6-translations-l10n (Qt's German buttons): ${out}")
   endif()
+  run(dpkg-deb -f "${debs}" Depends)
+  if(NOT out MATCHES "(^|[ ,])libqt6svg6($|[ ,\n(])")
+    message(FATAL_ERROR "the package does not depend on libqt6svg6 (the plugin that draws the window's icon): ${out}")
+  endif()
 endif()
 
 # Twenty messages of 4 to 80 bytes, one every millisecond.

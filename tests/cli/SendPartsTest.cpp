@@ -11,6 +11,7 @@
 #include "platform/base/Bundle.h"
 #include "platform/base/Clock.h"
 #include "update/RunReport.h"
+#include "tests/support/RunProgress.h"
 #include "platform/midi/MidiBackend.h"
 #include "testing/ControlledVirtualBackend.h"
 #include "testing/FailingBackend.h"
@@ -28,14 +29,7 @@
 
 namespace {
 
-SRunProgress progressOf(std::uint64_t reached, std::uint64_t total, std::uint64_t fileMs)
-{
-    SRunProgress progress;
-    progress.reached = reached;
-    progress.total = total;
-    progress.fileMs = fileMs;
-    return progress;
-}
+using mirelo::test::progressOf;
 
 std::vector<std::string> linesOf(const std::string& text)
 {

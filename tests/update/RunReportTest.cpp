@@ -3,6 +3,7 @@
 
 #include "platform/base/Bundle.h"
 #include "update/RunReport.h"
+#include "tests/support/RunProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,7 @@
 
 namespace {
 
-SRunProgress progressOf(std::uint64_t reached, std::uint64_t total, std::uint64_t fileMs)
-{
-    SRunProgress progress;
-    progress.reached = reached;
-    progress.total = total;
-    progress.fileMs = fileMs;
-    return progress;
-}
+using mirelo::test::progressOf;
 
 TEST(RunReport, FormatsDurationsForShortAndVeryLongSpans)
 {

@@ -1,4 +1,5 @@
 #include "platform/midi/virtual/CaptureDestination.h"
+#include "platform/base/FileKind.h"
 
 #include "platform/base/Clock.h"
 
@@ -55,23 +56,6 @@ std::filesystem::path finalTarget(std::filesystem::path path)
     return ec ? path : canonical;
 }
 
-const char* kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode)) {
-        return "a directory";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    return "not a regular file";
-}
-
 // Why the path cannot hold a capture, when something other than a regular
 // file is there. Opening a FIFO to write would wait for a reader for ever.
 std::optional<std::string> notAFile(const std::filesystem::path& path)
@@ -80,7 +64,7 @@ std::optional<std::string> notAFile(const std::filesystem::path& path)
     if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return path.string() + " is " + kindOf(info.st_mode) + ", not a file a capture can be written to";
+    return path.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file a capture can be written to";
 }
 
 } // namespace
@@ -156,7 +140,7 @@ CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
         }
         struct stat info {};
         if (::fstat(*fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            outError = path->string() + " is " + kindOf(info.st_mode) + ", not a file a capture can be written to";
+            outError = path->string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file a capture can be written to";
             return fail(OpenResult::kFailed);
         }
         static_cast<void>(::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK));

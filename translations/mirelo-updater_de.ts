@@ -246,6 +246,13 @@
     </message>
 </context>
 <context>
+    <name>CInstrumentLine</name>
+    <message>
+        <source>Asking the instrument who it is…</source>
+        <translation>Das Instrument wird gefragt, wer es ist…</translation>
+    </message>
+</context>
+<context>
     <name>COutcomeLine</name>
     <message>
         <source>Checking</source>
@@ -506,6 +513,18 @@
         <source>Sending…</source>
         <translation>Wird gesendet…</translation>
     </message>
+    <message>
+        <source>Instrument</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>Ask the Instrument &amp;Which Firmware It Runs</source>
+        <translation>Instrument nach seiner &amp;Firmware fragen</translation>
+    </message>
+    <message>
+        <source>Before and after an update, and when an output is chosen, ask the instrument who it is (a MIDI Device Inquiry). Off: no request besides the update goes out.</source>
+        <translation>Vor und nach einem Update und bei der Wahl eines Ausgangs das Instrument fragen, wer es ist (eine MIDI-Geräteabfrage). Aus: Außer dem Update geht keine Anfrage hinaus.</translation>
+    </message>
 </context>
 <context>
     <name>RunReport</name>
@@ -717,6 +736,26 @@
     <message>
         <source>every message was sent; waiting up to %1 for the instrument to answer again (it may restart): keep it connected</source>
         <translation>alle Nachrichten wurden gesendet; bis zu %1 wird auf eine erneute Antwort des Instruments gewartet (es startet eventuell neu): Lassen Sie es angeschlossen</translation>
+    </message>
+    <message>
+        <source>manufacturer %1, family %2, model %3 · firmware %4</source>
+        <translation>Hersteller %1, Familie %2, Modell %3 · Firmware %4</translation>
+    </message>
+    <message>
+        <source>it has no MIDI source of its own to answer on</source>
+        <translation>es hat keine eigene MIDI-Quelle, über die es antworten könnte</translation>
+    </message>
+    <message>
+        <source>it could not be asked who it is: %1</source>
+        <translation>es konnte nicht gefragt werden, wer es ist: %1</translation>
+    </message>
+    <message>
+        <source>did not answer: it sent our request back, as a loop-back does, so it is no instrument</source>
+        <translation>keine Antwort: es hat unsere Anfrage zurückgeschickt, wie eine Schleife es tut, es ist also kein Instrument</translation>
+    </message>
+    <message>
+        <source>did not answer (many instruments do not)</source>
+        <translation>keine Antwort (viele Instrumente antworten nicht)</translation>
     </message>
 </context>
 </TS>

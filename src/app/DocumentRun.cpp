@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "app/ErrorPresentingTarget.h"
+#include "app/InstrumentLine.h"
 #include "app/OutcomeLine.h"
 #include "app/SentenceText.h"
 #include "ui_REVArodozDoc.h"
@@ -14,6 +15,9 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QStringList>
+
+#include <mutex>
 
 void CDocumentRun::postProgress(void* context)
 {
@@ -29,13 +33,29 @@ void CDocumentRun::postProgress(void* context)
 
 bool CDocumentRun::start(const std::optional<QString>& filePath, const std::optional<QString>& destination,
                          QProgressBar* bar, CUpdateRun::ProgressProc progress, EndHandler onEnd,
-                         mirelo::midi::CaptureDestination* capture)
+                         mirelo::midi::CaptureDestination* capture, std::optional<SIdentitySetup> instrument,
+                         QLabel* label)
 {
     if (m_run.live()) {
         return false;
     }
     m_destination = destination ? std::optional<std::string>(destination->toStdString()) : std::nullopt;
     m_run.setDestination(m_destination);
+    m_waitingForInstrument = std::make_shared<bool>(false);
+    if (instrument) {
+        instrument->waiting = [link = QPointer<QLabel>(label), waiting = std::weak_ptr<bool>(m_waitingForInstrument)] {
+            mirelo::platform::mainLoop().post([link, waiting] {
+                if (const std::shared_ptr<bool> flag = waiting.lock()) {
+                    // The count has nothing more to say: the wait is the news.
+                    *flag = true;
+                }
+                if (link) {
+                    link->setText(CSentenceText::textOf(CRunReport::waitingForAnswer()));
+                }
+            });
+        };
+    }
+    m_run.setIdentityCheck(std::move(instrument));
     m_fileName = filePath ? QFileInfo(*filePath).fileName().toStdString() : CUpdateFileLoader::kBundledFileName;
     // A fresh link for each run: reports of an earlier run left in the queue go nowhere.
     m_bar = std::make_shared<const QPointer<QProgressBar>>(bar);
@@ -51,6 +71,9 @@ bool CDocumentRun::start(const std::optional<QString>& filePath, const std::opti
                 end.notStarted = {SUpdateFileLoad::EOutcome::kUnreadable, {}, gone, {}};
                 return end;
             }
+            // The run asks the instrument on the manager's input, as the
+            // instrument line does: one at a time.
+            const std::lock_guard ports(CInstrumentLine::portsInUse());
             // On the worker, which also writes the capture: the rows count
             // from this run's start.
             if (capture != nullptr) {
@@ -70,7 +93,7 @@ void CDocumentRun::closeAnyway()
 void CDocumentRun::showProgress(QLabel* label, std::uint64_t elapsedMs) const
 {
     const SRunProgress progress = m_run.progress();
-    if (label != nullptr && progress.total != 0) {
+    if (label != nullptr && progress.total != 0 && !(m_waitingForInstrument && *m_waitingForInstrument)) {
         label->setText(CSentenceText::textOf(CRunReport::timeLeft(progress, elapsedMs)));
     }
 }
@@ -133,10 +156,22 @@ void CDocumentRun::showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPre
         if (!end.whole()) {
             COutcomeLine::showBarFailed(*form);
         }
-        COutcomeLine::show(*form, end.whole() ? EOutcome::kSent : EOutcome::kFailed,
-                           CSentenceText::sentenceOf(end.whole() ? CRunReport::sent(end, m_destination)
-                                                                 : CRunReport::stoppedAt(end)),
-                           true);
+        // An update the instrument did not take failed, however whole it went out.
+        const bool took = !end.identity || end.identity->verdict != SIdentityCheck::EVerdict::kDidNotTake;
+        QStringList lines{CSentenceText::sentenceOf(end.whole() ? CRunReport::sent(end, m_destination)
+                                                                : CRunReport::stoppedAt(end))};
+        if (end.identity && end.identity->asked()) {
+            // What the instrument said around the update, as the command-line tool says it;
+            // one not asked (no source of its own) leaves the outcome as it always was.
+            if (const std::optional<CSentence> change = CRunReport::firmwareChange(*end.identity)) {
+                lines.append(CSentenceText::sentenceOf(*change));
+            }
+            if (const std::optional<CSentence> verdict = CRunReport::identityVerdict(*end.identity, m_destination)) {
+                lines.append(CSentenceText::sentenceOf(*verdict));
+            }
+        }
+        COutcomeLine::show(*form, end.whole() && took ? EOutcome::kSent : EOutcome::kFailed,
+                           lines.join(QLatin1Char('\n')), true);
     }
     if (!end.whole()) {
         target.presentError(incompleteAlert(end, m_destination));

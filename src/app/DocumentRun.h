@@ -53,10 +53,13 @@ public:
 
     // Starts a run that loads the file again and sends it; its end goes to
     // onEnd on the main loop. False, starting nothing, while a run goes.
-    // A capture, when given, counts its rows from the run's own start.
+    // A capture, when given, counts its rows from the run's own start. With
+    // an instrument to ask, it is asked who it is before the first message
+    // and after the last; while it is waited for, label says so.
     bool start(const std::optional<QString>& filePath, const std::optional<QString>& destination, QProgressBar* bar,
                CUpdateRun::ProgressProc progress, EndHandler onEnd,
-               mirelo::midi::CaptureDestination* capture = nullptr);
+               mirelo::midi::CaptureDestination* capture = nullptr,
+               std::optional<SIdentitySetup> instrument = std::nullopt, QLabel* label = nullptr);
     // "Close Anyway": the run ends after the message in flight, and the
     // application's end says how far it got.
     void closeAnyway();
@@ -87,6 +90,8 @@ private:
     std::string m_fileName;
     bool m_closedAnyway = false;
     std::shared_ptr<const QPointer<QProgressBar>> m_bar;
+    // Raised on the main loop once the instrument is waited for after the run.
+    std::shared_ptr<bool> m_waitingForInstrument;
     SProgressContext m_context;
     CUpdateRun m_run; // last: its worker has ended before the rest goes
 };

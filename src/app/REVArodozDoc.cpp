@@ -223,6 +223,10 @@ void REVArodozDoc::setForm(std::unique_ptr<Ui::REVArodozDoc> form)
 {
     m_form = std::move(form);
     m_outputs.setForm(m_form.get());
+    m_instrument = std::make_unique<CInstrumentLine>(m_form ? m_form->m_txtInstrument : nullptr);
+    if (m_form) {
+        m_form->actionAskInstrument->setChecked(CUpdateMemory::asksInstrument());
+    }
 }
 
 void REVArodozDoc::makeWindowControllers()
@@ -265,6 +269,10 @@ void REVArodozDoc::connectActions()
     connect(controls.m_popOutput, &QComboBox::activated, this,
             [this, sender = controls.m_popOutput] { smfOutputDevice(sender); });
     connect(controls.actionOpen, &QAction::triggered, this, [this] { chooseUpdateFile(); });
+    connect(controls.actionAskInstrument, &QAction::toggled, this, [this](bool asks) {
+        CUpdateMemory::rememberAsksInstrument(asks);
+        showInstrument();
+    });
     connect(controls.actionClose, &QAction::triggered, this, [this] { requestClose(); });
     connect(controls.actionQuit, &QAction::triggered, this, [this] { requestClose(); });
     connect(controls.actionShortcuts, &QAction::triggered, this,
@@ -470,6 +478,12 @@ void REVArodozDoc::endOfRun(const SRunEnd& end)
     if (!m_closed) {
         m_run.showEnd(end, m_form.get(), *this);
     }
+    // What it said after the run is what it runs now; else ask again.
+    if (m_instrument && end.identity && end.identity->after && end.identity->after->identity) {
+        m_instrument->showAnswer(*end.identity->after);
+    } else if (!m_closed) {
+        showInstrument();
+    }
 }
 
 // ===========================================================================
@@ -518,11 +532,37 @@ OSStatus REVArodozDoc::resetOutputDevice()
 void REVArodozDoc::setupOutputDeviceMenu()
 {
     m_outputs.rebuild();
+    showInstrument();
+}
+
+std::optional<SIdentitySetup> REVArodozDoc::instrumentToAsk(const std::optional<QString>& destination) const
+{
+    // The capture file is no instrument, and no request goes out while the user says not to.
+    const int k = m_form ? m_form->m_popOutput->currentIndex() : -1;
+    if (!CUpdateMemory::asksInstrument() || m_capture.destination() != nullptr || !destination || k < 0 ||
+        static_cast<std::uint64_t>(k) >= m_outputs.count()) {
+        return std::nullopt;
+    }
+    return SIdentitySetup{static_cast<std::size_t>(k), destination->toStdString(), {}};
+}
+
+void REVArodozDoc::showInstrument()
+{
+    if (!m_instrument) {
+        return;
+    }
+    const std::optional<SIdentitySetup> instrument = instrumentToAsk(m_outputs.rememberedDeviceName());
+    if (m_isRunning || !instrument) {
+        m_instrument->clear();
+        return;
+    }
+    m_instrument->ask(instrument->destination, instrument->displayName);
 }
 
 void REVArodozDoc::smfOutputDevice(QObject* sender)
 {
     m_outputs.pickSelected();
+    showInstrument();
     // The user's own choice is the one to find again at the next start.
     if (const std::optional<QString> name = m_outputs.rememberedDeviceName(); sender != nullptr && name) {
         CUpdateMemory::rememberOutput(*name);
@@ -541,10 +581,15 @@ void REVArodozDoc::smfPlay(QObject* sender)
             const std::optional<QString> destination = m_outputs.rememberedDeviceName();
             const bool started = m_run.start(
                 m_filePath, destination, m_form ? m_form->m_progress : nullptr, &REVArodozDoc::updateProgress,
-                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination());
+                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination(),
+                instrumentToAsk(destination), m_form ? m_form->m_txtRunProgress : nullptr);
             if (started) {
                 m_isRunning = true;
                 m_date = m_dateSource();
+                // The run asks for itself; a late answer to the line would interleave.
+                if (m_instrument) {
+                    m_instrument->clear();
+                }
                 if (destination) {
                     CUpdateMemory::rememberOutput(*destination);
                 }

@@ -16,6 +16,7 @@
 #include "app/DocumentRun.h"
 #include "app/Error.h"
 #include "app/ErrorPresentingTarget.h"
+#include "app/InstrumentLine.h"
 #include "app/OutputList.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateMemory.h"
@@ -140,6 +141,8 @@ public:
     // The transfer of a run has not returned: quitting now would leave the
     // instrument half-written.
     bool runIsLive() const { return m_run.live(); }
+    // The instrument line waits for an answer.
+    bool instrumentBusy() const { return m_instrument && m_instrument->busy(); }
     // A run still going, or one that "Close Anyway" ended: the application's
     // end says what became of it.
     bool runIsCutShort() const { return m_run.cutShort(); }
@@ -174,6 +177,11 @@ private:
     void connectActions();
     void stopIdleTimer();
     void setForm(std::unique_ptr<Ui::REVArodozDoc> form);
+    // Asks the selected instrument who it is, where it can be asked and the
+    // user lets it be; else hides the line.
+    void showInstrument();
+    // The instrument to ask around a run to destination, none when it is not asked.
+    std::optional<SIdentitySetup> instrumentToAsk(const std::optional<QString>& destination) const;
 
     std::optional<QString> m_filePath;
     std::optional<QFileInfo> m_fileAttr;
@@ -199,6 +207,7 @@ private:
     CUpdateFileCheck m_check;
     std::unique_ptr<CDocumentWindow> m_window;
     std::unique_ptr<Ui::REVArodozDoc> m_form; // the controls of m_window
+    std::unique_ptr<CInstrumentLine> m_instrument; // under the output list
     COutputList m_outputs{*this};
     CDocumentRun m_run; // last: its worker has ended before the rest goes
 };

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr const char* kLastOutputKey = "output/last"; // notr: settings key
+constexpr const char* kAsksInstrumentKey = "instrument/ask"; // notr: settings key
 
 QSettings settings()
 {
@@ -34,6 +35,16 @@ bool leftHalfWritten(const SUpdateRecord& record)
 }
 
 } // namespace
+
+bool CUpdateMemory::asksInstrument()
+{
+    return settings().value(QLatin1String(kAsksInstrumentKey), true).toBool();
+}
+
+void CUpdateMemory::rememberAsksInstrument(bool asks)
+{
+    settings().setValue(QLatin1String(kAsksInstrumentKey), asks);
+}
 
 std::optional<QString> CUpdateMemory::lastOutput()
 {

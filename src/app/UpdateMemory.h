@@ -1,6 +1,7 @@
 #pragma once
 // What the window remembers between starts: the output last sent to, by its
-// name (chosen again when it is there at the next start), and, from the
+// name (chosen again when it is there at the next start), whether the
+// instrument is asked who it is, and, from the
 // record of updates, an update that did not complete, which the next start
 // mentions until an update to that destination succeeds.
 
@@ -24,6 +25,10 @@ public:
 
     static std::optional<QString> lastOutput();
     static void rememberOutput(const QString& name);
+    // Whether the instrument is asked who it is (when an output is chosen,
+    // and before and after an update): on unless the user switched it off.
+    static bool asksInstrument();
+    static void rememberAsksInstrument(bool asks);
 
     // The newest update that left the instrument half-written (failed,
     // interrupted, or sent but not taken, after at least one message) to a

@@ -156,6 +156,32 @@ std::optional<CSentence> CRunReport::firmwareChange(const SIdentityCheck& check)
                      {before->versionText(), after->versionText()});
 }
 
+CSentence CRunReport::instrumentAnswer(const SIdentityAnswer& answer)
+{
+    using EOutcome = SIdentityAnswer::EOutcome;
+    if (answer.identity) {
+        const SDeviceIdentity& identity = *answer.identity;
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "manufacturer %1, family %2, model %3 \u00b7 firmware %4"),
+                         {identity.manufacturerText(), identity.familyText(), identity.modelText(),
+                          identity.versionText()});
+    }
+    switch (answer.outcome) {
+    case EOutcome::kNoInput:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "it has no MIDI source of its own to answer on"));
+    case EOutcome::kInputFailed:
+    case EOutcome::kRequestFailed:
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "it could not be asked who it is: %1"),
+                         {statusCause(answer.status).shared()});
+    default:
+        break;
+    }
+    if (answer.heardOwnRequest) {
+        return CSentence(QT_TRANSLATE_NOOP("RunReport", "did not answer: it sent our request back, as a loop-back "
+                                                        "does, so it is no instrument"));
+    }
+    return CSentence(QT_TRANSLATE_NOOP("RunReport", "did not answer (many instruments do not)"));
+}
+
 std::optional<CSentence> CRunReport::identityVerdict(const SIdentityCheck& check, const Destination& destination)
 {
     using EVerdict = SIdentityCheck::EVerdict;

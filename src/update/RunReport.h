@@ -70,6 +70,10 @@ public:
     static std::optional<CSentence> identityVerdict(const SIdentityCheck& check, const Destination& destination);
     // While the instrument is waited for after the update.
     static CSentence waitingForAnswer();
+    // Who the instrument asked says it is, as one line: "manufacturer 0x7D,
+    // family 0x0001, model 0x000A · firmware 1.0", or that it did not answer
+    // (and why, where that is known).
+    static CSentence instrumentAnswer(const SIdentityAnswer& answer);
 
     // Why the file cannot be sent, naming it as shownName.
     static CSentence notLoaded(const SUpdateFileLoad& load, const std::string& shownName);

@@ -18,6 +18,7 @@
 #include "platform/midi/virtual/CaptureDestination.h"
 #include "testing/ControlledVirtualBackend.h"
 #include "testing/SimulatedClock.h"
+#include "testing/VirtualInstrument.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/SmfImageBuilder.h"
 #include "ZAVController.h"
@@ -179,6 +180,26 @@ protected:
                                    midi::ControlledVirtualBackend::Announce announce = midi::ControlledVirtualBackend::Announce::No)
     {
         return m_backend.addDestination({"model", displayName.value_or("port"), displayName}, {}, announce);
+    }
+
+    // The test instrument, answering as a ZAV10 running firmware 1.0 would.
+    void addAnsweringInstrument()
+    {
+        ::setenv(mirelo::midi::VirtualInstrument::kVariable, "F0 7E 00 06 02 7D 01 00 0A 00 01 00 00 00 F7", 1);
+        mirelo::midi::VirtualInstrument::addFromEnvironment(m_backend);
+        ::unsetenv(mirelo::midi::VirtualInstrument::kVariable);
+    }
+
+    // Identity requests sent since the last clearSent().
+    std::size_t identityRequests() const
+    {
+        std::size_t count = 0;
+        for (const auto& list : m_backend.sentLists()) {
+            for (const auto& packet : list.packets) {
+                count += packet.bytes == std::vector<Byte>{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7} ? 1 : 0;
+            }
+        }
+        return count;
     }
 
     // Holds the next run's worker in its first sleep.

@@ -6,6 +6,7 @@
 
 #include "app/UpdateMemory.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 
@@ -34,6 +35,20 @@ protected:
     }
 
     bool hintShown() const { return !m_document->form()->m_txtOutputHint->isHidden(); }
+
+    // What the instrument line says once its answer is in; empty while hidden.
+    QString instrumentLine() const
+    {
+        const QLabel* line = m_document->form()->m_txtInstrument;
+        const bool settled = QTest::qWaitFor(
+            [this] {
+                drainEvents();
+                return !m_document->instrumentBusy();
+            },
+            kWaitMs);
+        EXPECT_TRUE(settled);
+        return line->isHidden() ? QString() : line->text();
+    }
 };
 
 struct SStartup {
@@ -287,6 +302,41 @@ TEST_F(OutputSelectionTest, FailedOpenShowsTheStatusAndLeavesNoSelection)
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     EXPECT_EQ(m_alerts.m_shown[0].code(), kMIDIServerStartErr);
     EXPECT_TRUE(document.form()->m_btnPlay->isEnabled());
+}
+
+// The line under the list says who the selected instrument is: what it
+// answers, that it did not, or nothing where it cannot or may not be asked.
+TEST_F(OutputSelectionTest, TheInstrumentLineSaysWhoTheSelectedInstrumentIs)
+{
+    // The answer comes on the backend's receive thread: each simulated wait lets it in first.
+    m_clock.setSleepHook([this](std::uint64_t) { m_backend.waitForIncoming(); });
+    addAnsweringInstrument();
+    addPort("Midi Through Port-0", false);
+    m_backend.addDestination({"Quiet Keys", "Quiet Keys", "Quiet Keys", true}, {},
+                             ControlledVirtualBackend::Announce::No);
+    m_backend.addSource({"Quiet Keys", "Quiet Keys", "Quiet Keys", true}, ControlledVirtualBackend::Announce::No);
+    REVArodozDoc& document = openDocument();
+    ASSERT_EQ(listTitles(), (QStringList{"Virtual Instrument", "Quiet Keys", "Midi Through Port-0"}));
+    EXPECT_EQ(instrumentLine(), "manufacturer 0x7D, family 0x0001, model 0x000A \u00b7 firmware 1.0");
+    EXPECT_EQ(document.form()->m_txtInstrument->accessibleName(), "Instrument");
+
+    pick(1);
+    EXPECT_EQ(instrumentLine(), "did not answer (many instruments do not)");
+    m_backend.clearSent();
+    pick(2);
+    EXPECT_EQ(instrumentLine(), "") << "Midi Through has no source of its own to answer on";
+    EXPECT_EQ(identityRequests(), 0u);
+
+    // Switched off, and remembered: no request at all, as before the line existed.
+    document.form()->actionAskInstrument->trigger();
+    EXPECT_FALSE(CUpdateMemory::asksInstrument());
+    m_backend.clearSent();
+    pick(0);
+    EXPECT_EQ(instrumentLine(), "");
+    EXPECT_EQ(identityRequests(), 0u);
+    document.form()->actionAskInstrument->trigger();
+    EXPECT_EQ(instrumentLine(), "manufacturer 0x7D, family 0x0001, model 0x000A \u00b7 firmware 1.0");
+    EXPECT_EQ(identityRequests(), 1u);
 }
 
 } // namespace

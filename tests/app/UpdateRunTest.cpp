@@ -136,6 +136,48 @@ TEST_F(UpdateRunTest, FullRunMovesTheBarInOrderThenFillsIt)
 
 // An update that left an instrument half-written is told at the next start,
 // until an update to that instrument completes.
+// An instrument that answers is asked before the first message and after
+// the last, never in between, and the outcome says what it ran before and after.
+TEST_F(UpdateRunTest, TheOutcomeSaysWhichFirmwareTheInstrumentRanBeforeAndAfter)
+{
+    // The answer comes on the backend's receive thread: each simulated wait lets it in first.
+    m_clock.setSleepHook([this](std::uint64_t) { m_backend.waitForIncoming(); });
+    addAnsweringInstrument();
+    REVArodozDoc& document = openDocument();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            drainEvents();
+            return !document.instrumentBusy();
+        },
+        kWaitMs));
+    m_backend.clearSent();
+    document.form()->m_btnPlay->click();
+    ASSERT_TRUE(waitForRunEnd());
+    drainEvents();
+
+    const QStringList lines = document.form()->m_txtStatus->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << document.form()->m_txtStatus->text().toStdString();
+    EXPECT_EQ(lines[1], "Instrument: firmware 1.0 \u2192 1.0.");
+    EXPECT_FALSE(lines[2].isEmpty()) << "what its answers say of the update";
+    EXPECT_EQ(document.form()->m_txtInstrument->text(),
+              "manufacturer 0x7D, family 0x0001, model 0x000A \u00b7 firmware 1.0")
+        << "the line shows what it said after the update";
+
+    std::vector<bool> isRequest;
+    for (const auto& list : m_backend.sentLists()) {
+        for (const auto& packet : list.packets) {
+            isRequest.push_back(packet.bytes == std::vector<Byte>{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7});
+        }
+    }
+    const auto first = std::find(isRequest.begin(), isRequest.end(), false);
+    const auto last = std::find(isRequest.rbegin(), isRequest.rend(), false).base();
+    ASSERT_TRUE(first != isRequest.end());
+    EXPECT_TRUE(isRequest.front()) << "asked before the first message";
+    EXPECT_TRUE(std::none_of(first, last, [](bool request) { return request; }))
+        << "no request between the update's first and last message";
+    EXPECT_TRUE(isRequest.back()) << "asked again after the last";
+}
+
 TEST_F(UpdateRunTest, AnUpdateThatDidNotCompleteIsToldUntilOneCompletes)
 {
     using EResult = SUpdateRecord::EResult;
@@ -308,6 +350,8 @@ TEST_F(UpdateRunTest, EachRunStartsAFreshCaptureAndItsFailureIsTheAlertsCause)
     });
     REVArodozDoc& document = openDocument(&capture);
     EXPECT_TRUE(document.form()->m_txtOutputHint->isHidden()) << "the capture stands in for the instrument";
+    // Its size below then also says that no identity request went to it.
+    EXPECT_TRUE(document.form()->m_txtInstrument->isHidden()) << "the capture is never asked who it is";
 
     const auto rows = [&] {
         std::ifstream log(syx.string() + ".csv");

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -81,7 +82,7 @@ std::uint64_t percentile(const std::vector<std::uint64_t>& sorted, double p)
     if (sorted.empty()) {
         return 0;
     }
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
+    const auto index = static_cast<std::size_t>(std::llround(p * static_cast<double>(sorted.size() - 1)));
     return sorted[std::min(index, sorted.size() - 1)];
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <ranges>
 
 #include "SMF/MidiEvent.h"
 #include "SMF/SMFUtil.h"
@@ -185,12 +184,12 @@ std::uint64_t CFirmwareSchedule::sendTime(const TempoMap& inMap, double inDivisi
 {
     std::uint64_t ms = 0;
     std::uint32_t upper = inTick;
-    for (const auto& entry : std::views::reverse(inMap)) {
-        if (entry.tick >= inTick) {
+    for (auto entry = inMap.rbegin(); entry != inMap.rend(); ++entry) {
+        if (entry->tick >= inTick) {
             continue;
         }
-        ms += stretchMilliseconds(entry.bpm, inDivision, upper - entry.tick);
-        upper = entry.tick;
+        ms += stretchMilliseconds(entry->bpm, inDivision, upper - entry->tick);
+        upper = entry->tick;
     }
     return ms;
 }

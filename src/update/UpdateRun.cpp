@@ -194,7 +194,7 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc onProgr
             }
             CIdentityCheck::after(*manager, run->identitySetup->displayName, *identity, &run->stop);
         }
-        end.identity = std::move(identity);
+        end.identity = identity;
     }
     return end;
 }

@@ -29,6 +29,8 @@ public:
         fs::create_directories(m_path);
     }
     ~CScratch() { fs::remove_all(m_path); }
+    CScratch(const CScratch&) = delete;
+    CScratch& operator=(const CScratch&) = delete;
     const fs::path& path() const { return m_path; }
 
 private:
@@ -53,6 +55,8 @@ public:
         value ? ::setenv(name, value, 1) : ::unsetenv(name);
         ::tzset();
     }
+    CScopedVariable(const CScopedVariable&) = delete;
+    CScopedVariable& operator=(const CScopedVariable&) = delete;
     ~CScopedVariable()
     {
         m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name);

@@ -223,7 +223,7 @@ TEST_F(TransferTest, AMessageDueInYearsIsWaitedForAnHourAtATime)
     control.stop = &stop;
 
     EXPECT_FALSE(CZAVController::instance()->updateFirmware(schedule, nullptr, nullptr, control));
-    constexpr std::uint64_t kHour = 3600 * 1000 * kNsPerMs;
+    constexpr std::uint64_t kHour = std::uint64_t{3600} * 1000 * kNsPerMs;
     EXPECT_EQ(m_env.clock().sleeps(), (std::vector<std::uint64_t>{kHour, kHour, kHour}));
     EXPECT_EQ(sent().size(), 1u);
 }

@@ -15,6 +15,7 @@
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -47,7 +48,7 @@ struct Scheduled {
 
 std::uint64_t sendTimeMs(std::uint32_t tick)
 {
-    return static_cast<std::uint64_t>((60000.0 / 120) / kDivision * tick + 0.5);
+    return static_cast<std::uint64_t>(std::llround((60000.0 / 120) / kDivision * tick));
 }
 
 std::vector<Scheduled> schedule(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> tickAndSize)

@@ -65,8 +65,12 @@ void CInstrumentLine::start(const SRequest& request)
     m_worker = std::thread([this, request, generation = m_generation, alive = std::weak_ptr<int>(m_alive)] {
         std::optional<SIdentityAnswer> answer;
         {
-            const std::lock_guard lock(portsInUse());
-            if (CQORMIDIManager* manager = CQORMIDIManager::instance()) {
+            // A run that took the ports first asks the instrument itself, before
+            // and after. Waiting for it here would hold up whoever waits for this
+            // thread (closing the window joins it) until the whole update ended.
+            const std::unique_lock lock(portsInUse(), std::try_to_lock);
+            CQORMIDIManager* manager = lock.owns_lock() ? CQORMIDIManager::instance() : nullptr;
+            if (manager != nullptr) {
                 const SIdentityCheck check =
                     CIdentityCheck::before(*manager, request.destination, request.displayName, std::nullopt);
                 if (check.asked()) {

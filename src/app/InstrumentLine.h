@@ -7,7 +7,8 @@
 //
 // Threads: everything on the GUI thread; the worker only asks and posts the
 // answer to the main loop. An inquiry and an update run both open the MIDI
-// manager's input: each holds portsInUse() while it does.
+// manager's input: each holds portsInUse() while it does, and an inquiry
+// that finds a run holding it gives way (the run asks for itself).
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -4,6 +4,7 @@
 
 #include "tests/app/DocumentTestEnvironment.h"
 
+#include "app/InstrumentLine.h"
 #include "app/UpdateMemory.h"
 
 #include <QAction>
@@ -337,6 +338,17 @@ TEST_F(OutputSelectionTest, TheInstrumentLineSaysWhoTheSelectedInstrumentIs)
     document.form()->actionAskInstrument->trigger();
     EXPECT_EQ(instrumentLine(), "manufacturer 0x7D, family 0x0001, model 0x000A \u00b7 firmware 1.0");
     EXPECT_EQ(identityRequests(), 1u);
+
+    // While a run holds the instrument's input, an inquiry gives way at once (the run asks
+    // for itself): one that waited for the run would hold up closing the window until the
+    // whole update had gone.
+    {
+        const std::lock_guard run(CInstrumentLine::portsInUse());
+        m_backend.clearSent();
+        pick(1);
+        EXPECT_EQ(instrumentLine(), "");
+        EXPECT_EQ(identityRequests(), 0u);
+    }
 }
 
 } // namespace

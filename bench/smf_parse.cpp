@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <map>
 #include <memory>
@@ -48,7 +49,7 @@ public:
     void byte(uint8_t inByte) { m_body.push_back(inByte); }
     void tempo(uint32_t inMicroseconds)
     {
-        for (uint8_t b : {0xFF, 0x51, 0x03}) {
+        for (const uint8_t b : std::initializer_list<uint8_t>{0xFF, 0x51, 0x03}) {
             byte(b);
         }
         byte(static_cast<uint8_t>(inMicroseconds >> 16));
@@ -68,7 +69,7 @@ public:
     size_t size() const { return m_body.size(); }
     Bytes finish()
     {
-        for (uint8_t b : {0x00, 0xFF, 0x2F, 0x00}) {
+        for (const uint8_t b : std::initializer_list<uint8_t>{0x00, 0xFF, 0x2F, 0x00}) {
             byte(b);
         }
         return std::move(m_body);
@@ -124,7 +125,7 @@ SImage makeSysExHeavy()
                 track.byte(static_cast<uint8_t>(rng() & 0x7F));
                 track.byte(static_cast<uint8_t>(rng() & 0x7F));
             } else {
-                track.sysEx(200 + rng() % 101, rng);
+                track.sysEx(200 + static_cast<uint32_t>(rng() % 101), rng);
             }
             ++events;
         }
@@ -141,7 +142,7 @@ SImage makeChannel(uint64_t inEvents)
     for (int t = 0; t < 8; ++t) {
         CTrackWriter track;
         for (uint64_t i = 0; i < perTrack; ++i) {
-            const uint32_t r = rng() % 100;
+            const auto r = static_cast<uint32_t>(rng() % 100);
             track.delta(r < 40 ? 0 : (r < 75 ? 30 + r : 200 + r * 3));
             if (r < 10 || i == 0) {
                 track.byte(static_cast<uint8_t>(0x90 | t));
@@ -178,7 +179,7 @@ SImage makeSong()
     uint64_t events = 0;
     CTrackWriter conductor;
     conductor.delta(0);
-    for (uint8_t b : {0xFF, 0x03, 0x04, 0x73, 0x6F, 0x6E, 0x67}) { // name "song"
+    for (const uint8_t b : std::initializer_list<uint8_t>{0xFF, 0x03, 0x04, 0x73, 0x6F, 0x6E, 0x67}) { // name "song"
         conductor.byte(b);
     }
     for (int i = 0; i < 16; ++i) {
@@ -238,7 +239,7 @@ std::unique_ptr<CSMF> parse(const SImage& inImage, benchmark::State& state)
 
 void reportRates(benchmark::State& state, const SImage& inImage)
 {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * inImage.bytes.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(inImage.bytes.size()));
     state.counters["events/s"] =
         benchmark::Counter(static_cast<double>(inImage.events), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_bytes"] = static_cast<double>(inImage.bytes.size());

@@ -368,13 +368,14 @@ bool CZAVController::updateFirmware(const CFirmwareSchedule& schedule, ProgressP
         control.startNanoseconds->store(start, std::memory_order_release);
     }
     const auto stopped = [&control] { return control.stop != nullptr && control.stop->raised(); };
-    const double count = static_cast<double>(schedule.size());
+    const std::uint64_t count = schedule.size();
     const mirelo::platform::ScopedTimerSlack preciseWakeUps;
     int lastReported = 0;
     std::uint64_t n = 0;
     std::uint64_t heldUp = 0; // how far the rest of the schedule moved back, in nanoseconds
     for (const CFirmwareSchedule::SMessage& message : schedule) {
-        const int percent = static_cast<int>(static_cast<double>(n) * 100.0 / count + 0.5);
+        // Rounded to nearest in whole numbers: at most 100, so it fits.
+        const int percent = static_cast<int>((n * 100 + count / 2) / count);
 
         const std::uint64_t due = saturatingAdd(start, saturatingAdd(nanosecondsOf(message.leaveTime), heldUp));
         std::uint64_t now = monotonicNanoseconds();

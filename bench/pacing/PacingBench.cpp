@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -58,7 +59,7 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -81,7 +82,7 @@ std::uint64_t percentile(const std::vector<std::uint64_t>& sorted, double p)
     if (sorted.empty()) {
         return 0;
     }
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
+    const auto index = static_cast<std::size_t>(std::llround(p * static_cast<double>(sorted.size() - 1)));
     return sorted[std::min(index, sorted.size() - 1)];
 }
 

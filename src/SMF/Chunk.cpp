@@ -5,7 +5,7 @@
 
 bool CChunk::readChunkHeader(const uint8_t* pBuff, uint32_t inSize, uint32_t& outBodySize)
 {
-    SMF_ASSERT(0 != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     if (inSize < kChunkHeadSize) {
         return false;
     }
@@ -24,7 +24,7 @@ bool CChunk::readChunkHeader(const uint8_t* pBuff, uint32_t inSize, uint32_t& ou
 
 bool CChunk::writeChunkHeader(uint8_t* ioBuff)
 {
-    SMF_ASSERT(0 != ioBuff);
+    SMF_ASSERT(nullptr != ioBuff);
     writeBigEndian32(m_tag, ioBuff);
     writeBigEndian32(getChunkDataSize(), ioBuff + 4);
     return true;

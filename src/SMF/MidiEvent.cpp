@@ -87,7 +87,7 @@ uint32_t CMidiEvent::getDataSize() const
 
 void CMidiEvent::setDataParam(const uint8_t* inData, uint32_t inSize)
 {
-    SMF_ASSERT(NULL != inData);
+    SMF_ASSERT(nullptr != inData);
     switch (m_type) {
     case kEventTypeMeta:
         m_meta.setParam(inData, inSize);
@@ -103,7 +103,7 @@ void CMidiEvent::setDataParam(const uint8_t* inData, uint32_t inSize)
 
 void CMidiEvent::getDataParam(uint8_t* ioBuff) const
 {
-    SMF_ASSERT(0 != ioBuff);
+    SMF_ASSERT(nullptr != ioBuff);
     if (m_type >= kEventTypeShort && m_type <= kEventTypeMeta && m_short.getSize() > 0) {
         std::memcpy(ioBuff, m_short.getParam(), m_short.getSize());
     }

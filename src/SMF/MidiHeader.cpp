@@ -44,7 +44,7 @@ bool CMidiHeader::readChunkBody(const uint8_t* pBuff, uint32_t inSize)
 
 bool CMidiHeader::writeChunkBody(uint8_t* ioBuff, uint32_t& outWritten)
 {
-    SMF_ASSERT(0 != ioBuff);
+    SMF_ASSERT(nullptr != ioBuff);
     writeBigEndian16(m_format, ioBuff);
     writeBigEndian16(m_trackCount, ioBuff + 2);
     writeBigEndian16(m_division, ioBuff + 4);

@@ -11,6 +11,8 @@ public:
 
     CMidiHeader();
     ~CMidiHeader() override;
+    CMidiHeader(const CMidiHeader&) = delete;
+    CMidiHeader& operator=(const CMidiHeader&) = delete;
 
     uint32_t getChunkDataSize() const override;
     void resetChunkData() override;

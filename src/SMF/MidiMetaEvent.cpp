@@ -30,7 +30,7 @@ uint32_t CMidiMetaEvent::getType() const
 
 void CMidiMetaEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
-    SMF_ASSERT(0 != inParam);
+    SMF_ASSERT(nullptr != inParam);
     replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 

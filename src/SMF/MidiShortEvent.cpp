@@ -27,7 +27,7 @@ void CMidiShortEvent::setType(uint32_t inType)
 
 void CMidiShortEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
-    SMF_ASSERT(0 != inParam);
+    SMF_ASSERT(nullptr != inParam);
     replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 

@@ -11,13 +11,13 @@ uint32_t CMidiSysExEvent::getType() const
 
 void CMidiSysExEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
-    SMF_ASSERT(0 != inParam);
+    SMF_ASSERT(nullptr != inParam);
     replaceParamBytes(m_param, m_size, nullptr, inParam, inSize);
 }
 
 void CMidiSysExEvent::setParamWithLead(uint8_t inLead, const uint8_t* inParam, uint32_t inSize)
 {
-    SMF_ASSERT(0 != inParam);
+    SMF_ASSERT(nullptr != inParam);
     replaceParamBytes(m_param, m_size, &inLead, inParam, inSize);
 }
 

@@ -41,7 +41,7 @@ uint32_t newSysExData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
     if (fieldSize == 0) {
         return kInvalidCount;
     }
-    SMF_ASSERT(NULL != ppEvt);
+    SMF_ASSERT(nullptr != ppEvt);
     CMidiEvent* e = newEvent(CMidiEvent::kEventTypeSysEx, inTime);
     const uint8_t* data = pBuff + 1 + fieldSize;
     if (inKeepLead) {
@@ -74,7 +74,7 @@ CMidiTrack::~CMidiTrack()
 uint32_t CMidiTrack::NewEventData(CMidiEvent** ppEvt, const uint8_t* pBuff, uint32_t buffSize,
                                   uint32_t inPrevTime, uint8_t inRunningStatus)
 {
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     uint32_t delta = 0;
     const uint32_t deltaSize = fetchVariableVal(pBuff, buffSize, delta);
     if (deltaSize == 0 || deltaSize >= buffSize) {
@@ -105,7 +105,7 @@ uint32_t CMidiTrack::NewEventData(CMidiEvent** ppEvt, const uint8_t* pBuff, uint
 uint32_t CMidiTrack::NewMetaEventData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
                                       uint32_t buffSize)
 {
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     SMF_ASSERT(0UL < buffSize);
     SMF_ASSERT(kEventHeaderMeta == *pBuff);
     if (buffSize < 3) {
@@ -117,7 +117,7 @@ uint32_t CMidiTrack::NewMetaEventData(CMidiEvent** ppEvt, uint32_t inTime, const
     if (fieldSize == 0) {
         return kInvalidCount;
     }
-    SMF_ASSERT(NULL != ppEvt);
+    SMF_ASSERT(nullptr != ppEvt);
     CMidiEvent* e = newEvent(CMidiEvent::kEventTypeMeta, inTime);
     CMidiMetaEvent* meta = e->getMetaData();
     meta->setTypeByte(type);
@@ -129,7 +129,7 @@ uint32_t CMidiTrack::NewMetaEventData(CMidiEvent** ppEvt, uint32_t inTime, const
 uint32_t CMidiTrack::NewSysEx1Data(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
                                    uint32_t buffSize)
 {
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     SMF_ASSERT(0UL < buffSize);
     SMF_ASSERT(kEventHeaderSysEx1 == *pBuff);
     // The param is the whole message, lead byte included, ready to be sent.
@@ -139,7 +139,7 @@ uint32_t CMidiTrack::NewSysEx1Data(CMidiEvent** ppEvt, uint32_t inTime, const ui
 uint32_t CMidiTrack::NewSysEx2Data(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
                                    uint32_t buffSize)
 {
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     SMF_ASSERT(0UL < buffSize);
     SMF_ASSERT(kEventHeaderSysEx2 == *pBuff);
     return newSysExData(ppEvt, inTime, pBuff, buffSize, false);
@@ -148,7 +148,7 @@ uint32_t CMidiTrack::NewSysEx2Data(CMidiEvent** ppEvt, uint32_t inTime, const ui
 uint32_t CMidiTrack::NewShortEventData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff,
                                        uint32_t buffSize, uint8_t inRunningStatus)
 {
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     SMF_ASSERT(0UL < buffSize);
     uint8_t status = *pBuff;
     uint32_t row = CMidiEvent::GetShortEventType(status);
@@ -165,7 +165,7 @@ uint32_t CMidiTrack::NewShortEventData(CMidiEvent** ppEvt, uint32_t inTime, cons
     if (dataSize > buffSize - statusSize) {
         return kInvalidCount;
     }
-    SMF_ASSERT(NULL != ppEvt);
+    SMF_ASSERT(nullptr != ppEvt);
     CMidiEvent* e = newEvent(CMidiEvent::kEventTypeShort, inTime);
     CMidiShortEvent* shortEvent = e->getShortData();
     shortEvent->setStatus(status);
@@ -179,7 +179,7 @@ bool CMidiTrack::readChunkBody(const uint8_t* pBuff, uint32_t inSize)
     if (inSize == 0) {
         return true;
     }
-    SMF_ASSERT(NULL != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     const size_t firstNew = m_events.size();
     uint32_t consumed = 0;
     uint32_t prevTime = 0;
@@ -249,7 +249,7 @@ uint32_t CMidiTrack::getChunkDataSize() const
 
 bool CMidiTrack::writeChunkBody(uint8_t* ioBuff, uint32_t& outWritten)
 {
-    SMF_ASSERT(0 != ioBuff);
+    SMF_ASSERT(nullptr != ioBuff);
     uint8_t* out = ioBuff;
     uint32_t prevTime = 0;
     for (const CMidiEvent* e : m_events) {
@@ -344,7 +344,7 @@ void CMidiTrack::resetChunkData(std::vector<CMidiEvent*>& ioEvents)
 
 bool CMidiTrack::isEndOfTrackEvent(const CMidiEvent* inEvent) const
 {
-    SMF_ASSERT(NULL != inEvent);
+    SMF_ASSERT(nullptr != inEvent);
     const CMidiMetaEvent* meta = inEvent->getMetaData();
     return meta != nullptr && meta->getType() == CMidiMetaEvent::kTypeEndOfTrack;
 }
@@ -374,22 +374,22 @@ CMidiEvent* CMidiTrack::GetEvent(uint32_t inIndex)
 
 CMidiEvent* CMidiTrack::pullEvent(uint32_t inIndex)
 {
-    CMidiEvent* e = inIndex < m_events.size() ? m_events[inIndex] : NULL;
-    SMF_ASSERT(NULL != e);
+    CMidiEvent* e = inIndex < m_events.size() ? m_events[inIndex] : nullptr;
+    SMF_ASSERT(nullptr != e);
     m_events.erase(m_events.begin() + static_cast<std::ptrdiff_t>(inIndex));
     return e;
 }
 
 void CMidiTrack::AddEvent(CMidiEvent* pEvt)
 {
-    SMF_ASSERT(NULL != pEvt);
+    SMF_ASSERT(nullptr != pEvt);
     m_events.push_back(pEvt);
 }
 
 bool compareMidiEvent(const CMidiEvent* a, const CMidiEvent* b)
 {
-    SMF_ASSERT(NULL != a);
-    SMF_ASSERT(NULL != b);
+    SMF_ASSERT(nullptr != a);
+    SMF_ASSERT(nullptr != b);
     if (a->time == b->time) {
         const CMidiMetaEvent* meta = a->getMetaData();
         if (meta != nullptr && meta->getType() == CMidiMetaEvent::kTypeSequencerSpecific) {

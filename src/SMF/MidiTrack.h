@@ -21,6 +21,8 @@ public:
     CMidiTrack();
     explicit CMidiTrack(uint32_t inTag);
     ~CMidiTrack() override;
+    CMidiTrack(const CMidiTrack&) = delete;
+    CMidiTrack& operator=(const CMidiTrack&) = delete;
 
     uint32_t getChunkDataSize() const override;
     void resetChunkData() override;

@@ -19,7 +19,7 @@ constexpr uint32_t kVariableValMax = 0x0FFFFFFFu;
 // outValue alone when the quantity runs past inAvail or past a fourth byte.
 inline uint32_t fetchVariableVal(const uint8_t* pBuff, uint32_t inAvail, uint32_t& outValue)
 {
-    SMF_ASSERT(0 != pBuff);
+    SMF_ASSERT(nullptr != pBuff);
     const uint32_t limit = inAvail < 4u ? inAvail : 4u;
     uint32_t value = 0;
     for (uint32_t i = 0; i < limit; ++i) {
@@ -48,7 +48,7 @@ constexpr uint32_t getVariableValSize(uint32_t inValue)
 // gives leading 0x80 bytes, which readers take as zero groups.
 inline void setVariableVal(uint32_t inValue, uint32_t inCount, uint8_t* ioBuff)
 {
-    SMF_ASSERT(0 != ioBuff);
+    SMF_ASSERT(nullptr != ioBuff);
     uint64_t value = inValue;
     for (uint32_t i = inCount; i > 0; --i) {
         uint8_t byte = static_cast<uint8_t>(value & 0x7Fu);

@@ -101,7 +101,7 @@ void CDocumentRun::showProgress(QLabel* label, std::uint64_t elapsedMs) const
 CError CDocumentRun::incompleteAlert(const SRunEnd& end, const std::optional<std::string>& destination)
 {
     const QLocale locale = CSentenceText::locale();
-    const QString at = locale.toString(static_cast<qulonglong>(end.progress.reached + 1));
+    const QString at = locale.toString(static_cast<qulonglong>(end.progress.reached) + 1);
     const QString total = locale.toString(static_cast<qulonglong>(end.progress.total));
     const QString device = destination ? QStringLiteral("\u201C%1\u201D").arg(QString::fromStdString(*destination))
                                        : tr("the output");

@@ -45,6 +45,7 @@ public:
     using EndHandler = std::function<void(const SRunEnd&)>;
 
     CDocumentRun() = default;
+    ~CDocumentRun() = default;
     CDocumentRun(const CDocumentRun&) = delete;
     CDocumentRun& operator=(const CDocumentRun&) = delete;
 

@@ -36,7 +36,7 @@ QDBusUnixFileDescriptor takeInhibitor(const QString& reason)
 } // namespace
 
 CProcessActivity::CProcessActivity(QString reason, QDBusUnixFileDescriptor lock)
-    : m_reason(std::move(reason)), m_lock(std::move(lock))
+    : m_reason(std::move(reason)), m_lock(lock)
 {
 }
 

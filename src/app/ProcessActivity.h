@@ -18,6 +18,7 @@ public:
     // Never null: without logind the token does nothing.
     static std::shared_ptr<CProcessActivity> beginActivity(std::uint64_t options, const QString& reason);
 
+    ~CProcessActivity() = default;
     CProcessActivity(const CProcessActivity&) = delete;
     CProcessActivity& operator=(const CProcessActivity&) = delete;
 

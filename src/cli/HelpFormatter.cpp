@@ -10,6 +10,7 @@ namespace {
 std::string names(const std::set<CLI::Option*>& options)
 {
     std::vector<std::string> list;
+    list.reserve(options.size());
     for (const CLI::Option* option : options) {
         list.push_back(option->get_name());
     }

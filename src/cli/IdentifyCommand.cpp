@@ -23,6 +23,7 @@ constexpr const char* kSeeList = "`mirelo-updater-cli list` shows the destinatio
 std::vector<SPortNames> portNames(const std::vector<SEndpointInfo>& endpoints)
 {
     std::vector<SPortNames> names;
+    names.reserve(endpoints.size());
     for (const SEndpointInfo& e : endpoints) {
         names.push_back({e.model, e.name, e.displayName});
     }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -36,9 +37,7 @@ std::vector<std::unique_ptr<CCommand>> makeCommands()
     return commands;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int runTool(int argc, char** argv)
 {
     // A reader that goes away (`| head`) gives failed writes, never a signal
     // that would end a transfer between two messages.
@@ -79,6 +78,7 @@ int main(int argc, char** argv)
 
     std::vector<std::unique_ptr<CCommand>> commands = makeCommands();
     std::vector<CLI::App*> subcommands;
+    subcommands.reserve(commands.size());
     for (const auto& command : commands) {
         subcommands.push_back(command->attach(app));
     }
@@ -121,6 +121,22 @@ int main(int argc, char** argv)
             }
             return status;
         }
+    }
+    return cli_exit::kFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // An exception nobody expected (memory, a library's own) would otherwise
+    // end the process with a bare abort and a status that reads as a signal.
+    try {
+        return runTool(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "mirelo-updater-cli: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "mirelo-updater-cli: an unknown error ended the run\n";
     }
     return cli_exit::kFailed;
 }

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -23,7 +24,7 @@ std::string hex(const unsigned char* bytes, unsigned length)
 {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
-    text.reserve(length * 2);
+    text.reserve(std::size_t{length} * 2);
     for (unsigned i = 0; i < length; ++i) {
         text += kDigits[bytes[i] >> 4];
         text += kDigits[bytes[i] & 0x0F];

@@ -7,8 +7,8 @@ namespace {
 
 // Small schedules stay small; large ones waste at most one record's worth at
 // the end of each 1 MiB block.
-constexpr std::size_t kFirstBlockBytes = 4 * 1024;
-constexpr std::size_t kLargestBlockBytes = 1024 * 1024;
+constexpr std::size_t kFirstBlockBytes = std::size_t{4} * 1024;
+constexpr std::size_t kLargestBlockBytes = std::size_t{1024} * 1024;
 // A 64-bit number takes at most ten 7-bit groups.
 constexpr std::size_t kLongestNumber = 10;
 

@@ -122,14 +122,15 @@ bool CUpdateRecordLog::append(const std::filesystem::path& file, const SUpdateRe
             return true;
         }
         const int writeError = written < 0 ? errno : ENOSPC;
+        problem = "cannot write to " + file.string() + ": " + reasonOf(writeError);
         if (written > 0) {
             // Take the part back, unless another run appended after it meanwhile.
             const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
-            if (end >= written && ::fstat(fd.get(), &info) == 0 && info.st_size == end) {
-                static_cast<void>(::ftruncate(fd.get(), end - written));
+            if (end >= written && ::fstat(fd.get(), &info) == 0 && info.st_size == end &&
+                ::ftruncate(fd.get(), end - written) != 0) {
+                problem += "; the part written stays at its end (" + reasonOf(errno) + ")";
             }
         }
-        problem = "cannot write to " + file.string() + ": " + reasonOf(writeError);
         return false;
     } catch (const std::exception& e) {
         problem = std::string("cannot write the record: ") + e.what();

@@ -146,7 +146,7 @@ void CUpdateRun::setUpdateFile(const SUpdateFileLoad& loaded)
     m_fileSha256 = loaded.sha256;
 }
 
-SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc progress, void* context)
+SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc onProgress, void* context)
 {
     CFirmwareSchedule schedule;
     SUpdateFileLoad load = CUpdateFileLoader::load(path, schedule);
@@ -157,10 +157,10 @@ SRunEnd CUpdateRun::sendFile(const std::filesystem::path& path, ProgressProc pro
         end.notStarted = std::move(load);
         return end;
     }
-    return send(schedule, progress, context);
+    return send(schedule, onProgress, context);
 }
 
-SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc progress, void* context)
+SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc onProgress, void* context)
 {
     const std::shared_ptr<SState> run = state();
     run->total.store(schedule.size(), std::memory_order_release);
@@ -183,7 +183,7 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc progres
     control.sentBytes = &run->bytes;
     control.failedStatus = &run->failedStatus;
     control.heldUpMs = &run->heldUpMs;
-    const bool transferred = CZAVController::instance()->updateFirmware(schedule, progress, context, control);
+    const bool transferred = CZAVController::instance()->updateFirmware(schedule, onProgress, context, control);
     SRunEnd end = ended(*run, transferred);
     if (identity) {
         if (!end.whole()) {
@@ -194,7 +194,7 @@ SRunEnd CUpdateRun::send(const CFirmwareSchedule& schedule, ProgressProc progres
             }
             CIdentityCheck::after(*manager, run->identitySetup->displayName, *identity, &run->stop);
         }
-        end.identity = std::move(identity);
+        end.identity = identity;
     }
     return end;
 }

@@ -105,8 +105,8 @@ public:
 
     // On the worker: the transfer of schedule, or of the file at path loaded
     // (and verified) again first, since it may have changed since it was shown.
-    SRunEnd send(const CFirmwareSchedule& schedule, ProgressProc progress, void* context);
-    SRunEnd sendFile(const std::filesystem::path& path, ProgressProc progress, void* context);
+    SRunEnd send(const CFirmwareSchedule& schedule, ProgressProc onProgress, void* context);
+    SRunEnd sendFile(const std::filesystem::path& path, ProgressProc onProgress, void* context);
 
     // The run ends after the message in flight; before start, the next run
     // stops at once. Any thread.

@@ -158,7 +158,7 @@ TEST(CMidiEventDeathTest, FailedPreconditionNamesFileAndCondition)
                  "SMF/MidiShortEvent:[0-9]+: .*setChannel.*: Assertion `inChannel < 0x10' failed\\.");
     CMidiEvent* e = nullptr;
     EXPECT_DEATH(CMidiTrack::NewMetaEventData(&e, 0, nullptr, 4),
-                 "SMF/MidiTrack:[0-9]+: .*NewMetaEventData.*: Assertion `NULL != pBuff' failed\\.");
+                 "SMF/MidiTrack:[0-9]+: .*NewMetaEventData.*: Assertion `nullptr != pBuff' failed\\.");
     CMidiEvent fresh;
     EXPECT_DEATH(fresh.resetEvent(), "SMF/MidiEvent:[0-9]+: .*Assertion `false' failed\\.");
 }

@@ -101,6 +101,10 @@ struct SWrittenEvent {
 };
 
 class AlsaSeqEventWriter : public ::testing::Test {
+public:
+    AlsaSeqEventWriter(const AlsaSeqEventWriter&) = delete;
+    AlsaSeqEventWriter& operator=(const AlsaSeqEventWriter&) = delete;
+
 protected:
     AlsaSeqEventWriter() { mirelo::platform::setClock(&m_clock); }
     ~AlsaSeqEventWriter() override { mirelo::platform::setClock(nullptr); }

@@ -12,6 +12,10 @@ using mirelo::platform::SimulatedClock;
 namespace {
 
 class WirePacerTest : public ::testing::Test {
+public:
+    WirePacerTest(const WirePacerTest&) = delete;
+    WirePacerTest& operator=(const WirePacerTest&) = delete;
+
 protected:
     WirePacerTest() { mirelo::platform::setClock(&m_clock); }
     ~WirePacerTest() override { mirelo::platform::setClock(nullptr); }

@@ -88,6 +88,7 @@ public:
             m_changed.wait(lock, [this] { return m_open; });
         });
     }
+    ~CWorkerGate() = default;
     CWorkerGate(const CWorkerGate&) = delete;
     CWorkerGate& operator=(const CWorkerGate&) = delete;
 
@@ -196,7 +197,7 @@ protected:
         std::size_t count = 0;
         for (const auto& list : m_backend.sentLists()) {
             for (const auto& packet : list.packets) {
-                count += packet.bytes == std::vector<Byte>{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7} ? 1 : 0;
+                count += packet.bytes == std::vector<Byte>{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7} ? 1U : 0U;
             }
         }
         return count;

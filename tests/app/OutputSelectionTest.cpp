@@ -98,7 +98,7 @@ TEST_P(OutputAtStartup, TheInstrumentIsOpenedFirstAndAHintStandsInForIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Setups, OutputAtStartup, testing::ValuesIn(kStartups),
-                         [](const auto& info) { return std::string(info.param.setup); });
+                         [](const auto& row) { return std::string(row.param.setup); });
 
 TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
 {

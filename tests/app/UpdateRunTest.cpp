@@ -404,7 +404,7 @@ TEST_F(UpdateRunTest, CaptureProblemsAreRefusedBeforeAnythingIsEmptied)
         {"the update file itself", [this] { return m_updateFile; }, "is the update file itself", false},
         {"a FIFO",
          [this] {
-             const std::filesystem::path fifo = m_dir / "fifo.syx";
+             std::filesystem::path fifo = m_dir / "fifo.syx";
              ::mkfifo(fifo.c_str(), 0600);
              return fifo;
          },

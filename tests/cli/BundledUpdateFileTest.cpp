@@ -105,7 +105,7 @@ TEST(BundledUpdateFile, IsPacedForA31250BaudCable)
         EXPECT_LE(bytes, 2800u) << "window from message " << i;
         // Each message is off the wire before the next is due.
         if (i + 1 < messages.size()) {
-            EXPECT_LE(messages[i].bytes.size() / kWireBytesPerMs,
+            EXPECT_LE(static_cast<double>(messages[i].bytes.size()) / kWireBytesPerMs,
                       static_cast<double>(messages[i + 1].sendTime - messages[i].sendTime));
         }
     }

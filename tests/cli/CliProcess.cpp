@@ -64,7 +64,7 @@ CCliProcess::CCliProcess(const std::vector<std::string>& args, const Environment
         if (options.fileSizeBytes) {
             argText.push_back("--fsize=" + std::to_string(*options.fileSizeBytes));
         }
-        argText.push_back("--");
+        argText.emplace_back("--");
     }
     argText.push_back(options.program.value_or(MIRELO_CLI_PATH));
     argText.insert(argText.end(), args.begin(), args.end());

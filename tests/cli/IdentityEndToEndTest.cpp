@@ -188,8 +188,7 @@ TEST(HistoryEndToEnd, EverySendIsKeptWithWhatTheInstrumentSaid)
         R"("model":"0x0001","firmware":"1.1","revision":[1,1,0,0]},"outcome":{"result":"completed",)"
         R"("messages_sent":2,"messages_total":2,"bytes_sent":39,"status":0,"words":"sent 2 messages (39 bytes))",
         R"("identity_asked":false,"identity_before":null,"identity_after":null,"outcome":{"result":"completed")",
-        R"("outcome":{"result":"refused","messages_sent":0,"messages_total":0,"bytes_sent":0,"status":0,)"
-        R"("words":")",
+        R"("outcome":{"result":"refused","messages_sent":0,"messages_total":0,"bytes_sent":0,"status":0,"words":")",
         R"("destination":{"name":"Capture","hardware":false},"identity_asked":false)",
         R"("identity_asked":true,"identity_before":null,"identity_after":null,"outcome":{"result":"completed")",
         R"("identity_asked":true,"identity_before":null,)",

@@ -139,7 +139,7 @@ protected:
     std::filesystem::path pack(std::size_t count, const std::vector<std::string>& options)
     {
         writeFile(m_dir / "in.syx", sampleSyx(count));
-        const std::filesystem::path dat = m_dir / "update.dat";
+        std::filesystem::path dat = m_dir / "update.dat";
         std::vector<std::string> args = {"pack", "--out", dat.string()};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back((m_dir / "in.syx").string());

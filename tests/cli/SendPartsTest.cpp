@@ -23,6 +23,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -46,7 +47,7 @@ TEST(ProgressDisplay, PlainOutputHasOneLinePerTenPercent)
 {
     std::ostringstream out;
     CProgressDisplay display(out, false);
-    for (const std::uint64_t reached : {0, 2, 10, 18, 20, 22, 70, 72, 198, 200}) {
+    for (const std::uint64_t reached : std::initializer_list<std::uint64_t>{0, 2, 10, 18, 20, 22, 70, 72, 198, 200}) {
         display.update(progressOf(reached, 200, 10000), reached * 50);
     }
     display.finish(progressOf(200, 200, 10000), true, 10050);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -46,7 +47,7 @@ std::vector<Bytes> someMessages(std::size_t count)
 TEST(UpdateFilePacker, EveryMillisecondMapsBackExactly)
 {
     std::mt19937 random(11);
-    for (const std::uint16_t division : {500, 1000, 1920, 32767}) {
+    for (const std::uint16_t division : std::initializer_list<std::uint16_t>{500, 1000, 1920, 32767}) {
         std::vector<std::uint64_t> times;
         for (std::uint64_t ms = 0; ms <= 100000; ++ms) {
             times.push_back(ms);

@@ -175,6 +175,6 @@ TEST_P(FaultMatrixCli, EndsWithTheRightStatusAndNothingSentAfterAFailure)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixCli, testing::ValuesIn(mirelo::test::kFaultRows),
-                         [](const auto& info) { return mirelo::test::rowTestName(info.param); });
+                         [](const auto& row) { return mirelo::test::rowTestName(row.param); });
 
 } // namespace

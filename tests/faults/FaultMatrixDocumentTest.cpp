@@ -114,6 +114,6 @@ TEST_P(FaultMatrixDocument, UserSeesTheOutcomeAndNothingGoesOutAfterAFailure)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixDocument, testing::ValuesIn(mirelo::test::kFaultRows),
-                         [](const auto& info) { return mirelo::test::rowTestName(info.param); });
+                         [](const auto& row) { return mirelo::test::rowTestName(row.param); });
 
 } // namespace

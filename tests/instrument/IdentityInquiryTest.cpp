@@ -262,7 +262,7 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
         kHasNoSource,
     };
     using EVerdict = SIdentityCheck::EVerdict;
-    struct SRow {
+    struct SRunRow {
         const char* what;
         EInstrument instrument;
         bool carriesVersion;
@@ -273,7 +273,7 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
         bool askedAfter;
         const char* words; // the record's words hold this
     };
-    const std::vector<SRow> rows = {
+    const std::vector<SRunRow> rows = {
         {"takes the update and restarts", EInstrument::kRestartsWithTheNewVersion, true, 0, std::nullopt,
          EVerdict::kTook, "completed", true,
          "; instrument: firmware 1.0 \u2192 1.1; the instrument reports 1.1, the version this update carries"},
@@ -303,7 +303,7 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
     const auto isRequest = [](const Bytes& b) { return CDeviceInquiry::isRequest(b.data(), b.size()); };
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("mirelo-identity-run-" + std::to_string(::getpid()));
-    for (const SRow& row : rows) {
+    for (const SRunRow& row : rows) {
         SCOPED_TRACE(row.what);
         const mirelo::test::CScopedRecordFolder record(state);
         mirelo::test::CSmfImageBuilder builder(500, 0);

@@ -135,8 +135,8 @@ TEST_P(InstrumentEmulatorRows, GivesTheVerdict)
 }
 
 INSTANTIATE_TEST_SUITE_P(Updates, InstrumentEmulatorRows, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                             std::string name = info.param.name;
+                         [](const ::testing::TestParamInfo<Row>& row) {
+                             std::string name = row.param.name;
                              for (char& c : name) {
                                  if (!std::isalnum(static_cast<unsigned char>(c))) {
                                      c = '_';

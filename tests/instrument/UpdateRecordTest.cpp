@@ -29,6 +29,8 @@ public:
         fs::create_directories(m_path);
     }
     ~CScratch() { fs::remove_all(m_path); }
+    CScratch(const CScratch&) = delete;
+    CScratch& operator=(const CScratch&) = delete;
     const fs::path& path() const { return m_path; }
 
 private:
@@ -53,6 +55,8 @@ public:
         value ? ::setenv(name, value, 1) : ::unsetenv(name);
         ::tzset();
     }
+    CScopedVariable(const CScopedVariable&) = delete;
+    CScopedVariable& operator=(const CScopedVariable&) = delete;
     ~CScopedVariable()
     {
         m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name);
@@ -219,7 +223,7 @@ TEST(UpdateRecord, RunsAtOnceNeverMixTheirLines)
     for (int run = 0; run < kRuns; ++run) {
         runs.emplace_back([&file, run] {
             SUpdateRecord record = sampleRecord(SUpdateRecord::EResult::kCompleted);
-            record.words = std::string(3000 + run * 500, static_cast<char>('a' + run)); // well past a pipe's atomic size
+            record.words = std::string(static_cast<std::size_t>(3000 + run * 500), static_cast<char>('a' + run)); // well past a pipe's atomic size
             for (int i = 0; i < kRecordsEach; ++i) {
                 std::string problem;
                 EXPECT_TRUE(CUpdateRecordLog::append(file, record, problem)) << problem;

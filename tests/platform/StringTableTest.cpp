@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SMalformedCase{"UnclosedComment", "{\n\"a\": \"x\",\n/* open\n\n"s, 5},
                     SMalformedCase{"LoneSlash", "{\n\"a\": \"x\",\n/ \"b\": \"y\"}"s, 3},
                     SMalformedCase{"HugeNumber", "{\n\"a\": \"x\",\n\"b\": 1e999}"s, 0}),
-    [](const testing::TestParamInfo<SMalformedCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<SMalformedCase>& row) { return row.param.name; });
 
 // Members are noted without a line: the reader keeps no places.
 TEST(StringTable, MembersThatAreNotTextAreLeftOutAndDuplicatesNoted)

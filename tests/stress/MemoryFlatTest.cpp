@@ -19,7 +19,7 @@ using mirelo::test::CSmfImageBuilder;
 
 constexpr std::uint32_t kMessages = 20'000;
 // Room for allocator bookkeeping and a page or two of stack and stdio.
-constexpr long kToleranceBytes = 256 * 1024;
+constexpr long kToleranceBytes = 256L * 1024;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;

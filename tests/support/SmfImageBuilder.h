@@ -20,7 +20,7 @@ public:
     // Starts a new track; events go to the last track started.
     CSmfImageBuilder& track()
     {
-        m_tracks.push_back({});
+        m_tracks.emplace_back();
         m_lastTick.push_back(0);
         return *this;
     }
@@ -110,7 +110,7 @@ public:
         Bytes out(size < 2 ? 2 : size, 0);
         out.front() = 0xF0;
         for (std::size_t i = 1; i + 1 < out.size(); ++i) {
-            out[i] = static_cast<std::uint8_t>((seed * 31 + i) & 0x7F);
+            out[i] = static_cast<std::uint8_t>((std::size_t{seed} * 31 + i) & 0x7F);
         }
         out.back() = 0xF7;
         return out;

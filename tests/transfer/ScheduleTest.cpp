@@ -125,7 +125,7 @@ TEST_P(FormulaTest, SendTimes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Schedule, FormulaTest, testing::ValuesIn(formulaCases()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& row) { return row.param.name; });
 
 TEST(Schedule, MapReadFromLastEntryBack)
 {
@@ -364,7 +364,7 @@ TEST_P(RefusalTest, RefusedWithTheReasonAndThePlace)
 }
 
 INSTANTIATE_TEST_SUITE_P(Schedule, RefusalTest, testing::ValuesIn(refusalCases()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& row) { return row.param.name; });
 
 // The reader's own refusals, each named with the byte it stopped at.
 TEST(Schedule, EveryBodyTheReaderRefusesIsNamedAtItsByte)

@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SStallCase{"JustOverAMillisecond", {{1, 1'500'000}}, {11'500, 21'500, 31'500, 61'500, 61'500}, 1},
                     // A wake-up's usual lateness moves nothing.
                     SStallCase{"AMillisecondMovesNothing", {{1, kNsPerMs}}, {11'000, 20'000, 30'000, 60'000, 60'000}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Division 1 at the slowest tempo: the second message is due in 2,723 years,
 // past what 64-bit nanoseconds count. The wait sleeps an hour at a time and
@@ -223,7 +223,7 @@ TEST_F(TransferTest, AMessageDueInYearsIsWaitedForAnHourAtATime)
     control.stop = &stop;
 
     EXPECT_FALSE(CZAVController::instance()->updateFirmware(schedule, nullptr, nullptr, control));
-    constexpr std::uint64_t kHour = 3600 * 1000 * kNsPerMs;
+    constexpr std::uint64_t kHour = std::uint64_t{3600} * 1000 * kNsPerMs;
     EXPECT_EQ(m_env.clock().sleeps(), (std::vector<std::uint64_t>{kHour, kHour, kHour}));
     EXPECT_EQ(sent().size(), 1u);
 }
@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(Transfer, EarlyWakeTest,
                          testing::Values(SEarlyWakeCase{"SpuriousWakeUps", 5, 0},
                                          SEarlyWakeCase{"HalfTheSpan", 6, 50},
                                          SEarlyWakeCase{"JustShort", 9, 99}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(TransferClock, StartInsideAMillisecondSleepsOnlyToTheDueMillisecond)
 {
@@ -332,7 +332,7 @@ TEST_P(ProgressTest, ReportsEachNewWholePercentAfterItsSend)
 INSTANTIATE_TEST_SUITE_P(Transfer, ProgressTest,
                          testing::Values(SProgressCase{1, {}}, SProgressCase{2, {50}}, SProgressCase{3, {33, 67}},
                                          SProgressCase{100, range(1, 99)}, SProgressCase{200, range(1, 100)}),
-                         [](const auto& info) { return std::to_string(info.param.messages); });
+                         [](const auto& row) { return std::to_string(row.param.messages); });
 
 TEST_F(TransferTest, NullProgressSendsTheSame)
 {
@@ -359,7 +359,7 @@ TEST_P(SendFailureTest, FirstFailedSendEndsTheTransfer)
 
 INSTANTIATE_TEST_SUITE_P(Transfer, SendFailureTest,
                          testing::Values(SFailureCase{1, {}}, SFailureCase{3, {25}}, SFailureCase{4, {25, 50}}),
-                         [](const auto& info) { return "at" + std::to_string(info.param.failingSend); });
+                         [](const auto& row) { return "at" + std::to_string(row.param.failingSend); });
 
 TEST_F(TransferTest, RefusedFilesSendNothingAndReportNothing)
 {

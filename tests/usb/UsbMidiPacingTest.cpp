@@ -82,7 +82,7 @@ TEST_F(UsbMidiPacing, EveryByteOfA40000ByteMessageReachesTheDeviceEnd)
     const Bytes message = CSmfImageBuilder::message(40'000, 5);
     const std::uint64_t start = mirelo::platform::clock().monotonicNanoseconds();
     ASSERT_EQ(manager.sendLongMessage(message.data(), static_cast<int>(message.size())), noErr);
-    const double sendSeconds = (mirelo::platform::clock().monotonicNanoseconds() - start) / 1e9;
+    const double sendSeconds = static_cast<double>(mirelo::platform::clock().monotonicNanoseconds() - start) / 1e9;
 
     const std::vector<RawMidiReader::Chunk> chunks = deviceEnd.waitForBytes(message.size(), 30s);
     Bytes received;
@@ -92,12 +92,13 @@ TEST_F(UsbMidiPacing, EveryByteOfA40000ByteMessageReachesTheDeviceEnd)
     ASSERT_EQ(received.size(), message.size());
     EXPECT_TRUE(received == message) << "bytes changed or reordered on the way";
     // The pacer lets half the port's buffer stand; the rest goes at the wire rate.
-    const double wireSeconds = (message.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) /
-                               double(mirelo::midi::alsa::WirePacer::kBytesPerSecond);
+    const double wireSeconds =
+        static_cast<double>(message.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) /
+        static_cast<double>(mirelo::midi::alsa::WirePacer::kBytesPerSecond);
     EXPECT_GE(sendSeconds, wireSeconds * 0.95);
     std::printf("USB: %zu bytes of one SysEx message reached the device end whole; the send took %.2f s (wire "
                 "model %.2f s), the last byte arrived after %.2f s\n",
-                received.size(), sendSeconds, wireSeconds, (chunks.back().arrivedNs - start) / 1e9);
+                received.size(), sendSeconds, wireSeconds, static_cast<double>(chunks.back().arrivedNs - start) / 1e9);
     manager.closeMidiOut();
 }
 

@@ -145,9 +145,7 @@ bool restart(CRawMidiDeviceEnd& device, const std::string& path, const std::stri
     return false;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     CLI::App app{"Receives one firmware update at a raw MIDI device (the device end of a USB MIDI link) as a "
                  "small instrument would, and prints one verdict line: \"accepted: ...\" or \"rejected: "
@@ -283,4 +281,20 @@ int main(int argc, char** argv)
     }
     std::printf("identity requests heard: %zu\n", responder.requestsHeard());
     return accepted ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A test waits on the verdict line; whatever goes wrong must end the
+    // process with a status and a word, not std::terminate.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "instrument-emulator: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "instrument-emulator: an unknown error\n");
+    }
+    return 2;
 }

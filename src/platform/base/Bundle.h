@@ -27,6 +27,7 @@ class Bundle {
 public:
     explicit Bundle(std::filesystem::path resourcePath);
 
+    ~Bundle() = default;
     Bundle(const Bundle&) = delete;
     Bundle& operator=(const Bundle&) = delete;
 

@@ -21,6 +21,7 @@ namespace mirelo::platform {
 class PlainEventLoop final : public EventLoop {
 public:
     PlainEventLoop() = default;
+    ~PlainEventLoop() override = default;
     PlainEventLoop(const PlainEventLoop&) = delete;
     PlainEventLoop& operator=(const PlainEventLoop&) = delete;
 

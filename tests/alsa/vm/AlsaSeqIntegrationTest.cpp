@@ -15,6 +15,7 @@
 #include "QORMIDIManager_Mac.h"
 #include "ZAVController.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -47,7 +48,7 @@ struct Scheduled {
 
 std::uint64_t sendTimeMs(std::uint32_t tick)
 {
-    return static_cast<std::uint64_t>((60000.0 / 120) / kDivision * tick + 0.5);
+    return static_cast<std::uint64_t>(std::llround((60000.0 / 120) / kDivision * tick));
 }
 
 std::vector<Scheduled> schedule(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> tickAndSize)
@@ -270,7 +271,7 @@ TEST_F(AlsaSeqIntegration, UpdateReachesASoftwareClientWholeInOrderAndOnTime)
     }
     EXPECT_EQ(progress, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
     std::printf("software client: %zu messages arrived whole, last at %.0f ms (due %llu ms)\n", sysEx.size(),
-                (sysEx.back().arrivedNs - start) / 1e6,
+                static_cast<double>(sysEx.back().arrivedNs - start) / 1e6,
                 static_cast<unsigned long long>(sendTimeMs(messages.back().tick)));
     manager().closeMidiOut();
 }
@@ -314,13 +315,14 @@ TEST_F(AlsaSeqIntegration, UpdateToAVirmidiPortLosesNothingAndKeepsToTheWireRate
     // Without pacing the whole file would pass in an instant; with it, all
     // that exceeds what the pacer lets stand in the device's buffer takes the
     // wire's time.
-    const double wireSeconds = (expected.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) / 3125.0;
-    const double tookSeconds = (byteTimes.back() - start) / 1e9;
+    const double wireSeconds =
+        static_cast<double>(expected.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) / 3125.0;
+    const double tookSeconds = static_cast<double>(byteTimes.back() - start) / 1e9;
     EXPECT_GE(tookSeconds, wireSeconds * 0.95);
     EXPECT_LE(tookSeconds, wireSeconds + 10);
     std::printf("virmidi: %zu bytes in %zu messages arrived unchanged in %.2f s (wire model %.2f s, transfer "
                 "returned after %.2f s)\n",
-                received.size(), messages.size(), tookSeconds, wireSeconds, (returned - start) / 1e9);
+                received.size(), messages.size(), tookSeconds, wireSeconds, static_cast<double>(returned - start) / 1e9);
     manager().closeMidiOut();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace mirelo::test {
 
@@ -15,7 +16,7 @@ SeqRecorder::SeqRecorder(const std::string& clientName, const std::string& portN
     snd_seq_set_client_name(m_seq, clientName.c_str());
     // Without these a large SysEx event does not fit the client's input pool.
     snd_seq_set_client_pool_input(m_seq, 2000);
-    snd_seq_set_input_buffer_size(m_seq, 96 * 1024);
+    snd_seq_set_input_buffer_size(m_seq, std::size_t{96} * 1024);
     m_port = snd_seq_create_simple_port(m_seq, portName.c_str(), SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
                                         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     std::vector<pollfd> fds(static_cast<std::size_t>(snd_seq_poll_descriptors_count(m_seq, POLLIN)));

@@ -125,6 +125,9 @@ public:
         std::call_once(installed, [] { snd_lib_error_set_handler(alsaLibErrorHandler); });
     }
 
+    AlsaBackend(const AlsaBackend&) = delete;
+    AlsaBackend& operator=(const AlsaBackend&) = delete;
+
     ~AlsaBackend() override
     {
         std::lock_guard lock(m_mutex);

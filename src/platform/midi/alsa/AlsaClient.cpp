@@ -20,7 +20,7 @@ namespace {
 // in pool cells, and the default of 200 cells overflows at about 5 KiB.
 constexpr int kInputPoolCells = 2000;
 // Large enough for one event filling the whole input pool.
-constexpr std::size_t kInputBufferBytes = 96 * 1024;
+constexpr std::size_t kInputBufferBytes = std::size_t{96} * 1024;
 constexpr std::size_t kDecodeBufferBytes = 16;
 
 int addressKey(snd_seq_addr_t addr)
@@ -329,6 +329,9 @@ void AlsaClient::deliverInput(const snd_seq_event_t& ev)
         m_portInCallback = ev.dest.port;
     }
     struct CallbackDone {
+        explicit CallbackDone(AlsaClient& owner) : client(owner) {}
+        CallbackDone(const CallbackDone&) = delete;
+        CallbackDone& operator=(const CallbackDone&) = delete;
         AlsaClient& client;
         ~CallbackDone()
         {

@@ -54,7 +54,11 @@ int SeqEventWriter::writeSysEx(const Byte* bytes, std::size_t length)
         const std::size_t chunk = std::min(eventBytes, length - offset);
         snd_seq_event_t ev;
         snd_seq_ev_clear(&ev);
+// ALSA's macro clears the length flags with an int mask on an unsigned char.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-conversion"
         snd_seq_ev_set_sysex(&ev, static_cast<unsigned>(chunk), const_cast<Byte*>(bytes + offset));
+#pragma GCC diagnostic pop
         if (const int result = output(ev, chunk); result < 0) {
             return result;
         }
@@ -84,7 +88,8 @@ int SeqEventWriter::writeMessage(const std::vector<Byte>& bytes)
 
 int SeqEventWriter::output(snd_seq_event_t& ev, std::size_t wireBytes)
 {
-    snd_seq_ev_set_source(&ev, m_sourcePort);
+    // A port ALSA created for us: its number fits the address's byte.
+    snd_seq_ev_set_source(&ev, static_cast<unsigned char>(m_sourcePort));
     snd_seq_ev_set_dest(&ev, m_dest.client, m_dest.port);
     snd_seq_ev_set_direct(&ev);
     if (m_pacer != nullptr) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <tuple>
 #include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -223,9 +224,15 @@ OSStatus CaptureDestination::receive(const MIDIPacketList& list)
     const std::uint64_t stamp = list.numPackets > 0 ? list.packet[0].timeStamp : AudioGetCurrentHostTime();
     // A message that fails half-written is taken back out: the files hold
     // exactly the messages that were sent.
+    // If that fails too, the report must say the files hold a partial message.
     const auto failed = [this] {
-        static_cast<void>(::ftruncate(m_syx, static_cast<off_t>(m_syxBytes)));
-        static_cast<void>(::ftruncate(m_csv, static_cast<off_t>(m_csvBytes)));
+        for (auto [fd, bytes, path] :
+             {std::tuple{m_syx, m_syxBytes, &m_syxPath}, std::tuple{m_csv, m_csvBytes, &m_csvPath}}) {
+            if (::ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+                m_failure = m_failure.value_or("writing the capture failed") + "; " + path->string() +
+                            " keeps a partial message (cannot shorten it: " + systemReason() + ")";
+            }
+        }
         return kWriteFailed;
     };
     for (const MIDIPacket& packet : packetsOf(list)) {

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "tests/support/SmfImageBuilder.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "mstd/GenericException.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Interrupt.h"

@@ -16,7 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
 #include "testing/ControlledVirtualBackend.h"

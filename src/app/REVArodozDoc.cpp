@@ -16,7 +16,7 @@
 
 #include "ZAVController.h"
 #include "platform/midi/virtual/CaptureDestination.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/RunReport.h"
 #include "update/UpdateFileLoader.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/FirmwareVersion.h"
 #include "update/RunReport.h"
 #include "update/UpdateFileLoader.h"

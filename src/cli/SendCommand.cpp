@@ -12,7 +12,7 @@
 #include "platform/base/PlainEventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/CaptureDestination.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/RunRecord.h"
 #include "update/RunReport.h"
 #include "update/StatusText.h"

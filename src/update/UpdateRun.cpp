@@ -1,6 +1,6 @@
 #include "update/UpdateRun.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/FirmwareVersion.h"
 #include "update/RunRecord.h"
 

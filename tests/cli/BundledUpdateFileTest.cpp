@@ -3,7 +3,7 @@
 
 #include "tools/SyntheticFirmware.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/ScheduledMessages.h"
 #include "platform/base/WholeFile.h"
 

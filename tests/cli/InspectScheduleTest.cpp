@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "cli/InspectCommand.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {

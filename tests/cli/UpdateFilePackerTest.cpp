@@ -1,6 +1,6 @@
 #include "cli/UpdateFilePacker.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/ScheduledMessages.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // nothing more. The schedule builder takes the same bytes and schedules
 // exactly the SysEx events the library read.
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "SMF/SMF.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/support/ScheduledMessages.h"

@@ -6,7 +6,7 @@
 #include "instrument/IdentityInquiry.h"
 #include "tests/support/ScopedRecordFolder.h"
 #include "tests/support/SmfImageBuilder.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/UpdateRun.h"
 #include "ZAVController.h"
 #include "platform/base/Clock.h"

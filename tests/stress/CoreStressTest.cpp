@@ -11,7 +11,7 @@
 #include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 #include <gtest/gtest.h>
 

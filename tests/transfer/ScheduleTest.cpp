@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
-#include "update/MessageStream.h"
+#include "schedule/FirmwareSchedule.h"
+#include "schedule/MessageStream.h"
 #include "tests/support/MalformedTrackBodies.h"
 #include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "platform/base/Interrupt.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/CoreEnvironment.h"

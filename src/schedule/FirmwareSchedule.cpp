@@ -1,4 +1,4 @@
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 #include <algorithm>
 #include <cmath>

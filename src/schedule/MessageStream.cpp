@@ -1,4 +1,4 @@
-#include "update/MessageStream.h"
+#include "schedule/MessageStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "update/UpdateFileVerifier.h"
+#include "schedule/UpdateFileVerifier.h"
 
 #include <cstdio>
 #include <cstring>

@@ -30,8 +30,8 @@ protected:
 
     SResult inspect(const Bytes& image)
     {
-        std::ofstream(m_path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                      static_cast<std::streamsize>(image.size()));
+        std::ofstream(m_path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         CLI::App app;
         CInspectCommand command;
         command.attach(app);

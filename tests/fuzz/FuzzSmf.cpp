@@ -136,8 +136,9 @@ void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* par
             // walked from the map's end for each message, gives.
             const auto ticksPerSecond = CFirmwareSchedule::smpteTicksPerSecond(schedule.division());
             FUZZ_CHECK(messages[index].sendTime ==
-                       (ticksPerSecond ? CFirmwareSchedule::smpteSendTime(*ticksPerSecond, e->time)
-                                       : CFirmwareSchedule::sendTime(schedule.tempoMap(), schedule.division(), e->time)));
+                       (ticksPerSecond
+                            ? CFirmwareSchedule::smpteSendTime(*ticksPerSecond, e->time)
+                            : CFirmwareSchedule::sendTime(schedule.tempoMap(), schedule.division(), e->time)));
             ++index;
         }
     }

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "tests/support/SmfImageBuilder.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ void BuildTempoHeavySchedule(benchmark::State& state)
     const Bytes image = tempoHeavyFile(static_cast<std::uint32_t>(state.range(0)));
     for (auto _ : state) {
         CFirmwareSchedule schedule;
-        if (schedule.build(image.data(), static_cast<std::uint32_t>(image.size())) !=
-            CFirmwareSchedule::EResult::kOk) {
+        if (schedule.build(image.data(), static_cast<std::uint32_t>(image.size())) != CFirmwareSchedule::EResult::kOk) {
             state.SkipWithError("the generated file was refused");
             break;
         }

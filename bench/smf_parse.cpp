@@ -89,14 +89,31 @@ SImage assemble(uint16_t inDivision, std::vector<Bytes> inTracks, uint64_t inEve
     SImage image;
     image.events = inEvents;
     Bytes& out = image.bytes;
-    const uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1,
-                              static_cast<uint8_t>(inTracks.size() >> 8), static_cast<uint8_t>(inTracks.size()),
-                              static_cast<uint8_t>(inDivision >> 8), static_cast<uint8_t>(inDivision)};
+    const uint8_t header[] = {'M',
+                              'T',
+                              'h',
+                              'd',
+                              0,
+                              0,
+                              0,
+                              6,
+                              0,
+                              1,
+                              static_cast<uint8_t>(inTracks.size() >> 8),
+                              static_cast<uint8_t>(inTracks.size()),
+                              static_cast<uint8_t>(inDivision >> 8),
+                              static_cast<uint8_t>(inDivision)};
     out.insert(out.end(), std::begin(header), std::end(header));
     for (const Bytes& body : inTracks) {
         const auto n = static_cast<uint32_t>(body.size());
-        const uint8_t head[] = {'M', 'T', 'r', 'k', static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                                static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+        const uint8_t head[] = {'M',
+                                'T',
+                                'r',
+                                'k',
+                                static_cast<uint8_t>(n >> 24),
+                                static_cast<uint8_t>(n >> 16),
+                                static_cast<uint8_t>(n >> 8),
+                                static_cast<uint8_t>(n)};
         out.insert(out.end(), std::begin(head), std::end(head));
         out.insert(out.end(), body.begin(), body.end());
     }
@@ -218,7 +235,7 @@ const SImage& image(const std::string& inName)
     auto it = s_images.find(inName);
     if (it == s_images.end()) {
         SImage made = inName == "SysExHeavy" ? makeSysExHeavy()
-                    : inName == "Channel"    ? makeChannel(kChannelEvents)
+                      : inName == "Channel"  ? makeChannel(kChannelEvents)
                                              : makeSong();
         it = s_images.emplace(inName, std::move(made)).first;
     }

@@ -408,6 +408,4 @@ void CQORMIDIManager::handlePacketList(const MIDIPacketList& packetList)
     }
 }
 
-void CQORMIDIManager::procMidiOut(MIDISysexSendRequest* /*request*/)
-{
-}
+void CQORMIDIManager::procMidiOut(MIDISysexSendRequest* /*request*/) {}

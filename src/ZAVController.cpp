@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "mstd/GenericException.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Interrupt.h"
@@ -51,7 +51,7 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b)
 std::uint64_t nanosecondsOf(std::uint64_t milliseconds)
 {
     return milliseconds > UINT64_MAX / kNanosecondsPerMillisecond ? UINT64_MAX
-                                                                 : milliseconds * kNanosecondsPerMillisecond;
+                                                                  : milliseconds * kNanosecondsPerMillisecond;
 }
 
 // The next sleep from `now` towards `due`, which is later.

@@ -9,9 +9,10 @@
 int main(int argc, char** argv)
 {
     if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: %s OUT.syx\n"
-                             "Writes a deterministic synthetic firmware image as SysEx messages\n"
-                             "(manufacturer ID 0x7D): a header, %zu data blocks, a closing message.\n",
+        std::fprintf(stderr,
+                     "usage: %s OUT.syx\n"
+                     "Writes a deterministic synthetic firmware image as SysEx messages\n"
+                     "(manufacturer ID 0x7D): a header, %zu data blocks, a closing message.\n",
                      argv[0], CSyntheticFirmware::kBlockCount);
         return 2;
     }

@@ -16,7 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "platform/base/Clock.h"
 #include "platform/midi/MidiBackend.h"
 #include "testing/ControlledVirtualBackend.h"
@@ -59,7 +59,9 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

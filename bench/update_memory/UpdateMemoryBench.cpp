@@ -58,8 +58,8 @@ Bytes updateFile(std::uint64_t targetBytes, std::uint32_t smallest, std::uint32_
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Runs the command with standard output to /dev/null; its peak resident set
@@ -105,7 +105,8 @@ int main(int argc, char** argv)
     const std::uint64_t megabytes = argument(1, 100);
     const std::uint64_t smallMegabytes = argument(2, 20);
     const std::uint64_t syxMegabytes = argument(3, 4);
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("update-memory-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("update-memory-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
 
     // Each file is made and written, and its bytes let go, before any run:
@@ -133,10 +134,12 @@ int main(int argc, char** argv)
     for (const auto& f : files) {
         const std::filesystem::path file = dir / (std::string(f.name) + ".mid");
         const std::string what = std::string(f.name) + " messages";
-        runs.push_back({"send --capture, " + what, {cli, "send", file.string(), "--capture", (dir / "c.syx").string()}, file});
+        runs.push_back(
+            {"send --capture, " + what, {cli, "send", file.string(), "--capture", (dir / "c.syx").string()}, file});
         runs.push_back({"inspect --schedule, " + what, {cli, "inspect", "--schedule", file.string()}, file});
     }
-    runs.push_back({"pack of F0-F7 messages", {cli, "pack", "--out", (dir / "packed.mid").string(), (dir / "small.syx").string()},
+    runs.push_back({"pack of F0-F7 messages",
+                    {cli, "pack", "--out", (dir / "packed.mid").string(), (dir / "small.syx").string()},
                     dir / "packed.mid"});
 
     bool met = true;
@@ -148,7 +151,8 @@ int main(int argc, char** argv)
         std::printf("%-42s %7.1f MB file, peak %7.1f MB = %.2fx (goal <= 3x)\n", run.name.c_str(), size / 1e6,
                     static_cast<double>(peak) / 1e6, ratio);
     }
-    std::printf("pack's input: %.1f MB of .syx\n", static_cast<double>(std::filesystem::file_size(dir / "small.syx")) / 1e6);
+    std::printf("pack's input: %.1f MB of .syx\n",
+                static_cast<double>(std::filesystem::file_size(dir / "small.syx")) / 1e6);
     std::filesystem::remove_all(dir);
     return met ? 0 : 1;
 }

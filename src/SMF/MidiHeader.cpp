@@ -3,9 +3,7 @@
 #include "SMF/SMFAssert.h"
 #include "SMF/SMFUtil.h"
 
-CMidiHeader::CMidiHeader() : CChunk(kChunkTagHeader), m_format(0), m_trackCount(0), m_division(0)
-{
-}
+CMidiHeader::CMidiHeader() : CChunk(kChunkTagHeader), m_format(0), m_trackCount(0), m_division(0) {}
 
 CMidiHeader::~CMidiHeader()
 {

@@ -26,8 +26,6 @@ uint32_t CMidiMetaEvent::getType() const
     return kTypeMax;
 }
 
-
-
 void CMidiMetaEvent::setParam(const uint8_t* inParam, uint32_t inSize)
 {
     SMF_ASSERT(nullptr != inParam);

@@ -41,5 +41,3 @@ uint32_t CMidiShortEvent::getType() const
     }
     return kTypeMax;
 }
-
-

@@ -34,7 +34,8 @@ uint32_t fetchEventLength(const uint8_t* pBuff, uint32_t inAvail, uint32_t& outL
 
 // The shared body of the two SysEx factories; pBuff is at the lead byte,
 // which the caller has checked.
-uint32_t newSysExData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff, uint32_t buffSize, bool inKeepLead)
+uint32_t newSysExData(CMidiEvent** ppEvt, uint32_t inTime, const uint8_t* pBuff, uint32_t buffSize,
+                      bool inKeepLead)
 {
     uint32_t length = 0;
     const uint32_t fieldSize = fetchEventLength(pBuff + 1, buffSize - 1, length);
@@ -354,12 +355,13 @@ void CMidiTrack::sortEvents()
     // compareMidiEvent calls two rehearsal marks at one time each other's
     // predecessor, which no sort may be given; this key orders everything else
     // the same way and keeps such a pair in its stored order.
-    std::stable_sort(m_events.begin(), m_events.end(), [](const CMidiEvent* a, const CMidiEvent* b) {
-        if (a->time != b->time) {
-            return a->time < b->time;
-        }
-        return isRehearsalMark(a) && !isRehearsalMark(b);
-    });
+    std::stable_sort(m_events.begin(), m_events.end(),
+                     [](const CMidiEvent* a, const CMidiEvent* b) {
+                         if (a->time != b->time) {
+                             return a->time < b->time;
+                         }
+                         return isRehearsalMark(a) && !isRehearsalMark(b);
+                     });
 }
 
 const CMidiEvent* CMidiTrack::GetEvent(uint32_t inIndex) const

@@ -188,7 +188,8 @@ std::string CSMF::getSequenceName() const
                 const char* name = reinterpret_cast<const char*>(meta->getParam());
                 const void* zero = std::memchr(name, 0, meta->getSize());
                 const size_t length =
-                    zero ? static_cast<size_t>(static_cast<const char*>(zero) - name) : meta->getSize();
+                    zero ? static_cast<size_t>(static_cast<const char*>(zero) - name)
+                         : meta->getSize();
                 return std::string(name, length);
             }
         }

@@ -35,6 +35,6 @@ inline void printSourceName(const char* inPath)
 
 } // namespace smf_detail
 
-#define SMF_ASSERT(cond)                                                                     \
-    ((cond) ? static_cast<void>(0)                                                           \
+#define SMF_ASSERT(cond)                                                                           \
+    ((cond) ? static_cast<void>(0)                                                                 \
             : ::smf_detail::assertionFailed(#cond, __FILE__, __LINE__, __PRETTY_FUNCTION__))

@@ -37,11 +37,11 @@ inline uint32_t fetchVariableVal(const uint8_t* pBuff, uint32_t inAvail, uint32_
 // four-byte range (which this library refuses to write).
 constexpr uint32_t getVariableValSize(uint32_t inValue)
 {
-    return inValue < 0x80u ? 1u
-         : inValue < 0x4000u ? 2u
-         : inValue < 0x200000u ? 3u
-         : inValue < 0x10000000u ? 4u
-         : 5u;
+    return inValue < 0x80u         ? 1u
+           : inValue < 0x4000u     ? 2u
+           : inValue < 0x200000u   ? 3u
+           : inValue < 0x10000000u ? 4u
+                                   : 5u;
 }
 
 // Writes inValue in exactly inCount bytes. A count above the value's own size
@@ -89,8 +89,8 @@ inline void writeBigEndian16(uint16_t inValue, uint8_t* ioBuff)
 // The param storage that the three payload classes share: an owned array and
 // its size. The new array is filled before the old one goes, so a param copied
 // from the same payload survives. A count of 0 still gives a non-null array.
-inline void replaceParamBytes(uint8_t*& ioParam, uint32_t& ioSize, const uint8_t* inLead, const uint8_t* inData,
-                              uint32_t inSize)
+inline void replaceParamBytes(uint8_t*& ioParam, uint32_t& ioSize, const uint8_t* inLead,
+                              const uint8_t* inData, uint32_t inSize)
 {
     const uint32_t leadSize = inLead != nullptr ? 1u : 0u;
     uint8_t* param = new uint8_t[inSize + leadSize];

@@ -41,8 +41,8 @@ CError CDocumentAlerts::noFileAt(const QString& path)
 CError CDocumentAlerts::cannotBeSent(const SUpdateFileLoad& load, const QString& name, bool bundled)
 {
     using EOutcome = SUpdateFileLoad::EOutcome;
-    const QString headline = load.outcome == EOutcome::kRefused
-        ? tr("\u201C%1\u201D is damaged and cannot be sent.").arg(name)
+    const QString headline =
+        load.outcome == EOutcome::kRefused       ? tr("\u201C%1\u201D is damaged and cannot be sent.").arg(name)
         : load.outcome == EOutcome::kOutOfMemory ? tr("There is not enough memory to check \u201C%1\u201D.").arg(name)
                                                  : tr("\u201C%1\u201D cannot be read.").arg(name);
     const QString suggestion = bundled ? tr("Nothing was sent. Reinstall mirelo updater to restore its update file.")
@@ -62,7 +62,8 @@ CError CDocumentAlerts::captureRefusedAtStart(const std::string& problem)
 
 CError CDocumentAlerts::captureRefusedForFile(const std::string& problem)
 {
-    return CError(kUpdaterErrorDomain, kCaptureRefused, tr("This file cannot be opened while the capture writes there."))
+    return CError(kUpdaterErrorDomain, kCaptureRefused,
+                  tr("This file cannot be opened while the capture writes there."))
         .withReason(tr("MIRELO_CAPTURE: %1.").arg(QString::fromStdString(problem)))
         .withSuggestion(tr("Open another update file."));
 }

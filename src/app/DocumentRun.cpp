@@ -103,19 +103,20 @@ CError CDocumentRun::incompleteAlert(const SRunEnd& end, const std::optional<std
     const QLocale locale = CSentenceText::locale();
     const QString at = locale.toString(static_cast<qulonglong>(end.progress.reached) + 1);
     const QString total = locale.toString(static_cast<qulonglong>(end.progress.total));
-    const QString device = destination ? QStringLiteral("\u201C%1\u201D").arg(QString::fromStdString(*destination))
-                                       : tr("the output");
+    const QString device =
+        destination ? QStringLiteral("\u201C%1\u201D").arg(QString::fromStdString(*destination)) : tr("the output");
     CError error(kUpdaterErrorDomain, kUpdateIncomplete, tr("The update did not complete."));
     // With nothing sent the instrument still runs its old firmware.
     const QString consequence = end.progress.reached == 0
-        ? tr("Nothing was sent: the instrument still has its old firmware.")
-        : tr("The instrument is half-written and must be updated again before it is used.");
+                                    ? tr("Nothing was sent: the instrument still has its old firmware.")
+                                    : tr("The instrument is half-written and must be updated again before it is used.");
     if (end.how == SRunEnd::EHow::kOutputClosed) {
         error.withReason(tr("%1 went away at message %2 of %3. %4").arg(device, at, total, consequence))
             .withSuggestion(tr("Connect the instrument again, choose it under Output and send the update again."));
     } else if (end.detail) {
-        error.withReason(tr("Message %1 of %2 could not be sent: %3. %4")
-                             .arg(at, total, QString::fromStdString(*end.detail), consequence))
+        error
+            .withReason(tr("Message %1 of %2 could not be sent: %3. %4")
+                            .arg(at, total, QString::fromStdString(*end.detail), consequence))
             .withSuggestion(tr("Make sure the capture file can be written (free space, the file left in place), "
                                "then send the update again."));
     } else if (end.status != noErr) {
@@ -158,8 +159,8 @@ void CDocumentRun::showEnd(const SRunEnd& end, Ui::REVArodozDoc* form, CErrorPre
         }
         // An update the instrument did not take failed, however whole it went out.
         const bool took = !end.identity || end.identity->verdict != SIdentityCheck::EVerdict::kDidNotTake;
-        QStringList lines{CSentenceText::sentenceOf(end.whole() ? CRunReport::sent(end, m_destination)
-                                                                : CRunReport::stoppedAt(end))};
+        QStringList lines{
+            CSentenceText::sentenceOf(end.whole() ? CRunReport::sent(end, m_destination) : CRunReport::stoppedAt(end))};
         if (end.identity && end.identity->asked()) {
             // What the instrument said around the update, as the command-line tool says it;
             // one not asked (no source of its own) leaves the outcome as it always was.

@@ -57,8 +57,7 @@ public:
     // an instrument to ask, it is asked who it is before the first message
     // and after the last; while it is waited for, label says so.
     bool start(const std::optional<QString>& filePath, const std::optional<QString>& destination, QProgressBar* bar,
-               CUpdateRun::ProgressProc progress, EndHandler onEnd,
-               mirelo::midi::CaptureDestination* capture = nullptr,
+               CUpdateRun::ProgressProc progress, EndHandler onEnd, mirelo::midi::CaptureDestination* capture = nullptr,
                std::optional<SIdentitySetup> instrument = std::nullopt, QLabel* label = nullptr);
     // "Close Anyway": the run ends after the message in flight, and the
     // application's end says how far it got.

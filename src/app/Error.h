@@ -12,9 +12,9 @@
 #include <utility>
 
 // Stand-ins for the desktop platform's error domains.
-inline constexpr QLatin1StringView NSMachErrorDomain{"NSMachErrorDomain"}; // notr: error domain name
-inline constexpr QLatin1StringView NSOSStatusErrorDomain{"NSOSStatusErrorDomain"}; // notr: error domain name
-inline constexpr QLatin1StringView NSCocoaErrorDomain{"NSCocoaErrorDomain"}; // notr: error domain name
+inline constexpr QLatin1StringView NSMachErrorDomain{"NSMachErrorDomain"};            // notr: error domain name
+inline constexpr QLatin1StringView NSOSStatusErrorDomain{"NSOSStatusErrorDomain"};    // notr: error domain name
+inline constexpr QLatin1StringView NSCocoaErrorDomain{"NSCocoaErrorDomain"};          // notr: error domain name
 inline constexpr QLatin1StringView kMyCoreAudioErrorDomain{"MyCoreAudioErrorDomain"}; // notr: error domain name
 // The updater's own errors: an update that did not complete, an update file
 // that may not be sent.

@@ -172,8 +172,8 @@ void COutputList::showHint()
     bool anyHardware = false;
     for (std::uint64_t i = 0; i < m_count && !anyHardware; ++i) {
         std::int32_t hardware = 0;
-        anyHardware = MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(i)),
-                                                   kMIDIPropertyHardware, &hardware) == noErr &&
+        anyHardware = MIDIObjectGetIntegerProperty(MIDIGetDestination(static_cast<ItemCount>(i)), kMIDIPropertyHardware,
+                                                   &hardware) == noErr &&
                       hardware != 0;
     }
     m_form->m_txtOutputHint->setText(anyHardware ? tr(kSoftwarePortHint) : tr(kNoInstrumentHint));

@@ -8,9 +8,9 @@
 namespace {
 
 constexpr int kBusTimeoutMs = 2000;
-const char* const kWhat = "idle:sleep"; // notr: inhibit argument
+const char* const kWhat = "idle:sleep";    // notr: inhibit argument
 const char* const kWho = "mirelo updater"; // notr: inhibit argument: the product name
-const char* const kMode = "block"; // notr: inhibit argument
+const char* const kMode = "block";         // notr: inhibit argument
 
 QDBusUnixFileDescriptor takeInhibitor(const QString& reason)
 {

@@ -2,9 +2,7 @@
 
 #include <QProgressBar>
 
-CProgressBarAccessible::CProgressBarAccessible(QProgressBar* bar) : QAccessibleWidget(bar, QAccessible::ProgressBar)
-{
-}
+CProgressBarAccessible::CProgressBarAccessible(QProgressBar* bar) : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
 
 QString CProgressBarAccessible::text(QAccessible::Text t) const
 {

@@ -41,12 +41,12 @@ bool REVArodozDelegate::openUpdateDocument()
 {
     const SUpdateFileLoad located = CUpdateFileLoader::locate(std::nullopt);
     if (!located.ready()) {
-        MyErrors::presentError(CError(NSCocoaErrorDomain, kCocoaFileReadNoSuchFile,
-                                      QCoreApplication::translate("REVArodozDelegate",
-                                                                  "The bundled update file is missing."))
-                                   .withReason(CSentenceText::sentenceOf(CRunReport::notLoaded(located, {})))
-                                   .withSuggestion(QCoreApplication::translate(
-                                       "REVArodozDelegate", "Reinstall mirelo updater, or set MIRELO_RESOURCES to "
+        MyErrors::presentError(
+            CError(NSCocoaErrorDomain, kCocoaFileReadNoSuchFile,
+                   QCoreApplication::translate("REVArodozDelegate", "The bundled update file is missing."))
+                .withReason(CSentenceText::sentenceOf(CRunReport::notLoaded(located, {})))
+                .withSuggestion(QCoreApplication::translate("REVArodozDelegate",
+                                                            "Reinstall mirelo updater, or set MIRELO_RESOURCES to "
                                                             "the folder that holds its update file.")));
         return false;
     }
@@ -81,9 +81,7 @@ REVArodozDelegate::ETerminateReply REVArodozDelegate::applicationShouldTerminate
     return ETerminateReply::kTerminateNow;
 }
 
-void REVArodozDelegate::applicationWillTerminate(QObject* /*sender*/)
-{
-}
+void REVArodozDelegate::applicationWillTerminate(QObject* /*sender*/) {}
 
 void REVArodozDelegate::windowWillClose(QObject* /*sender*/)
 {

@@ -16,7 +16,7 @@
 
 #include "ZAVController.h"
 #include "platform/midi/virtual/CaptureDestination.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/RunReport.h"
 #include "update/UpdateFileLoader.h"
 
@@ -34,9 +34,7 @@ std::shared_ptr<REVArodozDoc> REVArodozDoc::create()
     return std::shared_ptr<REVArodozDoc>(new REVArodozDoc());
 }
 
-REVArodozDoc::REVArodozDoc() : m_dateSource([] { return QDateTime::currentDateTimeUtc(); })
-{
-}
+REVArodozDoc::REVArodozDoc() : m_dateSource([] { return QDateTime::currentDateTimeUtc(); }) {}
 
 REVArodozDoc::~REVArodozDoc()
 {
@@ -581,8 +579,8 @@ void REVArodozDoc::smfPlay(QObject* sender)
             const std::optional<QString> destination = m_outputs.rememberedDeviceName();
             const bool started = m_run.start(
                 m_filePath, destination, m_form ? m_form->m_progress : nullptr, &REVArodozDoc::updateProgress,
-                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination(),
-                instrumentToAsk(destination), m_form ? m_form->m_txtRunProgress : nullptr);
+                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination(), instrumentToAsk(destination),
+                m_form ? m_form->m_txtRunProgress : nullptr);
             if (started) {
                 m_isRunning = true;
                 m_date = m_dateSource();

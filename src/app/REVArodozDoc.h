@@ -51,7 +51,7 @@ class REVArodozDoc final : public QObject,
     Q_OBJECT
 public:
     static constexpr const char* kDocumentType = "mirelo update file"; // notr: document type name, never shown
-    static constexpr const char* kMIDIClientName = "REVArodoz"; // notr: sequencer client name
+    static constexpr const char* kMIDIClientName = "REVArodoz";        // notr: sequencer client name
     static constexpr int kIdleIntervalMs = 200;
 
     // What the display timer reads as "now"; tests set a fixed one.
@@ -206,7 +206,7 @@ private:
     CheckedHandler m_checkedHandler;
     CUpdateFileCheck m_check;
     std::unique_ptr<CDocumentWindow> m_window;
-    std::unique_ptr<Ui::REVArodozDoc> m_form; // the controls of m_window
+    std::unique_ptr<Ui::REVArodozDoc> m_form;      // the controls of m_window
     std::unique_ptr<CInstrumentLine> m_instrument; // under the output list
     COutputList m_outputs{*this};
     CDocumentRun m_run; // last: its worker has ended before the rest goes

@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 
-
 CToggleButtonAccessible::CToggleButtonAccessible(QPushButton* button) : QAccessibleWidget(button, QAccessible::Button)
 {
 }

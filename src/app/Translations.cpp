@@ -28,7 +28,7 @@ bool isEnglish(const QString& candidate)
 {
     const QString primary = primaryLanguage(candidate);
     return primary == QLatin1String("en") || primary == QLatin1String("C") // notr: language codes
-        || primary == QLatin1String("POSIX");                              // notr: language code
+           || primary == QLatin1String("POSIX");                           // notr: language code
 }
 
 } // namespace
@@ -81,8 +81,10 @@ CTranslations::CTranslations(const QLocale& session)
         if (m_qt.load(QStringLiteral("qtbase_") + mostParticular, qtFolder)) { // notr: file name
             QCoreApplication::installTranslator(&m_qt);
         } else {
-            std::fprintf(stderr, "mirelo-updater: Qt's own translation for %s is not in %s; its standard buttons stay "
-                                 "in English\n", qPrintable(m_language), qPrintable(qtFolder));
+            std::fprintf(stderr,
+                         "mirelo-updater: Qt's own translation for %s is not in %s; its standard buttons stay "
+                         "in English\n",
+                         qPrintable(m_language), qPrintable(qtFolder));
         }
     }
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char* kLastOutputKey = "output/last"; // notr: settings key
+constexpr const char* kLastOutputKey = "output/last";        // notr: settings key
 constexpr const char* kAsksInstrumentKey = "instrument/ask"; // notr: settings key
 
 QSettings settings()
@@ -57,8 +57,8 @@ void CUpdateMemory::rememberOutput(const QString& name)
     settings().setValue(QLatin1String(kLastOutputKey), name);
 }
 
-std::optional<CUpdateMemory::SIncomplete> CUpdateMemory::incompleteUpdate(
-    const std::optional<std::filesystem::path>& log)
+std::optional<CUpdateMemory::SIncomplete>
+CUpdateMemory::incompleteUpdate(const std::optional<std::filesystem::path>& log)
 {
     const std::optional<std::filesystem::path> path = log ? log : CUpdateRecordLog::defaultPath();
     if (!path) {

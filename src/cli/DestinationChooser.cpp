@@ -16,9 +16,8 @@ bool isIndex(const std::string& text)
 bool startsWithIgnoringCase(const std::string& text, const std::string& prefix)
 {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](unsigned char a, unsigned char b) {
-               return std::tolower(a) == std::tolower(b);
-           });
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
 }
 
 CDestinationChooser::SChoice chosen(std::size_t index)
@@ -44,8 +43,7 @@ CDestinationChooser::SChoice CDestinationChooser::choose(const std::string& what
         const std::size_t count = m_destinations.size();
         return refused(EOutcome::kIndexOutOfRange,
                        head + "there is no destination " + what + " (there " +
-                           (count == 1 ? std::string("is 1") : "are " + std::to_string(count)) + ")" + kSeeList +
-                           ".");
+                           (count == 1 ? std::string("is 1") : "are " + std::to_string(count)) + ")" + kSeeList + ".");
     }
     for (const SEndpointInfo& d : m_destinations) {
         if (d.displayName == what) {

@@ -81,7 +81,8 @@ bool CFileReplacer::write(const std::filesystem::path& inTarget, const std::vect
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode)) {
-            outError = inTarget.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file an update can replace";
+            outError = inTarget.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) +
+                       ", not a file an update can replace";
             return false;
         }
         for (const std::filesystem::path& source : inSources) {

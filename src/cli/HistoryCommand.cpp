@@ -46,14 +46,14 @@ CLI::App* CHistoryCommand::attach(CLI::App& inApp)
 
 void CHistoryCommand::printRecord(std::ostream& out, const SUpdateRecord& r)
 {
-    out << r.start << "  " << SUpdateRecord::resultText(r.result) << "  " << r.messagesSent << " of "
-        << r.messagesTotal << " messages (" << r.bytesSent << " bytes) to \"" << r.destination << "\" ("
+    out << r.start << "  " << SUpdateRecord::resultText(r.result) << "  " << r.messagesSent << " of " << r.messagesTotal
+        << " messages (" << r.bytesSent << " bytes) to \"" << r.destination << "\" ("
         << (r.hardware ? "hardware" : "software") << ")\n";
     out << "    instrument: " << identityText(r) << "\n";
     out << "    file: " << r.file << (r.sha256.empty() ? std::string() : "  SHA-256 " + r.sha256) << "\n";
     out << "    by " << (r.program.empty() ? std::string("?") : r.program)
-        << (r.version.empty() ? std::string() : " " + r.version)
-        << (r.end.empty() ? std::string() : ", ended " + r.end) << "\n";
+        << (r.version.empty() ? std::string() : " " + r.version) << (r.end.empty() ? std::string() : ", ended " + r.end)
+        << "\n";
     if (!r.words.empty()) {
         out << "    " << r.words << "\n";
     }

@@ -148,8 +148,7 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
     case CDestinationChooser::EOutcome::kNoInstrument:
     case CDestinationChooser::EOutcome::kSeveralInstruments:
         err << "identify: "
-            << noSingleInstrument(destinations, choice.outcome == CDestinationChooser::EOutcome::kNoInstrument)
-            << "\n";
+            << noSingleInstrument(destinations, choice.outcome == CDestinationChooser::EOutcome::kNoInstrument) << "\n";
         return cli_exit::kNoMidi;
     default:
         if (destinations.empty()) {
@@ -158,7 +157,7 @@ int CIdentifyCommand::run(std::ostream& out, std::ostream& err)
             err << "identify: " << choice.message << "\n";
         }
         return choice.outcome == CDestinationChooser::EOutcome::kSeveralMatches ? cli_exit::kBadInput
-                                                                                 : cli_exit::kNoMidi;
+                                                                                : cli_exit::kNoMidi;
     }
     const std::size_t index = choice.index;
     const std::string label = destinations[index].label("destination");
@@ -214,13 +213,13 @@ int CIdentifyCommand::report(std::ostream& out, std::ostream& err, const std::st
     case SIdentityAnswer::EOutcome::kRequestFailed:
         err << "identify: "
             << (answer.outcome == SIdentityAnswer::EOutcome::kInputFailed ? "cannot open the input of \""
-                                                                           : "cannot send the request to \"")
-            << label << "\": status " << CStatusText::name(answer.status) << ": "
-            << CStatusText::meaning(answer.status) << "\n";
+                                                                          : "cannot send the request to \"")
+            << label << "\": status " << CStatusText::name(answer.status) << ": " << CStatusText::meaning(answer.status)
+            << "\n";
         return cli_exit::kFailed;
     case SIdentityAnswer::EOutcome::kGone:
-        err << "identify: no destination called \"" << label << "\" came within " << m_waitSeconds << " s; "
-            << kSeeList << ".\n";
+        err << "identify: no destination called \"" << label << "\" came within " << m_waitSeconds << " s; " << kSeeList
+            << ".\n";
         return cli_exit::kNoMidi;
     case SIdentityAnswer::EOutcome::kNoInput:
     case SIdentityAnswer::EOutcome::kNoAnswer:

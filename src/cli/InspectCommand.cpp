@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/ExitStatus.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/FirmwareVersion.h"
 #include "update/RunReport.h"
 #include "update/UpdateFileLoader.h"
@@ -41,10 +41,10 @@ std::vector<uint8_t> bytes(const uint8_t* data, uint32_t size)
 CLI::App* CInspectCommand::attach(CLI::App& inApp)
 {
     CLI::App* command = inApp.add_subcommand("inspect", "Show what a Standard MIDI File holds");
-    command->add_option("FILE", m_path, "The file to read (default: the bundled \"mirelo updater.dat\", which send sends)");
-    CLI::Option* events =
-        command->add_flag("--events", m_events,
-                          "Print every event as one JSON object per line, track by track in stored order");
+    command->add_option("FILE", m_path,
+                        "The file to read (default: the bundled \"mirelo updater.dat\", which send sends)");
+    CLI::Option* events = command->add_flag(
+        "--events", m_events, "Print every event as one JSON object per line, track by track in stored order");
     command
         ->add_flag("--schedule", m_schedule,
                    "Verify the file as `send` does, then print every SysEx message in sending order with "
@@ -119,8 +119,8 @@ void CInspectCommand::printSummary(const CSMF& inSmf, std::ostream& out) const
                 break;
             }
         }
-        out << "track " << t << ": channel " << channel << ", meta " << meta << ", sysex " << sysEx
-            << ", sysex bytes " << sysExBytes << '\n';
+        out << "track " << t << ": channel " << channel << ", meta " << meta << ", sysex " << sysEx << ", sysex bytes "
+            << sysExBytes << '\n';
     }
     out << "set tempo events in track 0: " << tempoEvents << '\n';
     if (const std::optional<SFirmwareVersion> version = CFirmwareVersion::ofFile(inSmf)) {

@@ -25,7 +25,8 @@ CLI::App* CPackCommand::attach(CLI::App& inApp)
                     "one tick one millisecond. Times the division cannot express exactly are refused.")
         ->check(CLI::Range(1, 0x7FFF))
         ->option_text("D");
-    cmd->add_option("--name", m_options.trackName, "The track name stored in the file (default \"mirelo updater firmware\")")
+    cmd->add_option("--name", m_options.trackName,
+                    "The track name stored in the file (default \"mirelo updater firmware\")")
         ->option_text("TEXT");
     cmd->add_option("inputs", m_inputs, "SysEx files, read in the order given")
         ->required()
@@ -78,8 +79,7 @@ int CPackCommand::run(std::ostream& out, std::ostream& err)
         return cli_exit::kFailed;
     }
 
-    const std::uint64_t last =
-        m_options.firstDelayMs + static_cast<std::uint64_t>(count - 1) * m_options.intervalMs;
+    const std::uint64_t last = m_options.firstDelayMs + static_cast<std::uint64_t>(count - 1) * m_options.intervalMs;
     std::ostream& summary = toStandardOutput ? err : out;
     summary << "wrote " << (toStandardOutput ? "standard output" : m_outPath) << ": " << count
             << (count == 1 ? " message, " : " messages, ") << image.size() << " bytes, last due at " << last

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-CProgressDisplay::CProgressDisplay(std::ostream& out, bool isTerminal) : m_out(out), m_isTerminal(isTerminal)
-{
-}
+CProgressDisplay::CProgressDisplay(std::ostream& out, bool isTerminal) : m_out(out), m_isTerminal(isTerminal) {}
 
 std::string CProgressDisplay::barLine(int percent, const SRunProgress& progress, std::uint64_t elapsedMs)
 {

@@ -12,7 +12,7 @@
 #include "platform/base/PlainEventLoop.h"
 #include "platform/midi/MidiBackend.h"
 #include "platform/midi/virtual/CaptureDestination.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/RunRecord.h"
 #include "update/RunReport.h"
 #include "update/StatusText.h"
@@ -199,7 +199,6 @@ void warnIfNotKept(std::ostream& err, const std::optional<std::string>& problem)
     }
 }
 
-
 // What the instrument said around a whole run, and the status send ends with.
 int reportIdentity(std::ostream& out, std::ostream& err, const SIdentityCheck& check, const std::string& destination,
                    int signal)
@@ -268,7 +267,6 @@ CLI::App* CSendCommand::attach(CLI::App& inApp)
                 "the update did not take, 129/130/143 interrupted by SIGHUP/SIGINT/SIGTERM.");
     return cmd;
 }
-
 
 int CSendCommand::endEarly(std::ostream& err, CRunRecord& record, SUpdateRecord::EResult result, int status,
                            const std::string& words)
@@ -344,8 +342,7 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
         backend.emplace(&capture->backend());
     }
     if (const OSStatus status = CMidiEndpoints::probe(); status != noErr) {
-        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi,
-                        CMidiEndpoints::noMidiSystemSentence(status));
+        return endEarly(err, record, EResult::kFailed, cli_exit::kNoMidi, CMidiEndpoints::noMidiSystemSentence(status));
     }
     const std::vector<SEndpointInfo> destinations = CMidiEndpoints::destinations();
     if (destinations.empty()) {
@@ -430,9 +427,9 @@ int CSendCommand::run(std::ostream& out, std::ostream& err)
                                                 loop.post([&view, &err] { view.awaitAnswer(err); });
                                             }});
     }
-    const bool started = run.start(
-        [&schedule, &view](CUpdateRun& self) { return self.send(schedule, &onProgress, &view); },
-        [&loop](const SRunEnd&) { loop.quit(); });
+    const bool started =
+        run.start([&schedule, &view](CUpdateRun& self) { return self.send(schedule, &onProgress, &view); },
+                  [&loop](const SRunEnd&) { loop.quit(); });
     if (started) {
         loop.run();
     }

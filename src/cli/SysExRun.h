@@ -11,7 +11,7 @@
 class CSysExRun {
 public:
     struct SMessage {
-        std::size_t offset = 0; // of its 0xF0 in the run
+        std::size_t offset = 0;              // of its 0xF0 in the run
         std::span<const std::uint8_t> bytes; // 0xF0 through 0xF7
     };
 

@@ -1,8 +1,8 @@
 #include "cli/UpdateFilePacker.h"
 
 #include "platform/base/WholeFile.h"
-#include "update/FirmwareSchedule.h"
-#include "update/UpdateFileVerifier.h"
+#include "schedule/FirmwareSchedule.h"
+#include "schedule/UpdateFileVerifier.h"
 #include "SMF/MidiEvent.h"
 
 #include <algorithm>

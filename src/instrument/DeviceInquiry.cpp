@@ -34,8 +34,8 @@ std::uint16_t fourteenBits(const Byte* lsbFirst)
 
 std::array<Byte, CDeviceInquiry::kRequestLength> CDeviceInquiry::request(Byte deviceId)
 {
-    return {kSysExStart, kNonRealTime, static_cast<Byte>(deviceId & 0x7F), kGeneralInformation, kIdentityRequest,
-            kSysExEnd};
+    return {kSysExStart,         kNonRealTime,     static_cast<Byte>(deviceId & 0x7F),
+            kGeneralInformation, kIdentityRequest, kSysExEnd};
 }
 
 bool CDeviceInquiry::isRequest(const Byte* data, std::size_t length)

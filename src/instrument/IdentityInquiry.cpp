@@ -60,8 +60,7 @@ private:
     void take(const Byte* data, std::uint32_t length)
     {
         const std::optional<SDeviceIdentity> reply = CDeviceInquiry::parseReply(data, length);
-        const bool wanted =
-            reply && (m_deviceId == CDeviceInquiry::kEveryDevice || reply->deviceId == m_deviceId);
+        const bool wanted = reply && (m_deviceId == CDeviceInquiry::kEveryDevice || reply->deviceId == m_deviceId);
         {
             std::lock_guard lock(m_mutex);
             if (wanted && !m_identity) {

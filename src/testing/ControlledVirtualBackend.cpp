@@ -20,8 +20,8 @@ std::vector<SentPacket> copyPackets(const MIDIPacketList& list)
 
 } // namespace
 
-OSStatus ControlledVirtualBackend::clientCreate(const std::string& name, MIDINotifyProc notifyProc,
-                                                void* notifyRefCon, MIDIClientRef* outClient)
+OSStatus ControlledVirtualBackend::clientCreate(const std::string& name, MIDINotifyProc notifyProc, void* notifyRefCon,
+                                                MIDIClientRef* outClient)
 {
     {
         std::lock_guard lock(m_mutex);

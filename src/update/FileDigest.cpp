@@ -55,13 +55,14 @@ std::optional<std::string> finish(EVP_MD_CTX* context)
 
 std::optional<std::string> CFileDigest::sha256(const std::filesystem::path& file, std::string& problem)
 {
-    const mirelo::platform::FileDescriptor descriptor(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const mirelo::platform::FileDescriptor descriptor(
+        ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     const int fd = descriptor.get();
     if (fd < 0) {
         problem = file.string() + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         problem = file.string() + ": not a regular file";
         return std::nullopt;

@@ -1,7 +1,7 @@
 #include "update/FirmwareVersion.h"
 
 #include "SMF/SMF.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 namespace {
 

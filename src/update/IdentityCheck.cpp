@@ -38,16 +38,14 @@ const SDeviceIdentity* SIdentityCheck::identityAfter() const
     return after && after->identity ? &*after->identity : nullptr;
 }
 
-SIdentityCheck CIdentityCheck::before(CQORMIDIManager& manager, std::size_t destination,
-                                      const std::string& displayName,
+SIdentityCheck CIdentityCheck::before(CQORMIDIManager& manager, std::size_t destination, const std::string& displayName,
                                       const std::optional<SFirmwareVersion>& carried)
 {
     SIdentityCheck check;
     check.carried = carried;
     const std::vector<SPortNames> destinations = CInstrumentPairing::currentDestinations();
     // The output was opened by index: a list that moved since would pair another device's source.
-    const bool stillThere =
-        destination < destinations.size() && destinations[destination].displayName == displayName;
+    const bool stillThere = destination < destinations.size() && destinations[destination].displayName == displayName;
     const std::optional<std::size_t> source =
         stillThere ? CInstrumentPairing::sourceFor(destinations, destination, CInstrumentPairing::currentSources())
                    : std::nullopt;
@@ -74,7 +72,7 @@ void CIdentityCheck::after(CQORMIDIManager& manager, const std::string& displayN
         [&check](const SIdentityAnswer& heard) { return settles(check, heard); }, options);
     check.after = answer;
     if (answer.identity && (settles(check, answer) || stop == nullptr || !stop->raised())) {
-        check.verdict = !check.carried                        ? EVerdict::kNoVersion
+        check.verdict = !check.carried                           ? EVerdict::kNoVersion
                         : runs(*answer.identity, *check.carried) ? EVerdict::kTook
                                                                  : EVerdict::kDidNotTake;
         return;

@@ -20,8 +20,7 @@ SUpdateRecord::EResult resultOf(const SRunEnd& end)
         return EResult::kInterrupted;
     case SRunEnd::EHow::kNotStarted:
         // Memory that ran out says nothing against the file.
-        return end.notStarted.outcome == SUpdateFileLoad::EOutcome::kOutOfMemory ? EResult::kFailed
-                                                                                  : EResult::kRefused;
+        return end.notStarted.outcome == SUpdateFileLoad::EOutcome::kOutOfMemory ? EResult::kFailed : EResult::kRefused;
     case SRunEnd::EHow::kFailed:
     case SRunEnd::EHow::kOutputClosed:
         break;

@@ -67,9 +67,9 @@ std::uint64_t CRunReport::leftMs(const SRunProgress& progress, std::uint64_t ela
 
 CSentence CRunReport::timeLeft(const SRunProgress& progress, std::uint64_t elapsedMs)
 {
-    return CSentence(QT_TRANSLATE_NOOP("RunReport", "%1, about %2 left"),
-                     {messagesOf(progress.reached, progress.total).shared(),
-                      CSentence::SDuration{leftMs(progress, elapsedMs)}});
+    return CSentence(
+        QT_TRANSLATE_NOOP("RunReport", "%1, about %2 left"),
+        {messagesOf(progress.reached, progress.total).shared(), CSentence::SDuration{leftMs(progress, elapsedMs)}});
 }
 
 CSentence CRunReport::sent(const SRunEnd& end, const Destination& destination)
@@ -102,8 +102,8 @@ CSentence CRunReport::failedAt(const SRunEnd& end)
     if (end.how == SRunEnd::EHow::kOutputClosed) {
         cause = CSentence(QT_TRANSLATE_NOOP("RunReport", "the destination went away and its output was closed"));
     } else if (end.detail) {
-        cause = CSentence(QT_TRANSLATE_NOOP("RunReport", "%1 (status %2)"),
-                          {*end.detail, CStatusText::name(end.status)});
+        cause =
+            CSentence(QT_TRANSLATE_NOOP("RunReport", "%1 (status %2)"), {*end.detail, CStatusText::name(end.status)});
     } else if (end.status != noErr) {
         cause = statusCause(end.status);
     }
@@ -116,9 +116,9 @@ CSentence CRunReport::interrupted(const SRunEnd& end)
     if (end.progress.reached == 0) {
         return CSentence(QT_TRANSLATE_NOOP("RunReport", "interrupted before the first message; nothing was sent"));
     }
-    return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                       "interrupted after message %1 of %2; the instrument must be updated again"),
-                     {end.progress.reached, end.progress.total});
+    return CSentence(
+        QT_TRANSLATE_NOOP("RunReport", "interrupted after message %1 of %2; the instrument must be updated again"),
+        {end.progress.reached, end.progress.total});
 }
 
 CSentence CRunReport::reached(const SRunEnd& end, const Destination& destination)
@@ -161,9 +161,9 @@ CSentence CRunReport::instrumentAnswer(const SIdentityAnswer& answer)
     using EOutcome = SIdentityAnswer::EOutcome;
     if (answer.identity) {
         const SDeviceIdentity& identity = *answer.identity;
-        return CSentence(QT_TRANSLATE_NOOP("RunReport", "manufacturer %1, family %2, model %3 \u00b7 firmware %4"),
-                         {identity.manufacturerText(), identity.familyText(), identity.modelText(),
-                          identity.versionText()});
+        return CSentence(
+            QT_TRANSLATE_NOOP("RunReport", "manufacturer %1, family %2, model %3 \u00b7 firmware %4"),
+            {identity.manufacturerText(), identity.familyText(), identity.modelText(), identity.versionText()});
     }
     switch (answer.outcome) {
     case EOutcome::kNoInput:
@@ -261,13 +261,13 @@ CSentence CRunReport::notLoaded(const SUpdateFileLoad& load, const std::string& 
         break;
     case EOutcome::kNoBundledFile:
         if (load.path.empty()) {
-            return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                               "the bundled update file %1 was not found: there is no resource folder"),
-                             {CSentence::SName{CUpdateFileLoader::kBundledFileName}});
+            return CSentence(
+                QT_TRANSLATE_NOOP("RunReport", "the bundled update file %1 was not found: there is no resource folder"),
+                {CSentence::SName{CUpdateFileLoader::kBundledFileName}});
         }
-        return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                           "the bundled update file %1 was not found in the resource folder %2"),
-                         {CSentence::SName{CUpdateFileLoader::kBundledFileName}, load.path.string()});
+        return CSentence(
+            QT_TRANSLATE_NOOP("RunReport", "the bundled update file %1 was not found in the resource folder %2"),
+            {CSentence::SName{CUpdateFileLoader::kBundledFileName}, load.path.string()});
     case EOutcome::kUnreadable:
     case EOutcome::kTooLarge:
         return CSentence(QT_TRANSLATE_NOOP("RunReport", "cannot read %1: %2"), {shownName, load.reason});
@@ -296,21 +296,22 @@ CSentence CRunReport::stoppedAt(const SRunEnd& end)
         return CSentence(QT_TRANSLATE_NOOP("RunReport", "stopped at message 1 of %1: nothing was sent"),
                          {end.progress.total});
     }
-    return CSentence(QT_TRANSLATE_NOOP("RunReport", "stopped at message %1 of %2: the instrument must be updated again"),
-                     {stoppedAtMessage(end), end.progress.total});
+    return CSentence(
+        QT_TRANSLATE_NOOP("RunReport", "stopped at message %1 of %2: the instrument must be updated again"),
+        {stoppedAtMessage(end), end.progress.total});
 }
 
 CSentence CRunReport::didNotComplete(const SRunEnd& end)
 {
     // With nothing sent the instrument still holds its old firmware.
     if (end.progress.reached == 0) {
-        return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                           "the update did not complete: %1; nothing was sent to the instrument"),
-                         {failedAt(end).shared()});
+        return CSentence(
+            QT_TRANSLATE_NOOP("RunReport", "the update did not complete: %1; nothing was sent to the instrument"),
+            {failedAt(end).shared()});
     }
-    return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                       "the update did not complete: %1; the instrument must be updated again"),
-                     {failedAt(end).shared()});
+    return CSentence(
+        QT_TRANSLATE_NOOP("RunReport", "the update did not complete: %1; the instrument must be updated again"),
+        {failedAt(end).shared()});
 }
 
 CSentence CRunReport::notStartedStatus()
@@ -320,9 +321,9 @@ CSentence CRunReport::notStartedStatus()
 
 CSentence CRunReport::notStartedAlert(const SRunEnd& end, const std::string& shownName)
 {
-    return CSentence(QT_TRANSLATE_NOOP("RunReport",
-                                       "the update was not started, and nothing was sent to the instrument: %1"),
-                     {notLoaded(end.notStarted, shownName).shared()});
+    return CSentence(
+        QT_TRANSLATE_NOOP("RunReport", "the update was not started, and nothing was sent to the instrument: %1"),
+        {notLoaded(end.notStarted, shownName).shared()});
 }
 
 CSentence CRunReport::closeQuestion(const Destination& destination)

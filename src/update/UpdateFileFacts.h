@@ -4,7 +4,7 @@
 // bytes, how long it takes), the firmware version when the file states one,
 // and its SHA-256, which tells two files apart that differ in a single byte.
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/FirmwareVersion.h"
 
 #include <cstdint>

@@ -5,9 +5,9 @@
 // the reason and the place). Both front ends load through it and turn the
 // outcome into their own answer: an exit status, an alert.
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/UpdateFileFacts.h"
-#include "update/UpdateFileVerifier.h"
+#include "schedule/UpdateFileVerifier.h"
 
 #include <filesystem>
 #include <optional>

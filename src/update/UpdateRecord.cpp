@@ -92,8 +92,11 @@ nlohmann::ordered_json SUpdateRecord::toJson() const
     json["identity_asked"] = identityAsked;
     json["identity_before"] = identityJson(before);
     json["identity_after"] = identityJson(after);
-    json["outcome"] = {{"result", resultText(result)}, {"messages_sent", messagesSent},
-                       {"messages_total", messagesTotal}, {"bytes_sent", bytesSent}, {"status", status},
+    json["outcome"] = {{"result", resultText(result)},
+                       {"messages_sent", messagesSent},
+                       {"messages_total", messagesTotal},
+                       {"bytes_sent", bytesSent},
+                       {"status", status},
                        {"words", words}};
     json["program"] = {{"name", program}, {"version", version}};
     return json;

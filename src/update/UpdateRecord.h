@@ -28,7 +28,7 @@ struct SUpdateRecord {
     std::string sha256; // in hex; "" when the file could not be read
     std::string destination;
     bool hardware = false;
-    bool identityAsked = false; // false: the inquiry was off or the destination has no input
+    bool identityAsked = false;            // false: the inquiry was off or the destination has no input
     std::optional<SDeviceIdentity> before; // none: not asked, or no answer
     std::optional<SDeviceIdentity> after;
     EResult result = EResult::kCompleted;

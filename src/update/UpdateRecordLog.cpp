@@ -46,7 +46,7 @@ bool makeFolders(const std::filesystem::path& folder, std::string& problem)
             continue;
         }
         const int error = errno;
-        struct stat info{};
+        struct stat info {};
         if (::stat(made.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
             continue;
         }
@@ -68,7 +68,7 @@ int openRegular(const std::filesystem::path& file, bool append, std::string& pro
         problem = "cannot open " + file.string() + ": " + reasonOf(error);
         return -1;
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         error = EINVAL;
@@ -108,7 +108,7 @@ bool CUpdateRecordLog::append(const std::filesystem::path& file, const SUpdateRe
             return false;
         }
         // A line that a run which died mid-write left unfinished must not swallow this one.
-        struct stat info{};
+        struct stat info {};
         char last = '\n';
         if (::fstat(fd.get(), &info) == 0 && info.st_size > 0 && ::pread(fd.get(), &last, 1, info.st_size - 1) == 1 &&
             last != '\n') {

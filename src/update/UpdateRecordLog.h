@@ -32,7 +32,7 @@ public:
     struct SContents {
         enum class EState { kRead, kMissing, kUnreadable };
         EState state = EState::kRead;
-        std::string problem; // kUnreadable: why
+        std::string problem;              // kUnreadable: why
         std::vector<SEntry> entries;      // oldest first
         std::size_t records = 0;          // in the whole file
         std::vector<std::size_t> skipped; // lines that hold no record

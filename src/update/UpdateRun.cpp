@@ -1,6 +1,6 @@
 #include "update/UpdateRun.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/FirmwareVersion.h"
 #include "update/RunRecord.h"
 
@@ -69,9 +69,7 @@ struct CUpdateRun::SState {
     }
 };
 
-CUpdateRun::CUpdateRun() : m_state(std::make_shared<SState>())
-{
-}
+CUpdateRun::CUpdateRun() : m_state(std::make_shared<SState>()) {}
 
 CUpdateRun::~CUpdateRun()
 {
@@ -113,22 +111,22 @@ bool CUpdateRun::start(Body body, EndHandler onEnd)
     if (m_worker.joinable()) {
         m_worker.join();
     }
-    m_worker = std::thread([this, state, body = std::move(body), onEnd = std::move(onEnd),
-                            alive = std::weak_ptr<int>(m_alive)] {
-        SRunEnd end = body(*this);
-        state->record.setEnd(end, state->destination);
-        end.recordProblem = state->record.write();
-        {
-            std::lock_guard lock(state->endMutex);
-            state->end = end;
-        }
-        state->live.store(false, std::memory_order_release);
-        mirelo::platform::mainLoop().post([alive, onEnd, end = std::move(end)] {
-            if (alive.lock() && onEnd) {
-                onEnd(end);
+    m_worker = std::thread(
+        [this, state, body = std::move(body), onEnd = std::move(onEnd), alive = std::weak_ptr<int>(m_alive)] {
+            SRunEnd end = body(*this);
+            state->record.setEnd(end, state->destination);
+            end.recordProblem = state->record.write();
+            {
+                std::lock_guard lock(state->endMutex);
+                state->end = end;
             }
+            state->live.store(false, std::memory_order_release);
+            mirelo::platform::mainLoop().post([alive, onEnd, end = std::move(end)] {
+                if (alive.lock() && onEnd) {
+                    onEnd(end);
+                }
+            });
         });
-    });
     return true;
 }
 
@@ -204,7 +202,8 @@ SRunEnd CUpdateRun::ended(SState& state, bool transferred)
     SRunEnd end;
     end.progress = state.measure();
     if (const std::uint64_t start = state.startNanoseconds.load(std::memory_order_acquire); start != 0) {
-        end.elapsedMs = lessOrZero(mirelo::platform::clock().monotonicNanoseconds(), start) / kNanosecondsPerMillisecond;
+        end.elapsedMs =
+            lessOrZero(mirelo::platform::clock().monotonicNanoseconds(), start) / kNanosecondsPerMillisecond;
     }
     end.status = state.failedStatus.load(std::memory_order_acquire);
     if (transferred) {

@@ -51,8 +51,8 @@ struct SRunEnd {
 
     EHow how = EHow::kNotStarted;
     SRunProgress progress;
-    std::uint64_t elapsedMs = 0; // from the transfer's start to its end
-    OSStatus status = noErr;     // kFailed: the refused send's status, 0 when none
+    std::uint64_t elapsedMs = 0;       // from the transfer's start to its end
+    OSStatus status = noErr;           // kFailed: the refused send's status, 0 when none
     std::optional<std::string> detail; // kFailed: what the destination says about it
     SUpdateFileLoad notStarted;
     // Who the instrument said it was around the run; none when it was not to

@@ -11,8 +11,8 @@ TEST(CMidiEventTest, ShortEventTypeFollowsTheHighNibble)
     const struct {
         uint8_t status;
         uint32_t type;
-    } cases[] = {{0x80, 0}, {0x9F, 1}, {0xA0, 2}, {0xB5, 3}, {0xC0, 4},
-                 {0xD0, 5}, {0xEF, 6}, {0x45, 7}, {0x00, 7}, {0xF0, 7}, {0xFF, 7}};
+    } cases[] = {{0x80, 0}, {0x9F, 1}, {0xA0, 2}, {0xB5, 3}, {0xC0, 4}, {0xD0, 5},
+                 {0xEF, 6}, {0x45, 7}, {0x00, 7}, {0xF0, 7}, {0xFF, 7}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.type, CMidiEvent::GetShortEventType(c.status)) << std::hex << int(c.status);
     }
@@ -154,8 +154,7 @@ TEST(CMidiEventDeathTest, FailedPreconditionNamesFileAndCondition)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     CMidiShortEvent s{};
-    EXPECT_DEATH(s.setChannel(16),
-                 "SMF/MidiShortEvent:[0-9]+: .*setChannel.*: Assertion `inChannel < 0x10' failed\\.");
+    EXPECT_DEATH(s.setChannel(16), "SMF/MidiShortEvent:[0-9]+: .*setChannel.*: Assertion `inChannel < 0x10' failed\\.");
     CMidiEvent* e = nullptr;
     EXPECT_DEATH(CMidiTrack::NewMetaEventData(&e, 0, nullptr, 4),
                  "SMF/MidiTrack:[0-9]+: .*NewMetaEventData.*: Assertion `nullptr != pBuff' failed\\.");

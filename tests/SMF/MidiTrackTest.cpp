@@ -99,7 +99,9 @@ TEST(CMidiTrackTest, ReadsEventStreams)
          {{kShort, 0x90, 0, {0x3C, 0x64}}, {kShort, 0x90, 96, {0x3C, 0x00}}}},
         {"running status across meta and sysex",
          bytes({0x00, 0x90, 0x3C, 0x64, 0x00, 0xFF, 0x01, 0x00, 0x00, 0xF0, 0x01, 0xF7, 0x05, 0x3C, 0x00}),
-         {{kShort, 0x90, 0, {0x3C, 0x64}}, {kMeta, 0x01, 0, {}}, {kSysEx, -1, 0, {0xF0, 0xF7}},
+         {{kShort, 0x90, 0, {0x3C, 0x64}},
+          {kMeta, 0x01, 0, {}},
+          {kSysEx, -1, 0, {0xF0, 0xF7}},
           {kShort, 0x90, 5, {0x3C, 0x00}}}},
         {"one-byte messages in running status",
          bytes({0x00, 0xC2, 0x05, 0x01, 0x06, 0x00, 0xD1, 0x40}),
@@ -107,9 +109,9 @@ TEST(CMidiTrackTest, ReadsEventStreams)
         {"sysex keeps its lead byte",
          bytes({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}),
          {{kSysEx, -1, 0, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}}}},
-        {"sysex escape without its lead byte", bytes({0x00, 0xF7, 0x02, 0xF3, 0x01}),
-         {{kSysEx, -1, 0, {0xF3, 0x01}}}},
-        {"padded sysex length", bytes({0x00, 0xF0, 0x80, 0x7F}) + Bytes(sysex128.begin() + 1, sysex128.end()),
+        {"sysex escape without its lead byte", bytes({0x00, 0xF7, 0x02, 0xF3, 0x01}), {{kSysEx, -1, 0, {0xF3, 0x01}}}},
+        {"padded sysex length",
+         bytes({0x00, 0xF0, 0x80, 0x7F}) + Bytes(sysex128.begin() + 1, sysex128.end()),
          {{kSysEx, -1, 0, sysex128}}},
         {"end of track stops reading",
          bytes({0x00, 0x90, 0x3C, 0x64, 0x10, 0xFF, 0x2F, 0x00, 0x05, 0x3C, 0x00}),
@@ -248,10 +250,9 @@ TEST(CMidiTrackTest, EventDataTheReaderWouldRefuseIsNotWritten)
         uint32_t size;
         bool writable;
     };
-    for (const SCase& c : {SCase{CMidiEvent::kEventTypeSysEx, 65536, true},
-                           SCase{CMidiEvent::kEventTypeSysEx, 65537, false},
-                           SCase{CMidiEvent::kEventTypeMeta, 65535, true},
-                           SCase{CMidiEvent::kEventTypeMeta, 65536, false}}) {
+    for (const SCase& c :
+         {SCase{CMidiEvent::kEventTypeSysEx, 65536, true}, SCase{CMidiEvent::kEventTypeSysEx, 65537, false},
+          SCase{CMidiEvent::kEventTypeMeta, 65535, true}, SCase{CMidiEvent::kEventTypeMeta, 65536, false}}) {
         CSMF smf;
         smf.getHeader().setDivision(96);
         CMidiTrack* track = smf.addTrack();

@@ -55,12 +55,12 @@ TEST(CSMFTest, AcceptanceRules)
     Bytes longHeader = minimalImage();
     longHeader[7] = 7;
     // "MTrk" inside SysEx data whose next four bytes are not below the image size.
-    const Bytes trapInSysEx = headerChunk(0, 1, 96) +
-                              chunk("MTrk", bytes({0x00, 0xF0, 0x09, 'M', 'T', 'r', 'k', 0x00, 0x10, 0x00, 0x00, 0xF7}) +
-                                                kEndOfTrackBytes);
-    const Bytes harmlessInSysEx = headerChunk(0, 1, 96) +
-                                  chunk("MTrk", bytes({0x00, 0xF0, 0x09, 'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x01, 0xF7}) +
-                                                    kEndOfTrackBytes);
+    const Bytes trapInSysEx =
+        headerChunk(0, 1, 96) +
+        chunk("MTrk", bytes({0x00, 0xF0, 0x09, 'M', 'T', 'r', 'k', 0x00, 0x10, 0x00, 0x00, 0xF7}) + kEndOfTrackBytes);
+    const Bytes harmlessInSysEx =
+        headerChunk(0, 1, 96) +
+        chunk("MTrk", bytes({0x00, 0xF0, 0x09, 'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x01, 0xF7}) + kEndOfTrackBytes);
     // The second track chunk is announced but its body is not a readable track.
     const Bytes badSecondTrack = headerChunk(1, 2, 96) + track + chunk("MTrk", bytes({0x00, 0x3C, 0x40}));
     // Something else stands between the two track chunks.
@@ -194,13 +194,14 @@ TEST(CSMFTest, FixSortsEveryTrack)
 // either parsed or refused, never read out of bounds (AddressSanitizer watches).
 TEST(CSMFTest, DamagedImagesNeverCrash)
 {
-    Bytes image = headerChunk(1, 2, 480) +
-                  chunk("MTrk", bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x60, 0xFF, 0x51, 0x03, 0x06,
-                                       0x1A, 0x80}) +
-                                    kEndOfTrackBytes) +
-                  chunk("MTrk", bytes({0x00, 0xF0, 0x05, 0x43, 0x10, 0x4C, 0x00, 0xF7, 0x00, 0x90, 0x3C, 0x40, 0x10,
-                                       0x3C, 0x00, 0x00, 0xF7, 0x02, 0x01, 0x02, 0x00, 0xFF, 0x01, 0x02, 'h', 'i'}) +
-                                    kEndOfTrackBytes);
+    Bytes image =
+        headerChunk(1, 2, 480) +
+        chunk("MTrk",
+              bytes({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x83, 0x60, 0xFF, 0x51, 0x03, 0x06, 0x1A, 0x80}) +
+                  kEndOfTrackBytes) +
+        chunk("MTrk", bytes({0x00, 0xF0, 0x05, 0x43, 0x10, 0x4C, 0x00, 0xF7, 0x00, 0x90, 0x3C, 0x40, 0x10,
+                             0x3C, 0x00, 0x00, 0xF7, 0x02, 0x01, 0x02, 0x00, 0xFF, 0x01, 0x02, 'h',  'i'}) +
+                          kEndOfTrackBytes);
     uint32_t accepted = 0;
     for (size_t n = 0; n <= image.size(); ++n) {
         CSMF smf;

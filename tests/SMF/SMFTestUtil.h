@@ -68,8 +68,8 @@ inline Bytes chunk(const char* inTag, const Bytes& inBody)
 
 inline Bytes headerChunk(int inFormat, int inTracks, int inDivision)
 {
-    return chunk("MThd", bytes({inFormat >> 8, inFormat & 0xFF, inTracks >> 8, inTracks & 0xFF,
-                                inDivision >> 8, inDivision & 0xFF}));
+    return chunk("MThd", bytes({inFormat >> 8, inFormat & 0xFF, inTracks >> 8, inTracks & 0xFF, inDivision >> 8,
+                                inDivision & 0xFF}));
 }
 
 inline const Bytes kEndOfTrackBytes = {0x00, 0xFF, 0x2F, 0x00};

@@ -33,10 +33,10 @@ TEST(AlsaPortMapping, CapabilitiesDecideSourceAndDestination)
         bool destination;
     };
     const Case cases[] = {
-        {R | SR | W | SW, true, true},  // a typical hardware port
-        {R | SR, true, false},          // output-only device
-        {W | SW, false, true},          // input-only device
-        {R | W, false, false},          // no subscription: private port
+        {R | SR | W | SW, true, true}, // a typical hardware port
+        {R | SR, true, false},         // output-only device
+        {W | SW, false, true},         // input-only device
+        {R | W, false, false},         // no subscription: private port
         {R | SR | W, true, false},
         {W | SW | R, false, true},
         {R | SR | W | SW | NX, false, false}, // not for others to use
@@ -101,11 +101,14 @@ TEST(AlsaPortMapping, HardwarePortsComeFirstEachGroupByClientThenPort)
           port(24, 0, RW, kHardware)},
          {{24, 0}, {24, 1}, {14, 0}, {128, 0}},
          {{24, 0}, {14, 0}}},
-        {"no hardware: sequencer order", {port(16, 0, RW, kSoftware), port(14, 0, RW, kSoftware)},
-         {{14, 0}, {16, 0}}, {{14, 0}, {16, 0}}},
+        {"no hardware: sequencer order",
+         {port(16, 0, RW, kSoftware), port(14, 0, RW, kSoftware)},
+         {{14, 0}, {16, 0}},
+         {{14, 0}, {16, 0}}},
         {"a card's synth port counts as hardware",
          {port(16, 0, RW, kSoftware), port(17, 0, W | SW, SND_SEQ_PORT_TYPE_HARDWARE | SND_SEQ_PORT_TYPE_SYNTH)},
-         {{17, 0}, {16, 0}}, {{16, 0}}},
+         {{17, 0}, {16, 0}},
+         {{16, 0}}},
     };
     const auto addresses = [](const std::vector<PortRecord>& list) {
         std::vector<Address> out;
@@ -147,9 +150,9 @@ TEST(AlsaPortMapping, DisplayNameIsWhatAconnectShows)
 
 TEST(AlsaPortMapping, OnlyKernelClientsWithACardArePaced)
 {
-    EXPECT_TRUE(PortMapping::drainsToWire(true, 0));   // USB device, virmidi
+    EXPECT_TRUE(PortMapping::drainsToWire(true, 0)); // USB device, virmidi
     EXPECT_TRUE(PortMapping::drainsToWire(true, 3));
-    EXPECT_FALSE(PortMapping::drainsToWire(true, -1)); // Midi Through
+    EXPECT_FALSE(PortMapping::drainsToWire(true, -1));  // Midi Through
     EXPECT_FALSE(PortMapping::drainsToWire(false, -1)); // software synth, recorder
 }
 

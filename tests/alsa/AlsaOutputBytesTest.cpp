@@ -35,7 +35,8 @@ TEST(AlsaOutputBytes, AMessageInManyPacketsIsOneSysExAgain)
     for (std::size_t size : {2u, 256u, 257u, 1000u, 4096u, 65535u}) {
         SCOPED_TRACE(size);
         const Bytes message = sysExOf(size);
-        const mirelo::midi::PacketListStorage list = mirelo::midi::PacketListStorage::holding(message.data(), message.size(), 42);
+        const mirelo::midi::PacketListStorage list =
+            mirelo::midi::PacketListStorage::holding(message.data(), message.size(), 42);
         const Bytes flat = mirelo::midi::allBytes(*list.list());
         EXPECT_EQ(flat, message);
         const std::vector<MidiSegment> segments = MidiStreamSplitter::split(flat);
@@ -58,8 +59,12 @@ TEST(AlsaMidiStreamSplitter, CutsTheStreamIntoEventsWithoutLosingAByte)
         {"program change is two bytes", {0xC1, 0x05}, {{Kind::message, {0xC1, 0x05}}}},
         {"running status becomes full messages",
          {0x90, 0x3C, 0x64, 0x3E, 0x64, 0x40, 0x00},
-         {{Kind::message, {0x90, 0x3C, 0x64}}, {Kind::message, {0x90, 0x3E, 0x64}}, {Kind::message, {0x90, 0x40, 0x00}}}},
-        {"system common", {0xF2, 0x10, 0x20, 0xF3, 0x01, 0xF6}, {{Kind::message, {0xF2, 0x10, 0x20}}, {Kind::message, {0xF3, 0x01}}, {Kind::message, {0xF6}}}},
+         {{Kind::message, {0x90, 0x3C, 0x64}},
+          {Kind::message, {0x90, 0x3E, 0x64}},
+          {Kind::message, {0x90, 0x40, 0x00}}}},
+        {"system common",
+         {0xF2, 0x10, 0x20, 0xF3, 0x01, 0xF6},
+         {{Kind::message, {0xF2, 0x10, 0x20}}, {Kind::message, {0xF3, 0x01}}, {Kind::message, {0xF6}}}},
         {"real time", {0xF8}, {{Kind::message, {0xF8}}}},
         {"sysex then note",
          {0xF0, 0x43, 0x10, 0xF7, 0x80, 0x3C, 0x00},
@@ -146,12 +151,9 @@ TEST_F(AlsaSeqEventWriter, PacedPortsGetSysExIn256ByteEventsOthersWhole)
         std::vector<std::size_t> eventBytes;
     };
     const std::vector<Case> cases = {
-        {"paced, one full event", true, 256, {256}},
-        {"paced, one byte over", true, 257, {256, 1}},
-        {"paced, long", true, 1000, {256, 256, 256, 232}},
-        {"paced, short", true, 4, {4}},
-        {"software client, long", false, 1000, {1000}},
-        {"software client, longest", false, 65535, {65535}},
+        {"paced, one full event", true, 256, {256}},       {"paced, one byte over", true, 257, {256, 1}},
+        {"paced, long", true, 1000, {256, 256, 256, 232}}, {"paced, short", true, 4, {4}},
+        {"software client, long", false, 1000, {1000}},    {"software client, longest", false, 65535, {65535}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -81,7 +81,7 @@ TEST_F(WirePacerTest, DelayIsExactlyTheTimeToMakeRoom)
     const std::uint64_t t0 = 5'000'000'000ULL;
     m_pacer.recordWrite(1952, t0);
     EXPECT_EQ(m_pacer.delayBefore(96, t0), 0u);
-    EXPECT_EQ(m_pacer.delayBefore(97, t0), 320'000u); // one byte's time
+    EXPECT_EQ(m_pacer.delayBefore(97, t0), 320'000u);     // one byte's time
     EXPECT_EQ(m_pacer.delayBefore(256, t0), 51'200'000u); // 160 bytes'
     EXPECT_EQ(m_pacer.delayBefore(256, t0 + 51'200'000), 0u);
     // A single event larger than the buffer waits only until it is empty.

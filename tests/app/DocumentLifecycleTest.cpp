@@ -26,8 +26,8 @@
 
 namespace {
 
-using mirelo::test::CDocumentTest;
 using mirelo::test::Bytes;
+using mirelo::test::CDocumentTest;
 using mirelo::test::CSmfImageBuilder;
 
 class DocumentLifecycleTest : public CDocumentTest {};
@@ -252,15 +252,20 @@ TEST_F(DocumentLifecycleTest, TheFilePanelShowsWhatTheFileIs)
         QStringList shown; // format, division, messages, how long, firmware
     };
     const SCase cases[] = {
-        {"one track", updateImage(),
+        {"one track",
+         updateImage(),
          {"format 0, 1 track", "96 ticks per quarter note", "4 SysEx, 1,200 bytes", "1.5 s", "\u2013"}},
-        {"a firmware byte changed", changedByte,
+        {"a firmware byte changed",
+         changedByte,
          {"format 0, 1 track", "96 ticks per quarter note", "4 SysEx, 1,200 bytes", "1.5 s", "\u2013"}},
-        {"two tracks", twoTracks(),
+        {"two tracks",
+         twoTracks(),
          {"format 1, 2 tracks", "480 ticks per quarter note", "2 SysEx, 30 bytes", "1.0 s", "\u2013"}},
-        {"SMPTE division", CSmfImageBuilder(0xE728, 0).track().sysEx(0, {0xF0, 0x01, 0xF7}).build(),
+        {"SMPTE division",
+         CSmfImageBuilder(0xE728, 0).track().sysEx(0, {0xF0, 0x01, 0xF7}).build(),
          {"format 0, 1 track", "25 frames per second, 40 ticks per frame", "1 SysEx, 3 bytes", "0.0 s", "\u2013"}},
-        {"a stated firmware version", versioned,
+        {"a stated firmware version",
+         versioned,
          {"format 0, 1 track", "96 ticks per quarter note", "1 SysEx, 19 bytes", "0.0 s", "2.7"}},
     };
     std::set<QString> digests;
@@ -290,15 +295,16 @@ TEST_F(DocumentLifecycleTest, TheFilePanelShowsWhatTheFileIs)
 // it is refused with the same words, and the document keeps the file it had.
 TEST_F(DocumentLifecycleTest, AnotherUpdateFileIsCheckedBeforeItIsTheDocument)
 {
-    m_backend.addDestination({"model", "Synth A", "Synth A", true}, {}, mirelo::midi::ControlledVirtualBackend::Announce::No);
+    m_backend.addDestination({"model", "Synth A", "Synth A", true}, {},
+                             mirelo::midi::ControlledVirtualBackend::Announce::No);
     REVArodozDoc& document = openDocument();
     CDocumentWindow& window = *document.window();
     EXPECT_EQ(window.windowTitle(), "mirelo updater.dat");
 
     const auto write = [this](const char* name, const Bytes& image) {
         const std::filesystem::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                    static_cast<std::streamsize>(image.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         return QString::fromStdString(path.string());
     };
     CSmfImageBuilder twoMessages(480, 0);

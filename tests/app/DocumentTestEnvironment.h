@@ -69,7 +69,7 @@ public:
 
     std::vector<CError> m_shown;
     std::vector<SQuestion> m_asked;
-    bool m_goAhead = false; // the answer to every question
+    bool m_goAhead = false;             // the answer to every question
     std::function<void()> m_whileAsked; // what happens while a question is open
     int m_dismissed = 0;
     QWidget* m_anchor = nullptr;
@@ -177,8 +177,9 @@ protected:
             .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
 
-    MIDIEndpointRef addDestination(const std::optional<std::string>& displayName,
-                                   midi::ControlledVirtualBackend::Announce announce = midi::ControlledVirtualBackend::Announce::No)
+    MIDIEndpointRef
+    addDestination(const std::optional<std::string>& displayName,
+                   midi::ControlledVirtualBackend::Announce announce = midi::ControlledVirtualBackend::Announce::No)
     {
         return m_backend.addDestination({"model", displayName.value_or("port"), displayName}, {}, announce);
     }
@@ -245,8 +246,7 @@ protected:
     bool waitForRunEnd()
     {
         return QTest::qWaitFor(
-            [this] { return !m_document || (!m_document->smfIsRunning() && !m_document->runIsLive()); },
-            kWaitMs);
+            [this] { return !m_document || (!m_document->smfIsRunning() && !m_document->runIsLive()); }, kWaitMs);
     }
 
     QStringList listTitles() const

@@ -122,7 +122,8 @@ TEST_F(MyErrorsTest, AudioKeysAreDecimalOrFourCharacters)
 {
     EXPECT_EQ(MyErrors::audioKey(-10838), QStringLiteral("-10838"));
     EXPECT_EQ(MyErrors::audioKey(kFourCC), QStringLiteral("fmt?"));
-    EXPECT_EQ(MyErrors::audioKey(0x41E94243), QString::fromUtf8("A\xC3\xA9" "BC"));
+    EXPECT_EQ(MyErrors::audioKey(0x41E94243), QString::fromUtf8("A\xC3\xA9"
+                                                                "BC"));
     EXPECT_EQ(MyErrors::audioKey(0).size(), 4);
 }
 
@@ -138,8 +139,7 @@ TEST_F(MyErrorsTest, PresentOperationsReachThePresenterOrTheTarget)
     const Route routes[] = {
         {"general", &MyErrors::presentGeneralError, &MyErrors::presentGeneralError, -10838,
          CError(kMyCoreAudioErrorDomain, -10838, "Send failed.")},
-        {"mach", &MyErrors::presentMachError, &MyErrors::presentMachError, -10838,
-         CError(NSMachErrorDomain, -10838)},
+        {"mach", &MyErrors::presentMachError, &MyErrors::presentMachError, -10838, CError(NSMachErrorDomain, -10838)},
         {"cocoa", &MyErrors::presentCocoaError, &MyErrors::presentCocoaError, 258, CError(NSCocoaErrorDomain, 258)},
         {"os", &MyErrors::presentOSError, &MyErrors::presentOSError, -108,
          CError(NSOSStatusErrorDomain, -108, "Out of memory.")},
@@ -190,7 +190,8 @@ TEST_F(MyErrorsTest, AlertTextExplainsEveryError)
              .withReason("Sending stopped at message 3 of 4.")
              .withSuggestion("Check the cable, then send the update again.")
              .withDetail("status -10838 kMIDIMessageSendErr"),
-         "The update did not complete.", "Sending stopped at message 3 of 4. Check the cable, then send the update again.",
+         "The update did not complete.",
+         "Sending stopped at message 3 of 4. Check the cable, then send the update again.",
          "status -10838 kMIDIMessageSendErr (MireloUpdaterErrorDomain error 1)"},
     };
     for (const SCase& c : cases) {

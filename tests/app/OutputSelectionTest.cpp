@@ -62,15 +62,31 @@ struct SStartup {
 };
 
 const SStartup kStartups[] = {
-    {"software_ports_only", {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}},
-     {"Midi Through Port-0", "VirMIDI 0-0"}, true, nullptr, 0},
-    {"an_instrument_that_came_after_Midi_Through", {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}},
-     {"ZAV10 MIDI 1", "Midi Through Port-0"}, false, nullptr, 0},
+    {"software_ports_only",
+     {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}},
+     {"Midi Through Port-0", "VirMIDI 0-0"},
+     true,
+     nullptr,
+     0},
+    {"an_instrument_that_came_after_Midi_Through",
+     {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}},
+     {"ZAV10 MIDI 1", "Midi Through Port-0"},
+     false,
+     nullptr,
+     0},
     {"nothing_at_all", {}, {"No Device"}, true, nullptr, 0},
-    {"the_output_last_sent_to", {{"ZAV10 MIDI 1", true}, {"ZAV10 MIDI 2", true}},
-     {"ZAV10 MIDI 1", "ZAV10 MIDI 2"}, false, "ZAV10 MIDI 2", 1},
-    {"the_output_last_sent_to_is_gone", {{"ZAV10 MIDI 1", true}, {"VirMIDI 0-0", false}},
-     {"ZAV10 MIDI 1", "VirMIDI 0-0"}, false, "ZAV10 MIDI 2", 0},
+    {"the_output_last_sent_to",
+     {{"ZAV10 MIDI 1", true}, {"ZAV10 MIDI 2", true}},
+     {"ZAV10 MIDI 1", "ZAV10 MIDI 2"},
+     false,
+     "ZAV10 MIDI 2",
+     1},
+    {"the_output_last_sent_to_is_gone",
+     {{"ZAV10 MIDI 1", true}, {"VirMIDI 0-0", false}},
+     {"ZAV10 MIDI 1", "VirMIDI 0-0"},
+     false,
+     "ZAV10 MIDI 2",
+     0},
 };
 
 class OutputAtStartup : public OutputSelectionTest, public testing::WithParamInterface<SStartup> {};
@@ -122,10 +138,12 @@ TEST_F(OutputSelectionTest, TheHintFollowsTheSelection)
         {"the user picks the instrument", [&] { pick(0); }, 0, false},
         {"the user picks a software port", [&] { pick(2); }, 2, true},
         {"the user picks the instrument again", [&] { pick(0); }, 0, false},
-        {"the instrument is unplugged: Midi Through is selected", [&] {
+        {"the instrument is unplugged: Midi Through is selected",
+         [&] {
              m_backend.removeEndpoint(keys, ControlledVirtualBackend::Announce::Yes);
              drainEvents();
-         }, 0, true},
+         },
+         0, true},
     };
     for (const SStep& step : steps) {
         SCOPED_TRACE(step.what);

@@ -96,8 +96,9 @@ TEST(QtEventLoop, ControllerTimerApiRunsOnTheInstalledLoop)
     static int s_fired = 0;
     s_fired = 0;
     EventLoopTimerRef timer = nullptr;
-    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0, kEventDurationMillisecond,
-                                    [](EventLoopTimerRef, void*) { ++s_fired; }, nullptr, &timer),
+    ASSERT_EQ(InstallEventLoopTimer(
+                  GetMainEventLoop(), 0, kEventDurationMillisecond, [](EventLoopTimerRef, void*) { ++s_fired; },
+                  nullptr, &timer),
               noErr);
     EXPECT_TRUE(QTest::qWaitFor([] { return s_fired >= 2; }, kWaitMs));
     EXPECT_EQ(RemoveEventLoopTimer(timer), noErr);

@@ -165,20 +165,21 @@ TEST(TranslationFiles, KeepPlaceholdersAndShortcuts)
 // comment "// notr: why" on its line, as .ui files say notr="true".
 
 // Calls that put text through translation.
-const std::set<std::string> kTranslating = {"tr", "translate", "qtTrId", "QT_TR_NOOP", "QT_TRANSLATE_NOOP",
-                                            "QT_TRANSLATE_NOOP3", "QT_TR_N_NOOP", "QT_TRANSLATE_N_NOOP",
-                                            "QT_TRID_NOOP"};
+const std::set<std::string> kTranslating = {"tr",           "translate",           "qtTrId",
+                                            "QT_TR_NOOP",   "QT_TRANSLATE_NOOP",   "QT_TRANSLATE_NOOP3",
+                                            "QT_TR_N_NOOP", "QT_TRANSLATE_N_NOOP", "QT_TRID_NOOP"};
 // Calls that only make a string of a literal: the call that receives it decides.
 const std::set<std::string> kWrapping = {"QStringLiteral", "QLatin1String", "QLatin1StringView", "QByteArrayLiteral",
-                                         "QString", "QStringView", "QByteArray", "QUtf8StringView", "fromLatin1",
-                                         "fromUtf8", "fromLocal8Bit", "fromStdString", "string", "string_view"};
+                                         "QString",        "QStringView",   "QByteArray",        "QUtf8StringView",
+                                         "fromLatin1",     "fromUtf8",      "fromLocal8Bit",     "fromStdString",
+                                         "string",         "string_view"};
 // Calls whose literals a user never reads as the window's words.
 const std::set<std::string> kNeverShown = {
     // object names, which tests and the accessible tree find controls by
     "setObjectName", "findChild", "findChildren",
     // the environment, file names and resources
-    "qgetenv", "qputenv", "qEnvironmentVariable", "qEnvironmentVariableIsSet", "qEnvironmentVariableIsEmpty",
-    "getenv", "QFile", "QFileInfo", "QDir", "fromLocalFile", "QIcon", "fromTheme", "addFile",
+    "qgetenv", "qputenv", "qEnvironmentVariable", "qEnvironmentVariableIsSet", "qEnvironmentVariableIsEmpty", "getenv",
+    "QFile", "QFileInfo", "QDir", "fromLocalFile", "QIcon", "fromTheme", "addFile",
     // the application's identity for the desktop and the session bus
     "setApplicationName", "setOrganizationName", "setOrganizationDomain", "setDesktopFileName", "QDBusInterface",
     "isServiceRegistered", "call",
@@ -193,8 +194,9 @@ const std::set<std::string> kNeverShown = {
 const std::set<std::string> kCommandLineFiles = {"CommandLineHelp.cpp"};
 
 // Words that may stand before a call's name without declaring anything.
-const std::set<std::string> kKeywords = {"return", "else", "case", "throw", "new", "delete", "co_return", "co_yield",
-                                         "co_await", "typename", "const", "constexpr", "static", "inline", "emit"};
+const std::set<std::string> kKeywords = {"return", "else",      "case",     "throw",    "new",
+                                         "delete", "co_return", "co_yield", "co_await", "typename",
+                                         "const",  "constexpr", "static",   "inline",   "emit"};
 
 struct SLiteral {
     int line;
@@ -383,7 +385,7 @@ private:
     int m_line = 1;
     bool m_lineStart = true;
     bool m_afterLiteral = false;
-    std::string m_name; // the last name read, which a '(' makes a call of
+    std::string m_name;     // the last name read, which a '(' makes a call of
     std::string m_typeName; // the name before it, when it declares a variable of that type
     bool m_lastWasName = false;
     std::vector<SFrame> m_frames;
@@ -409,12 +411,12 @@ std::vector<std::string> untranslated(const fs::path& file)
     CLiteralReader reader{std::string(std::istreambuf_iterator<char>(in), {})};
     std::vector<std::string> found;
     for (const SLiteral& literal : reader.literals()) {
-        if (kTranslating.count(literal.call) != 0 || kNeverShown.count(literal.call) != 0 || !hasWords(literal.text)
-            || reader.markedLines().count(literal.line) != 0) {
+        if (kTranslating.count(literal.call) != 0 || kNeverShown.count(literal.call) != 0 || !hasWords(literal.text) ||
+            reader.markedLines().count(literal.line) != 0) {
             continue;
         }
-        found.push_back(file.filename().string() + ":" + std::to_string(literal.line) + ": \"" + literal.text + "\""
-                        + (literal.call.empty() ? std::string() : " in " + literal.call + "()"));
+        found.push_back(file.filename().string() + ":" + std::to_string(literal.line) + ": \"" + literal.text + "\"" +
+                        (literal.call.empty() ? std::string() : " in " + literal.call + "()"));
     }
     return found;
 }
@@ -424,7 +426,8 @@ TEST(WindowSources, ShowNoTextWithoutTranslation)
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(MIRELO_APP_SOURCE_DIR)) {
         const std::string extension = entry.path().extension().string();
-        if ((extension == ".cpp" || extension == ".h") && kCommandLineFiles.count(entry.path().filename().string()) == 0) {
+        if ((extension == ".cpp" || extension == ".h") &&
+            kCommandLineFiles.count(entry.path().filename().string()) == 0) {
             files.push_back(entry.path());
         }
     }

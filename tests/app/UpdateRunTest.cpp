@@ -44,7 +44,8 @@ protected:
     // "Synth A" is an instrument on a cable: a hardware port.
     REVArodozDoc& openWithDestination()
     {
-        m_destination = m_backend.addDestination({"model", "Synth A", "Synth A", true}, {}, ControlledVirtualBackend::Announce::No);
+        m_destination =
+            m_backend.addDestination({"model", "Synth A", "Synth A", true}, {}, ControlledVirtualBackend::Announce::No);
         REVArodozDoc& document = openDocument();
         QObject::connect(document.form()->m_progress, &QProgressBar::valueChanged,
                          [this](int value) { m_barValues.push_back(value); });
@@ -64,9 +65,8 @@ protected:
     void followTheClock(REVArodozDoc& document)
     {
         const QDateTime start = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000LL, Qt::UTC);
-        document.setDateSource([this, start] {
-            return start.addMSecs(static_cast<qint64>(m_clock.monotonicNanoseconds() / 1'000'000));
-        });
+        document.setDateSource(
+            [this, start] { return start.addMSecs(static_cast<qint64>(m_clock.monotonicNanoseconds() / 1'000'000)); });
     }
 
     MIDIEndpointRef m_destination = 0;
@@ -193,7 +193,8 @@ TEST_F(UpdateRunTest, AnUpdateThatDidNotCompleteIsToldUntilOneCompletes)
         const char* notice;     // null: none
     };
     const SCase cases[] = {
-        {"a failed update", {{"Synth A", EResult::kFailed, 2, "2026-12-07T10:00:00+00:00"}},
+        {"a failed update",
+         {{"Synth A", EResult::kFailed, 2, "2026-12-07T10:00:00+00:00"}},
          "The last update to \u201CSynth A\u201D did not complete on 7 Dec 2026: send it again."},
         {"one closed part-way, the newest of two",
          {{"Synth B", EResult::kFailed, 1, "2026-12-01T10:00:00+00:00"},
@@ -204,7 +205,8 @@ TEST_F(UpdateRunTest, AnUpdateThatDidNotCompleteIsToldUntilOneCompletes)
           {"Synth A", EResult::kCompleted, 4, "2026-12-02T10:00:00+00:00"}},
          nullptr},
         {"a failure before the first message: the old firmware still runs",
-         {{"Synth A", EResult::kFailed, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
+         {{"Synth A", EResult::kFailed, 0, "2026-12-01T10:00:00+00:00"}},
+         nullptr},
         {"a refused file", {{"Synth A", EResult::kRefused, 0, "2026-12-01T10:00:00+00:00"}}, nullptr},
     };
     const std::filesystem::path log = *CUpdateRecordLog::defaultPath();
@@ -288,7 +290,10 @@ TEST_F(UpdateRunTest, UnreadableUpdateFileIsAFailedRun)
     };
     const SCase cases[] = {
         {"removed", [this] { std::filesystem::remove(m_updateFile); }},
-        {"not a MIDI file", [this] { writeUpdateFile({'n', 'o', 'p', 'e'}); }},
+        {"not a MIDI file",
+         [this] {
+             writeUpdateFile({'n', 'o', 'p', 'e'});
+         }},
     };
     REVArodozDoc& document = openWithDestination();
     for (const SCase& c : cases) {
@@ -381,9 +386,9 @@ TEST_F(UpdateRunTest, EachRunStartsAFreshCaptureAndItsFailureIsTheAlertsCause)
     ASSERT_TRUE(waitForRunEnd());
     ASSERT_EQ(m_alerts.m_shown.size(), 1u);
     const std::string alert = mirelo::test::CRecordingAlerts::textOf(m_alerts.m_shown[0]);
-    EXPECT_NE(alert.find("Message 1 of 4 could not be sent: " + syx.string() +
-                         " was removed while the capture was written."),
-              std::string::npos)
+    EXPECT_NE(
+        alert.find("Message 1 of 4 could not be sent: " + syx.string() + " was removed while the capture was written."),
+        std::string::npos)
         << alert;
     EXPECT_NE(alert.find("Make sure the capture file can be written"), std::string::npos) << alert;
 }
@@ -715,9 +720,9 @@ TEST_F(UpdateRunTest, RunWithoutAWindowTouchesNoControl)
 TEST(TimeString, FormatsHoursMinutesSecondsAndTruncatedMilliseconds)
 {
     const std::pair<double, const char*> cases[] = {
-        {0.0, "00:00:00.000"},      {0.2, "00:00:00.200"},     {3723.5, "01:02:03.500"},
-        {360000.0, "100:00:00.000"}, {1.001, "00:00:01.000"},   {59.9999, "00:00:59.999"},
-        {86400.0, "24:00:00.000"},  {-0.5, "00:00:00.000"},    {-1e300, "00:00:00.000"},
+        {0.0, "00:00:00.000"},          {0.2, "00:00:00.200"},   {3723.5, "01:02:03.500"},
+        {360000.0, "100:00:00.000"},    {1.001, "00:00:01.000"}, {59.9999, "00:00:59.999"},
+        {86400.0, "24:00:00.000"},      {-0.5, "00:00:00.000"},  {-1e300, "00:00:00.000"},
         {std::nan(""), "00:00:00.000"},
     };
     for (const auto& [seconds, expected] : cases) {
@@ -733,8 +738,8 @@ TEST(TimeString, FormatsHoursMinutesSecondsAndTruncatedMilliseconds)
 TEST_F(UpdateRunTest, TheWindowOffersNoControlThatDoesNothing)
 {
     REVArodozDoc& document = openWithDestination();
-    for (const char* name : {"m_btnStop", "m_btnRewind", "m_chkRepeat", "m_sldPosition", "m_sldTempo",
-                             "m_txtTempoRate", "m_txtPosition_beats", "m_txtLength_beats"}) {
+    for (const char* name : {"m_btnStop", "m_btnRewind", "m_chkRepeat", "m_sldPosition", "m_sldTempo", "m_txtTempoRate",
+                             "m_txtPosition_beats", "m_txtLength_beats"}) {
         EXPECT_EQ(document.window()->findChild<QWidget*>(name), nullptr) << name;
     }
     document.smfRewind(nullptr);

@@ -68,12 +68,15 @@ protected:
     std::map<std::string, std::string> read(const CCliProcess::Environment& session,
                                             const std::vector<std::string>& args = {})
     {
-        CCliProcess::Environment environment{
-            {"LANG", std::nullopt},          {"LANGUAGE", std::nullopt},
-            {"LC_ALL", std::nullopt},        {"LC_MESSAGES", std::nullopt},
-            {"LC_NUMERIC", std::nullopt},    {"QT_QPA_PLATFORM", "offscreen"},
-            {"MIRELO_MIDI_BACKEND", "virtual"}, {"MIRELO_CAPTURE", (m_capture / "out.syx").string()},
-            {"MIRELO_RESOURCES", m_resources.path().string()}};
+        CCliProcess::Environment environment{{"LANG", std::nullopt},
+                                             {"LANGUAGE", std::nullopt},
+                                             {"LC_ALL", std::nullopt},
+                                             {"LC_MESSAGES", std::nullopt},
+                                             {"LC_NUMERIC", std::nullopt},
+                                             {"QT_QPA_PLATFORM", "offscreen"},
+                                             {"MIRELO_MIDI_BACKEND", "virtual"},
+                                             {"MIRELO_CAPTURE", (m_capture / "out.syx").string()},
+                                             {"MIRELO_RESOURCES", m_resources.path().string()}};
         for (const auto& [name, value] : session) {
             environment[name] = value;
         }
@@ -108,20 +111,51 @@ TEST_F(WindowLanguageRun, FollowsTheSession)
         const char* sentBefore;
         const char* sentAfter;
     } cases[] = {
-        {"German", {{"LANG", "de_DE.UTF-8"}}, "&Ausgang:", "&Update senden", "Abbrechen",
-         "4 Nachrichten (1.200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
-        {"C", {{"LANG", "C"}}, "&Output:", "&Send Update", "Cancel", "Sent 4 messages (1,200 bytes) in ", " to \u201CCapture\u201D."},
+        {"German",
+         {{"LANG", "de_DE.UTF-8"}},
+         "&Ausgang:",
+         "&Update senden",
+         "Abbrechen",
+         "4 Nachrichten (1.200 Bytes) in ",
+         " an \u201ECapture\u201C gesendet."},
+        {"C",
+         {{"LANG", "C"}},
+         "&Output:",
+         "&Send Update",
+         "Cancel",
+         "Sent 4 messages (1,200 bytes) in ",
+         " to \u201CCapture\u201D."},
         // No translation: English words, the session's numbers.
-        {"French", {{"LANG", "fr_FR.UTF-8"}}, "&Output:", "&Send Update", "Cancel", "Sent 4 messages (1\u202F200 bytes) in ",
+        {"French",
+         {{"LANG", "fr_FR.UTF-8"}},
+         "&Output:",
+         "&Send Update",
+         "Cancel",
+         "Sent 4 messages (1\u202F200 bytes) in ",
          " to \u201CCapture\u201D."},
         // English put first: English words, German numbers still.
-        {"English before German", {{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "en:de"}}, "&Output:", "&Send Update",
-         "Cancel", "Sent 4 messages (1.200 bytes) in ", " to \u201CCapture\u201D."},
+        {"English before German",
+         {{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "en:de"}},
+         "&Output:",
+         "&Send Update",
+         "Cancel",
+         "Sent 4 messages (1.200 bytes) in ",
+         " to \u201CCapture\u201D."},
         // A language without a translation before one with.
-        {"French before German", {{"LANG", "fr_FR.UTF-8"}, {"LANGUAGE", "fr:de"}}, "&Ausgang:", "&Update senden",
-         "Abbrechen", "4 Nachrichten (1\u202F200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
-        {"German by LC_ALL", {{"LANG", "C"}, {"LC_ALL", "de_DE.UTF-8"}}, "&Ausgang:", "&Update senden",
-         "Abbrechen", "4 Nachrichten (1.200 Bytes) in ", " an \u201ECapture\u201C gesendet."},
+        {"French before German",
+         {{"LANG", "fr_FR.UTF-8"}, {"LANGUAGE", "fr:de"}},
+         "&Ausgang:",
+         "&Update senden",
+         "Abbrechen",
+         "4 Nachrichten (1\u202F200 Bytes) in ",
+         " an \u201ECapture\u201C gesendet."},
+        {"German by LC_ALL",
+         {{"LANG", "C"}, {"LC_ALL", "de_DE.UTF-8"}},
+         "&Ausgang:",
+         "&Update senden",
+         "Abbrechen",
+         "4 Nachrichten (1.200 Bytes) in ",
+         " an \u201ECapture\u201C gesendet."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.session);
@@ -132,9 +166,9 @@ TEST_F(WindowLanguageRun, FollowsTheSession)
         EXPECT_EQ(said["qt.Cancel"], c.qtCancel);
         const std::string& status = said["status"];
         EXPECT_EQ(status.rfind(c.sentBefore, 0), 0u) << status;
-        EXPECT_TRUE(status.size() > std::string(c.sentAfter).size()
-                    && status.compare(status.size() - std::string(c.sentAfter).size(), std::string::npos, c.sentAfter)
-                           == 0)
+        EXPECT_TRUE(status.size() > std::string(c.sentAfter).size() &&
+                    status.compare(status.size() - std::string(c.sentAfter).size(), std::string::npos, c.sentAfter) ==
+                        0)
             << status;
         EXPECT_EQ(said.count("alert"), 0u) << said["alert"];
     }

@@ -80,8 +80,8 @@ int main(int argc, char** argv)
             static_cast<void>(QTest::qWaitFor([&] { return !document->isChecking(); }, kRunLimitMs));
             QTest::qWait(kSettleMs);
             document->form()->m_btnPlay->click();
-            const bool finished = QTest::qWaitFor(
-                [&] { return !document->smfIsRunning() && !document->runIsLive(); }, kRunLimitMs);
+            const bool finished =
+                QTest::qWaitFor([&] { return !document->smfIsRunning() && !document->runIsLive(); }, kRunLimitMs);
             QTest::qWait(kSettleMs);
             if (!finished) {
                 std::fprintf(stderr, "the update did not end\n");

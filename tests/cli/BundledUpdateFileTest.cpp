@@ -3,7 +3,7 @@
 
 #include "tools/SyntheticFirmware.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/ScheduledMessages.h"
 #include "platform/base/WholeFile.h"
 
@@ -84,8 +84,7 @@ TEST(BundledUpdateFile, IsPacedForA31250BaudCable)
     const auto read = mirelo::platform::readWholeFile(MIRELO_BUNDLED_UPDATE_FILE, image);
     ASSERT_TRUE(read.ok()) << read.reason;
     CFirmwareSchedule schedule;
-    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
-              CFirmwareSchedule::EResult::kOk);
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     const auto messages = mirelo::test::scheduledMessages(schedule);
     ASSERT_EQ(messages.size(), CSyntheticFirmware::kBlockCount + 2);
 

@@ -53,7 +53,6 @@ public:
     // Variables to set (a value) or remove (nullopt) for the child.
     using Environment = std::map<std::string, std::optional<std::string>>;
 
-
     CCliProcess(const std::vector<std::string>& args, const Environment& environment = {},
                 const SCliOptions& options = {});
     ~CCliProcess();

@@ -39,27 +39,38 @@ TEST(IdentifyEndToEnd, ShowsTheAnswerOrSaysThereWasNone)
         const char* err; // contained
     };
     const std::vector<SRow> rows = {
-        {kReply, {"identify"}, 0,
+        {kReply,
+         {"identify"},
+         0,
          "instrument: \"Virtual Instrument\"\nmanufacturer: 0x7D\nfamily: 0x004D\nmodel: 0x0001\nfirmware: 1.1\n"
          "device ID: 0x00\n",
          ""},
-        {kReply, {"identify", "--to", "virtual", "--json"}, 0,
+        {kReply,
+         {"identify", "--to", "virtual", "--json"},
+         0,
          R"({"destination":"Virtual Instrument","answered":true,"device_id":0,"manufacturer":"0x7D",)"
          R"("family":"0x004D","model":"0x0001","firmware":"1.1","revision":[1,1,0,0]})"
          "\n",
          ""},
-        {kReply, {"identify", "--wait", "5"}, 0,
+        {kReply,
+         {"identify", "--wait", "5"},
+         0,
          "instrument: \"Virtual Instrument\"\nmanufacturer: 0x7D\nfamily: 0x004D\nmodel: 0x0001\nfirmware: 1.1\n"
          "device ID: 0x00\n",
          ""},
         {"silent", {"identify"}, 4, "", "identify: \"Virtual Instrument\" did not answer within 1 s (many"},
-        {"echo", {"identify", "--json"}, 4,
+        {"echo",
+         {"identify", "--json"},
+         4,
          R"({"destination":"Virtual Instrument","answered":false,"reason":"loop-back"})"
          "\n",
          "it sent our own request back, so it loops its output to its input"},
         {"F0 7E 00 06 02 7D F7", {"identify"}, 4, "", "it sent 1 other SysEx message, none of them an answer"},
         {kReply, {"identify", "--to", "Nothing"}, 3, "", "--to Nothing: no destination is called \"Nothing\""},
-        {kReply, {"identify", "--to", "Nothing", "--wait", "0.5"}, 3, "",
+        {kReply,
+         {"identify", "--to", "Nothing", "--wait", "0.5"},
+         3,
+         "",
          "no destination called \"Nothing\" came within 0.5 s"},
         {nullptr, {"identify"}, 3, "", "identify: there is no MIDI destination to ask"},
     };
@@ -82,7 +93,8 @@ TEST(HistoryEndToEnd, ShowsTheRecordOldestFirst)
     const std::string first =
         R"({"start":"2025-03-01T10:00:00+01:00","end":"2025-03-01T10:00:15+01:00",)"
         R"("file":{"path":"/u/update.dat","sha256":"ab12"},"destination":{"name":"Synth MIDI 1","hardware":true},)"
-        R"("identity_asked":true,"identity_before":)" + identity10 + R"(,"identity_after":)" + identity11 +
+        R"("identity_asked":true,"identity_before":)" +
+        identity10 + R"(,"identity_after":)" + identity11 +
         R"(,"outcome":{"result":"completed","messages_sent":242,"messages_total":242,"bytes_sent":37231,)"
         R"("status":0,"words":"sent 242 messages"},"program":{"name":"mirelo-updater-cli","version":"0.1.0"}})";
     const std::string second =
@@ -102,7 +114,8 @@ TEST(HistoryEndToEnd, ShowsTheRecordOldestFirst)
         const char* err;
     };
     const std::vector<SRow> rows = {
-        {{"history"}, 0,
+        {{"history"},
+         0,
          "2025-03-01T10:00:00+01:00  completed  242 of 242 messages (37231 bytes) to \"Synth MIDI 1\" (hardware)\n"
          "    instrument: firmware 1.0 \u2192 1.1\n"
          "    file: /u/update.dat  SHA-256 ab12\n"
@@ -133,8 +146,8 @@ void writeVersionedUpdate(const std::filesystem::path& path)
     mirelo::test::CSmfImageBuilder builder(500, 0);
     builder.track().tempo(0, 500'000).sysEx(0, header).sysEx(5, mirelo::test::CSmfImageBuilder::message(20, 1));
     const mirelo::test::Bytes image = builder.build();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                static_cast<std::streamsize>(image.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
 }
 
 TEST(HistoryEndToEnd, EverySendIsKeptWithWhatTheInstrumentSaid)
@@ -152,19 +165,26 @@ TEST(HistoryEndToEnd, EverySendIsKeptWithWhatTheInstrumentSaid)
         const char* err; // contained
     };
     const std::vector<SRow> rows = {
-        {kReply, {"send", update.string()}, 0,
+        {kReply,
+         {"send", update.string()},
+         0,
          " to \"Virtual Instrument\"\ninstrument: firmware 1.1 \u2192 1.1\n"
          "the instrument reports 1.1, the version this update carries\n",
          "send: every message was sent; waiting up to 30.0 s for the instrument to answer again"},
         {kReply, {"send", "--no-identify", update.string()}, 0, " to \"Virtual Instrument\"\n", ""},
         {kReply, {"send", (dir / "garbage.dat").string()}, 2, "", "not a Standard MIDI File"},
         {kReply, {"send", update.string(), "--capture", (dir / "out.syx").string()}, 0, " to \"Capture\"\n", ""},
-        {"silent", {"send", update.string()}, 0,
+        {"silent",
+         {"send", update.string()},
+         0,
          "the instrument did not say which firmware it runs (many instruments do not), so whether it took the "
          "update was not checked\n",
          ""},
-        {"echo", {"send", "--to", "virtual", update.string()}, 0,
-         "\"Virtual Instrument\" sent our identity request back, as a loop-back does", ""},
+        {"echo",
+         {"send", "--to", "virtual", update.string()},
+         0,
+         "\"Virtual Instrument\" sent our identity request back, as a loop-back does",
+         ""},
     };
     for (const SRow& row : rows) {
         CCliProcess::Environment environment = instrument(row.instrument);

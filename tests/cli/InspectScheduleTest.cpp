@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "cli/InspectCommand.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/SmfImageBuilder.h"
 
 namespace {
@@ -30,8 +30,8 @@ protected:
 
     SResult inspect(const Bytes& image)
     {
-        std::ofstream(m_path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                      static_cast<std::streamsize>(image.size()));
+        std::ofstream(m_path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         CLI::App app;
         CInspectCommand command;
         command.attach(app);

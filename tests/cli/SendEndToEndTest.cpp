@@ -34,7 +34,8 @@ constexpr bool kSanitized = false;
 using Bytes = std::vector<std::uint8_t>;
 
 // MIDI hardware must not be reached by accident: the default is "no MIDI system".
-const CCliProcess::Environment kVirtual = {{"MIRELO_MIDI_BACKEND", "virtual"}, {mirelo::midi::SendFailure::kVariable, {}}};
+const CCliProcess::Environment kVirtual = {{"MIRELO_MIDI_BACKEND", "virtual"},
+                                           {mirelo::midi::SendFailure::kVariable, {}}};
 
 void writeFile(const std::filesystem::path& path, const Bytes& bytes)
 {
@@ -178,7 +179,8 @@ TEST_F(CliEndToEnd, PackRefusesMalformedSysExWithFileAndOffset)
         const char* where;
     };
     const std::vector<SCase> cases = {
-        {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0x03}, "offset 6 (0x6): the SysEx message that starts at offset 3 is truncated"},
+        {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0x03},
+         "offset 6 (0x6): the SysEx message that starts at offset 3 is truncated"},
         {{0xF0, 0x01, 0xF7, 0xF0, 0x02, 0xA0, 0xF7}, "offset 5 (0x5): data byte 0xA0"},
     };
     for (const SCase& c : cases) {
@@ -281,8 +283,8 @@ TEST_F(CliEndToEnd, UsesTheBundledUpdateFileByDefault)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(m_dir / "c.syx"), sampleSyx(3));
     // inspect shows the file send sends.
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"inspect"},
-                                                std::vector<std::string>{"inspect", "--schedule"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"inspect"}, std::vector<std::string>{"inspect", "--schedule"}}) {
         std::vector<std::string> named = args;
         named.push_back(dat.string());
         const SCliResult bundled = CCliProcess::run(args, env);
@@ -389,7 +391,8 @@ TEST_F(CliEndToEnd, ASenderStoppedAndContinuedKeepsTheFilesSpacing)
     ::kill(send.pid(), SIGSTOP);
     ASSERT_TRUE(waitFor([&] { return processState(send.pid()) == 'T'; }));
     const auto stopped = std::chrono::steady_clock::now();
-    EXPECT_TRUE(waitFor([&] { return std::chrono::steady_clock::now() - stopped >= std::chrono::milliseconds(kStallMs); }));
+    EXPECT_TRUE(
+        waitFor([&] { return std::chrono::steady_clock::now() - stopped >= std::chrono::milliseconds(kStallMs); }));
     ::kill(send.pid(), SIGCONT);
     const SCliResult r = send.wait();
     ASSERT_EQ(r.status, 0) << r.err;
@@ -452,7 +455,8 @@ TEST_F(CliEndToEnd, TheCaptureNeverOverwritesTheUpdateFileAndIsEmptiedOnlyOnceEv
         {(m_dir / "link.syx").string(), 2, "is the update file itself"},
         {withoutCsv.string(), 2, ".csv is the update file itself"},
         {(m_dir / "pair.syx").string(), 2, "are one file"},
-        {(m_dir / "dangling.syx").string(), 2, "dangling.syx and " + (m_dir / "dangling.syx.csv").string() + " are one file"},
+        {(m_dir / "dangling.syx").string(), 2,
+         "dangling.syx and " + (m_dir / "dangling.syx.csv").string() + " are one file"},
         {(m_dir / "fifo").string(), 2, "fifo is a FIFO, not a file a capture can be written to"},
         {(m_dir / "beside.syx").string(), 2, "beside.syx.csv is a FIFO, not a file a capture can be written to"},
         {(m_dir / "folder").string(), 2, "folder is a directory, not a file a capture can be written to"},
@@ -474,9 +478,8 @@ TEST_F(CliEndToEnd, TheCaptureNeverOverwritesTheUpdateFileAndIsEmptiedOnlyOnceEv
 
     // A destination that does not exist is refused before the old capture is emptied.
     writeFile(m_dir / "old.syx", {0xF0, 0x00, 0xF7});
-    const SCliResult r =
-        CCliProcess::run({"send", input.string(), "--capture", (m_dir / "old.syx").string(), "--to", "Nothing"},
-                         kVirtual);
+    const SCliResult r = CCliProcess::run(
+        {"send", input.string(), "--capture", (m_dir / "old.syx").string(), "--to", "Nothing"}, kVirtual);
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_EQ(readFile(m_dir / "old.syx"), (Bytes{0xF0, 0x00, 0xF7}));
 }
@@ -505,8 +508,9 @@ TEST_F(CliEndToEnd, ACaptureWriteErrorStopsTheRunAtThatMessage)
     options.fileSizeBytes = sampleSyx(5).size() + 10; // room for five messages and part of the sixth
     const SCliResult r = CCliProcess::run({"send", dat.string(), "--capture", capture.string()}, kVirtual, options);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("send failed at message 6 of 12: capture: writing " + capture.string() + " failed (File too large)"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("send failed at message 6 of 12: capture: writing " + capture.string() + " failed (File too large)"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(readFile(capture), sampleSyx(5));
     EXPECT_EQ(readTimingLog(capture.string() + ".csv").size(), 5u);
@@ -566,9 +570,9 @@ TEST_F(CliEndToEnd, PackReplacesTheTargetWholeAndOnlyARegularFile)
                   std::filesystem::perms::group_read);
 
     // A set-user or set-group bit does not pass to the new contents.
-    std::filesystem::permissions(m_dir / "target.dat", std::filesystem::perms::set_uid | std::filesystem::perms::set_gid |
-                                                           std::filesystem::perms::owner_all |
-                                                           std::filesystem::perms::group_read);
+    std::filesystem::permissions(m_dir / "target.dat",
+                                 std::filesystem::perms::set_uid | std::filesystem::perms::set_gid |
+                                     std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
     EXPECT_EQ(pack((m_dir / "link.dat").string()).status, 0);
     EXPECT_EQ(std::filesystem::status(m_dir / "target.dat").permissions(),
               std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
@@ -616,15 +620,14 @@ TEST_F(CliEndToEnd, AFailedWriteToStandardOutputIsAFailure)
     SCliOptions full;
     full.standardOutput = "/dev/full";
     writeFile(m_dir / "in.syx", sampleSyx(2));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
-                                                std::vector<std::string>{"inspect", dat.string()},
-                                                std::vector<std::string>{"inspect", "--schedule", dat.string()},
-                                                std::vector<std::string>{"pack", "--out", "-", (m_dir / "in.syx").string()}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list"}, std::vector<std::string>{"inspect", dat.string()},
+          std::vector<std::string>{"inspect", "--schedule", dat.string()},
+          std::vector<std::string>{"pack", "--out", "-", (m_dir / "in.syx").string()}}) {
         SCOPED_TRACE(args.front());
         const SCliResult r = CCliProcess::run(args, kVirtual, full);
         EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("cannot write to standard output (No space left on device)"), std::string::npos)
-            << r.err;
+        EXPECT_NE(r.err.find("cannot write to standard output (No space left on device)"), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one failure, one line: " << r.err;
     }
     // The transfer's outcome decides its status, whatever became of its summary line.
@@ -647,8 +650,9 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
         }
         writeFile(m_dir / "big.dat", big.build());
     }
-    writeFile(m_dir / "damaged.dat",
-              mirelo::test::CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0xF7}).build());
+    writeFile(
+        m_dir / "damaged.dat",
+        mirelo::test::CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0xF7}).build());
     struct SCase {
         std::vector<std::string> args;
         int status;
@@ -667,10 +671,14 @@ TEST_F(CliEndToEnd, RefusedFilesAndBadUsage)
          "damaged.dat: track 0, event 1 at byte 34: SysEx holds status byte 0x90\n"},
         {{"send", "/dev/zero", "--capture", (m_dir / "c.syx").string()}, 2, "/dev/zero: more than the 256 MiB"},
         // Out of memory is a one-line failure, never an abort.
-        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()}, 1,
-         "big.dat: out of memory while reading it", 40},
-        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()}, 1,
-         "big.dat: out of memory while building the schedule", 110},
+        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()},
+         1,
+         "big.dat: out of memory while reading it",
+         40},
+        {{"send", (m_dir / "big.dat").string(), "--capture", (m_dir / "c.syx").string()},
+         1,
+         "big.dat: out of memory while building the schedule",
+         110},
         {{"send", (m_dir / "missing.dat").string(), "--capture", (m_dir / "c.syx").string()},
          2,
          "missing.dat: No such file or directory"},
@@ -750,7 +758,8 @@ TEST_F(CliEndToEnd, WithoutAMidiSystemListAndSendSaySoAndNameCapture)
         const SCliResult r = CCliProcess::run(args, alsa);
         EXPECT_EQ(r.status, 3) << args[0];
         // The plain sentence first, the status after it.
-        const auto plain = r.err.find("No MIDI system is available: the ALSA sequencer (/dev/snd/seq) cannot be opened");
+        const auto plain =
+            r.err.find("No MIDI system is available: the ALSA sequencer (/dev/snd/seq) cannot be opened");
         EXPECT_NE(plain, std::string::npos) << r.err;
         EXPECT_LT(plain, r.err.find("send --capture OUT.syx")) << r.err;
         EXPECT_LT(r.err.find("send --capture OUT.syx"), r.err.find("(status -10839 kMIDIServerStartErr)")) << r.err;

@@ -65,9 +65,9 @@ TEST(ProgressDisplay, PlainOutputHasOneLinePerTenPercent)
     twoMessages.update(progressOf(0, 2, 20), 0);
     twoMessages.update(progressOf(2, 2, 20), 20);
     twoMessages.finish(progressOf(2, 2, 20), true, 20);
-    EXPECT_EQ(linesOf(two.str()), (std::vector<std::string>{
-                                      "progress: 0% (0 of 2 messages, 0.0 s elapsed, about 0.0 s left)",
-                                      "progress: 100% (2 of 2 messages, 0.0 s elapsed, about 0.0 s left)"}));
+    EXPECT_EQ(linesOf(two.str()),
+              (std::vector<std::string>{"progress: 0% (0 of 2 messages, 0.0 s elapsed, about 0.0 s left)",
+                                        "progress: 100% (2 of 2 messages, 0.0 s elapsed, about 0.0 s left)"}));
     std::ostringstream one;
     CProgressDisplay oneMessage(one, false);
     oneMessage.finish(progressOf(1, 1, 0), true, 1);
@@ -139,9 +139,11 @@ using EOutcome = CDestinationChooser::EOutcome;
 
 TEST(DestinationChooser, ToTakesAnIndexAnExactNameOrAUniquePrefix)
 {
-    const CDestinationChooser chooser(destinations(
-        {{"Midi Through Port-0", false}, {"ZAV10 MIDI 1", true}, {"ZAV10 MIDI 2", true}, {"zav", false},
-         {"Capture", false}}));
+    const CDestinationChooser chooser(destinations({{"Midi Through Port-0", false},
+                                                    {"ZAV10 MIDI 1", true},
+                                                    {"ZAV10 MIDI 2", true},
+                                                    {"zav", false},
+                                                    {"Capture", false}}));
     struct SCase {
         const char* what;
         EOutcome outcome;
@@ -190,23 +192,36 @@ TEST(DestinationChooser, WithoutToOnlyTheOneHardwareDestination)
     const std::vector<SCase> cases = {
         {"one instrument after the software ports",
          {{"Midi Through Port-0", false}, {"VirMIDI 0-0", false}, {"ZAV10 MIDI 1", true}},
-         EOutcome::kChosen, 2, {}, {}},
+         EOutcome::kChosen,
+         2,
+         {},
+         {}},
         {"one instrument, first as the backends list it",
-         {{"ZAV10 MIDI 1", true}, {"Midi Through Port-0", false}}, EOutcome::kChosen, 0, {}, {}},
+         {{"ZAV10 MIDI 1", true}, {"Midi Through Port-0", false}},
+         EOutcome::kChosen,
+         0,
+         {},
+         {}},
         {"software ports only",
          {{"Midi Through Port-0", false}, {"Virtual Raw MIDI 0-0:VirMIDI 0-0", false}},
-         EOutcome::kNoInstrument, 0,
+         EOutcome::kNoInstrument,
+         0,
          {"no MIDI destination is a hardware port", "--to INDEX|NAME", "`mirelo-updater-cli list`",
           "\n  0  \"Midi Through Port-0\"", "\n  1  \"Virtual Raw MIDI 0-0:VirMIDI 0-0\""},
          {}},
         {"two instruments",
          {{"ZAV10 MIDI 1", true}, {"UM-ONE MIDI 1", true}, {"Midi Through Port-0", false}},
-         EOutcome::kSeveralInstruments, 0,
+         EOutcome::kSeveralInstruments,
+         0,
          {"2 MIDI destinations are hardware ports", "--to INDEX|NAME", "`mirelo-updater-cli list`",
           "\n  0  \"ZAV10 MIDI 1\"", "\n  1  \"UM-ONE MIDI 1\""},
          {"Midi Through"}},
-        {"an unreadable name is listed by what can be read", {{"", false}}, EOutcome::kNoInstrument, 0,
-         {"\n  0  \"model\""}, {}},
+        {"an unreadable name is listed by what can be read",
+         {{"", false}},
+         EOutcome::kNoInstrument,
+         0,
+         {"\n  0  \"model\""},
+         {}},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.setup);
@@ -249,9 +264,11 @@ TEST(ListCommand, MarksEachEndpointHardwareOrSoftwareHardwareFirst)
     EXPECT_EQ(list({}), "MIDI backend: virtual\n"
                         "destinations:\n"
                         "  0  hardware  \"ZAV10 MIDI 1\"  model \"ZAV10\"  name \"ZAV10 MIDI 1\"\n"
-                        "  1  software  " + through +
-                        "sources:\n"
-                        "  0  software  " + through);
+                        "  1  software  " +
+                            through +
+                            "sources:\n"
+                            "  0  software  " +
+                            through);
     EXPECT_EQ(list({"--json"}),
               "{\"kind\":\"destination\",\"index\":0,\"display_name\":\"ZAV10 MIDI 1\",\"model\":\"ZAV10\","
               "\"name\":\"ZAV10 MIDI 1\",\"port_type\":\"hardware\"}\n"

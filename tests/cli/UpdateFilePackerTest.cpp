@@ -1,6 +1,6 @@
 #include "cli/UpdateFilePacker.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "tests/support/ScheduledMessages.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +89,7 @@ struct SPacing {
 TEST(UpdateFilePacker, TheScheduleOfThePackedFileIsTheOneAskedFor)
 {
     const std::vector<SPacing> cases = {
-        {60, 500, 500, 242}, {1, 0, 500, 50}, {0, 0, 500, 3},     {7, 3, 1000, 40},
+        {60, 500, 500, 242}, {1, 0, 500, 50},  {0, 0, 500, 3},    {7, 3, 1000, 40},
         {25, 10, 960, 30},   {5, 2, 32767, 9}, {1000, 0, 500, 1}, {3600000, 0, 500, 4},
     };
     for (const auto& c : cases) {

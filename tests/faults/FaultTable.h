@@ -23,15 +23,15 @@ enum class EFault {
     kFileRemoved,        // the update file, after the document opened it
     kFileTruncated,
     kFileGarbage,
-    kFileLostAByte,      // a channel message lost its velocity and swallows the SysEx lead after it
-    kFileWithoutSysEx,   // nothing to send
-    kFileEmptySysEx,     // an empty SysEx event (0xF7, length 0) before the messages
+    kFileLostAByte,    // a channel message lost its velocity and swallows the SysEx lead after it
+    kFileWithoutSysEx, // nothing to send
+    kFileEmptySysEx,   // an empty SysEx event (0xF7, length 0) before the messages
     kDisplayNameUnreadable,
     kModelUnreadable,
-    kSameName,           // a second destination called "Synth" comes after it
-    kSetupChange,        // a device comes and goes after message 3
-    kNoInstrument,       // "Synth" is a software port: no destination is hardware
-    kTwoInstruments,     // a second hardware destination comes after "Synth"
+    kSameName,       // a second destination called "Synth" comes after it
+    kSetupChange,    // a device comes and goes after message 3
+    kNoInstrument,   // "Synth" is a software port: no destination is hardware
+    kTwoInstruments, // a second hardware destination comes after "Synth"
 };
 
 constexpr std::size_t kFaultMessages = 10;
@@ -74,56 +74,59 @@ inline constexpr SFaultRow kFaultRows[] = {
     // The cause in plain words first (the application's table), the status after them.
     {EFault::kSendFailsFirst, "send fails at the first message", 1, 1,
      "send failed at message 1 of 10: The update data could not be sent to the MIDI device.", 0,
-     "Sending stopped at message 1 of 10. Nothing was sent: the instrument still has its old firmware. The update data could not be sent", barAfterFailureAt(1), 0, "failed", "failed"},
+     "Sending stopped at message 1 of 10. Nothing was sent: the instrument still has its old firmware. The update data could not be sent",
+     barAfterFailureAt(1), 0, "failed", "failed"},
     {EFault::kSendFailsMiddle, "send fails at a middle message", 5, 1, "send failed at message 5 of 10", 4,
-     "Sending stopped at message 5 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent", barAfterFailureAt(5), 4, "failed", "failed"},
+     "Sending stopped at message 5 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent",
+     barAfterFailureAt(5), 4, "failed", "failed"},
     {EFault::kSendFailsLast, "send fails at the last message", 10, 1,
      "before it is used (status -10838 kMIDIMessageSendErr)\n", 9,
-     "Sending stopped at message 10 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent", barAfterFailureAt(10), 9, "failed", "failed"},
+     "Sending stopped at message 10 of 10. The instrument is half-written and must be updated again before it is used. The update data could not be sent",
+     barAfterFailureAt(10), 9, "failed", "failed"},
     {EFault::kDestinationRemoved, "destination removed mid-run", 4, 1, "send failed at message 4 of 10", 3,
-     "Sending stopped at message 4 of 10. The instrument is half-written and must be updated again before it is used. The MIDI device or port was not found", barAfterFailureAt(4), 3, "failed", "failed"},
+     "Sending stopped at message 4 of 10. The instrument is half-written and must be updated again before it is used. The MIDI device or port was not found",
+     barAfterFailureAt(4), 3, "failed", "failed"},
     // The transfer succeeds, yet nothing after message 3 went anywhere.
     {EFault::kOutputClosed, "output closed mid-run", 0, 1,
      "send failed at message 4 of 10: the destination went away and its output was closed", 3,
-     "\u201CSynth\u201D went away at message 4 of 10.", barAfterFailureAt(4),
-     3, "failed", "failed"},
+     "\u201CSynth\u201D went away at message 4 of 10.", barAfterFailureAt(4), 3, "failed", "failed"},
     // A file refused when Play is pressed: nothing is sent, and nothing says
     // the instrument was half-written.
     {EFault::kFileRemoved, "update file removed", 0, 2, "update.mid: No such file or directory", 0,
-     "nothing was sent to the instrument: cannot read mirelo updater.dat: No such file or directory",
-     0, 0, "refused", "refused"},
+     "nothing was sent to the instrument: cannot read mirelo updater.dat: No such file or directory", 0, 0, "refused",
+     "refused"},
     {EFault::kFileTruncated, "update file truncated", 0, 2,
      "update.mid: track 0 at byte 18: chunk length 2,041 runs past the end of the file (1,009 bytes left)", 0,
-     "nothing was sent to the instrument: mirelo updater.dat: track 0 at byte 18: chunk length 2,041 runs past",
-     0, 0, "refused", "refused"},
+     "nothing was sent to the instrument: mirelo updater.dat: track 0 at byte 18: chunk length 2,041 runs past", 0, 0,
+     "refused", "refused"},
     {EFault::kFileGarbage, "update file replaced by garbage", 0, 2,
      "update.mid: the file holds 12 bytes, too few for a Standard MIDI File header", 0,
      "nothing was sent to the instrument: mirelo updater.dat: the file holds 12 bytes", 0, 0, "refused", "refused"},
     {EFault::kFileLostAByte, "update file with a channel message that lost a byte", 0, 2,
      "update.mid: track 0, event 1 at byte 32: channel message 0x90 holds 0xF0 where a data byte belongs", 0,
-     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90",
-     0, 0, "refused", "refused"},
+     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 32: channel message 0x90", 0, 0,
+     "refused", "refused"},
     {EFault::kFileWithoutSysEx, "update file without SysEx", 0, 2, "update.mid: the file holds no SysEx message", 0,
-     "nothing was sent to the instrument: mirelo updater.dat: the file holds no SysEx message",
-     0, 0, "refused", "refused"},
+     "nothing was sent to the instrument: mirelo updater.dat: the file holds no SysEx message", 0, 0, "refused",
+     "refused"},
     {EFault::kFileEmptySysEx, "update file with an empty SysEx event", 0, 2,
      "update.mid: track 0, event 1 at byte 30: empty SysEx event (0xF7 with length 0): it holds no byte to send", 0,
-     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 30: empty SysEx event",
-     0, 0, "refused", "refused"},
-    {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages,
-     nullptr, 100, kFaultMessages, "completed", "completed"},
-    {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages,
-     nullptr, 100, kFaultMessages, "completed", "completed"},
-    {EFault::kSameName, "two devices with the same name", 0, 0, "sent 10 messages", kFaultMessages,
-     nullptr, 100, kFaultMessages, "completed", "completed"},
-    {EFault::kSetupChange, "setup change during a run", 0, 0, "sent 10 messages", kFaultMessages,
-     nullptr, 100, kFaultMessages, "completed", "completed"},
+     "nothing was sent to the instrument: mirelo updater.dat: track 0, event 1 at byte 30: empty SysEx event", 0, 0,
+     "refused", "refused"},
+    {EFault::kDisplayNameUnreadable, "display name unreadable", 0, 0, "sent 10 messages", kFaultMessages, nullptr, 100,
+     kFaultMessages, "completed", "completed"},
+    {EFault::kModelUnreadable, "model unreadable", 0, 0, "sent 10 messages", kFaultMessages, nullptr, 100,
+     kFaultMessages, "completed", "completed"},
+    {EFault::kSameName, "two devices with the same name", 0, 0, "sent 10 messages", kFaultMessages, nullptr, 100,
+     kFaultMessages, "completed", "completed"},
+    {EFault::kSetupChange, "setup change during a run", 0, 0, "sent 10 messages", kFaultMessages, nullptr, 100,
+     kFaultMessages, "completed", "completed"},
     // `send` without --to never guesses; the window opens destination 0 and
     // says when it is not an instrument.
-    {EFault::kNoInstrument, "no instrument connected", 0, 3, "no MIDI destination is a hardware port", 0,
-     nullptr, 100, kFaultMessages, "failed", "completed"},
-    {EFault::kTwoInstruments, "two instruments connected", 0, 3, "2 MIDI destinations are hardware ports", 0,
-     nullptr, 100, kFaultMessages, "failed", "completed"},
+    {EFault::kNoInstrument, "no instrument connected", 0, 3, "no MIDI destination is a hardware port", 0, nullptr, 100,
+     kFaultMessages, "failed", "completed"},
+    {EFault::kTwoInstruments, "two instruments connected", 0, 3, "2 MIDI destinations are hardware ports", 0, nullptr,
+     100, kFaultMessages, "failed", "completed"},
 };
 
 // The row's name as a test name: "send fails at ..." -> "send_fails_at_...".

@@ -17,7 +17,8 @@ namespace {
 std::vector<std::uint8_t> replyOf(const SDeviceIdentity& identity)
 {
     std::vector<std::uint8_t> bytes = {0xF0, 0x7E, identity.deviceId, 0x06, 0x02};
-    bytes.insert(bytes.end(), identity.manufacturer.begin(), identity.manufacturer.begin() + identity.manufacturerLength);
+    bytes.insert(bytes.end(), identity.manufacturer.begin(),
+                 identity.manufacturer.begin() + identity.manufacturerLength);
     for (const std::uint16_t code : {identity.family, identity.model}) {
         bytes.push_back(static_cast<std::uint8_t>(code & 0x7F));
         bytes.push_back(static_cast<std::uint8_t>(code >> 7));

@@ -3,7 +3,7 @@
 // nothing more. The schedule builder takes the same bytes and schedules
 // exactly the SysEx events the library read.
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "SMF/SMF.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/support/ScheduledMessages.h"
@@ -136,8 +136,9 @@ void checkSchedule(const std::uint8_t* data, std::uint32_t size, const CSMF* par
             // walked from the map's end for each message, gives.
             const auto ticksPerSecond = CFirmwareSchedule::smpteTicksPerSecond(schedule.division());
             FUZZ_CHECK(messages[index].sendTime ==
-                       (ticksPerSecond ? CFirmwareSchedule::smpteSendTime(*ticksPerSecond, e->time)
-                                       : CFirmwareSchedule::sendTime(schedule.tempoMap(), schedule.division(), e->time)));
+                       (ticksPerSecond
+                            ? CFirmwareSchedule::smpteSendTime(*ticksPerSecond, e->time)
+                            : CFirmwareSchedule::sendTime(schedule.tempoMap(), schedule.division(), e->time)));
             ++index;
         }
     }

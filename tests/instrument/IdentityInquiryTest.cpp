@@ -6,7 +6,7 @@
 #include "instrument/IdentityInquiry.h"
 #include "tests/support/ScopedRecordFolder.h"
 #include "tests/support/SmfImageBuilder.h"
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "update/UpdateRun.h"
 #include "ZAVController.h"
 #include "platform/base/Clock.h"
@@ -100,8 +100,8 @@ protected:
 
 struct SRow {
     const char* what;
-    Byte deviceId;      // asked
-    bool echo;          // the request comes back first
+    Byte deviceId;            // asked
+    bool echo;                // the request comes back first
     std::vector<Bytes> after; // then these packets
     EOutcome outcome;
     Byte answeredBy;    // the answer's device ID, when answered
@@ -123,12 +123,21 @@ TEST_F(IdentityInquiry, TakesOnlyTheAnswerFromWhatComesBack)
         {"a reply of the wrong length", 0x7F, false, {shorter}, EOutcome::kNoAnswer, 0, 1},
         {"a flood of other input, then the answer", 0x7F, false, flood, EOutcome::kAnswered, 0, 2000},
         {"a loop-back with an instrument behind it", 0x7F, true, {reply(0, 1, 0)}, EOutcome::kAnswered, 0, 1},
-        {"the answer cut into packets", 0x7F, false,
+        {"the answer cut into packets",
+         0x7F,
+         false,
          {Bytes(whole.begin(), whole.begin() + 3), Bytes(whole.begin() + 3, whole.begin() + 9),
           Bytes(whole.begin() + 9, whole.end())},
-         EOutcome::kAnswered, 0, 0},
-        {"asked by device ID, another device's answer is not taken", 0x10, false, {reply(0x05, 2, 0), reply(0x10, 1, 0)},
-         EOutcome::kAnswered, 0x10, 1},
+         EOutcome::kAnswered,
+         0,
+         0},
+        {"asked by device ID, another device's answer is not taken",
+         0x10,
+         false,
+         {reply(0x05, 2, 0), reply(0x10, 1, 0)},
+         EOutcome::kAnswered,
+         0x10,
+         1},
     };
     const SRow* current = nullptr;
     plugIn([&current](const Bytes& received) {
@@ -179,7 +188,8 @@ TEST_F(IdentityInquiry, SaysWhatStoppedTheQuestion)
     mirelo::platform::Interrupt stop;
     stop.raise();
     m_backend.clearSent();
-    static_cast<void>(CIdentityInquiry::askUntil(manager(), kName, CIdentityInquiry::kRestartWait, {}, {0x7F, CIdentityInquiry::kAnswerWait, &stop}));
+    static_cast<void>(CIdentityInquiry::askUntil(manager(), kName, CIdentityInquiry::kRestartWait, {},
+                                                 {0x7F, CIdentityInquiry::kAnswerWait, &stop}));
     EXPECT_TRUE(m_backend.sentLists().empty()) << "a stop asks nothing more";
 }
 
@@ -223,9 +233,10 @@ TEST_F(IdentityInquiry, FollowsAnInstrumentThroughARestart)
                 back = true;
             }
         };
-        const SIdentityAnswer answer = CIdentityInquiry::askUntil(
-            manager(), kName, CIdentityInquiry::kRestartWait,
-            [](const SIdentityAnswer& a) { return a.identity && a.identity->versionText() == "1.1"; });
+        const SIdentityAnswer answer =
+            CIdentityInquiry::askUntil(manager(), kName, CIdentityInquiry::kRestartWait, [](const SIdentityAnswer& a) {
+                return a.identity && a.identity->versionText() == "1.1";
+            });
         const std::uint64_t took = m_clock.monotonicNanoseconds() - m_start;
         m_onSleep = {};
         EXPECT_EQ(answer.outcome, s.outcome) << s.what;
@@ -266,7 +277,7 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
         const char* what;
         EInstrument instrument;
         bool carriesVersion;
-        std::size_t failingMessage; // 1-based update message whose send fails; 0: none
+        std::size_t failingMessage;             // 1-based update message whose send fails; 0: none
         std::optional<std::uint64_t> stopAfter; // seconds after the last message
         EVerdict verdict;
         const char* result;
@@ -278,21 +289,23 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
          EVerdict::kTook, "completed", true,
          "; instrument: firmware 1.0 \u2192 1.1; the instrument reports 1.1, the version this update carries"},
         {"keeps the old firmware", EInstrument::kKeepsTheOldVersion, true, 0, std::nullopt, EVerdict::kDidNotTake,
-         "did not take", true, "; instrument: firmware 1.0 \u2192 1.0; the instrument still reports 1.0: the update did "
-                               "not take"},
+         "did not take", true,
+         "; instrument: firmware 1.0 \u2192 1.0; the instrument still reports 1.0: the update did "
+         "not take"},
         {"changes firmware, the update carries no version", EInstrument::kRestartsWithTheNewVersion, false, 0,
-         std::nullopt, EVerdict::kNoVersion, "completed", true, "to \"Test Instrument MIDI 1\"; instrument: firmware "
-                                                                "1.0 \u2192 1.1"},
+         std::nullopt, EVerdict::kNoVersion, "completed", true,
+         "to \"Test Instrument MIDI 1\"; instrument: firmware "
+         "1.0 \u2192 1.1"},
         {"never answers", EInstrument::kSilent, true, 0, std::nullopt, EVerdict::kUnanswered, "completed", false,
          "; the instrument did not say which firmware it runs (many instruments do not)"},
         {"loops our request back", EInstrument::kLoopsBack, true, 0, std::nullopt, EVerdict::kUnanswered, "completed",
          false, "\"Test Instrument MIDI 1\" sent our identity request back"},
         {"falls silent after the update", EInstrument::kFallsSilent, true, 0, std::nullopt, EVerdict::kSilentAfter,
          "completed", true, "reported firmware 1.0 before the update and did not answer within 30.0 s after it"},
-        {"goes away after the update", EInstrument::kVanishes, true, 0, std::nullopt, EVerdict::kGoneAfter,
-         "completed", true, "went away after the update and did not come back within 30.0 s"},
-        {"has no source of its own", EInstrument::kHasNoSource, true, 0, std::nullopt, EVerdict::kNoInput,
-         "completed", false, "has no MIDI source of its own to answer on"},
+        {"goes away after the update", EInstrument::kVanishes, true, 0, std::nullopt, EVerdict::kGoneAfter, "completed",
+         true, "went away after the update and did not come back within 30.0 s"},
+        {"has no source of its own", EInstrument::kHasNoSource, true, 0, std::nullopt, EVerdict::kNoInput, "completed",
+         false, "has no MIDI source of its own to answer on"},
         {"a send fails part-way", EInstrument::kKeepsTheOldVersion, true, 2, std::nullopt, EVerdict::kIncomplete,
          "failed", false, "send failed at message 2 of 4"},
         {"stopped while it is waited for", EInstrument::kKeepsTheOldVersion, true, 0, 5, EVerdict::kStopped,
@@ -346,9 +359,10 @@ TEST_F(IdentityInquiry, AnUpdateRunAsksBeforeTheFirstMessageAndAfterTheLast)
         const mirelo::midi::VirtualEndpointProperties properties{"Test Instrument", kName, kName, true};
         const auto plugInstrument = [&] {
             if (row.instrument == EInstrument::kHasNoSource) {
-                m_destination = m_backend.addDestination(properties, [&](MIDIEndpointRef, const MIDIPacketList& list) {
-                    answer(mirelo::midi::allBytes(list));
-                }, Announce::No);
+                m_destination = m_backend.addDestination(
+                    properties,
+                    [&](MIDIEndpointRef, const MIDIPacketList& list) { answer(mirelo::midi::allBytes(list)); },
+                    Announce::No);
             } else {
                 plugIn(answer);
             }

@@ -44,8 +44,9 @@ TEST(IdentityReply, IsReadOnlyFromAWellFormedReplyOfItsLength)
     longer.insert(longer.end() - 1, 0x00);
     const std::vector<SReplyRow> rows = {
         {"one-byte manufacturer", kReply, {{"0", "0x7D", "0x004D", "0x0001", "1.0"}}},
-        {"extended manufacturer, 14-bit codes", kExtendedReply, {{"16", "0x00 0x20 0x33", "0x0101", "0x3FFF",
-                                                                  "0.1.2.3"}}},
+        {"extended manufacturer, 14-bit codes",
+         kExtendedReply,
+         {{"16", "0x00 0x20 0x33", "0x0101", "0x3FFF", "0.1.2.3"}}},
         {"our own request, looped back", {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, std::nullopt},
         {"a revision byte short", shorter, std::nullopt},
         {"a byte too long", longer, std::nullopt},
@@ -73,10 +74,10 @@ TEST(IdentityReply, IsReadOnlyFromAWellFormedReplyOfItsLength)
     EXPECT_EQ(Bytes(request.begin(), request.end()), (Bytes{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}));
     EXPECT_TRUE(CDeviceInquiry::isRequest(request.data(), request.size()));
     EXPECT_FALSE(CDeviceInquiry::isRequest(kReply.data(), kReply.size()));
-    for (const char* bad : {R"({"device_id":0,"manufacturer":"0x00","family":"0x0001","model":"0x0001","revision":[1,0,0,0]})",
-                            R"({"device_id":0,"manufacturer":"0x7D","family":"0x4000","model":"0x0001","revision":[1,0,0,0]})",
-                            R"({"device_id":0,"manufacturer":"0x7D","family":"0x0001","model":"0x0001","revision":[1,0,0]})",
-                            "null"}) {
+    for (const char* bad :
+         {R"({"device_id":0,"manufacturer":"0x00","family":"0x0001","model":"0x0001","revision":[1,0,0,0]})",
+          R"({"device_id":0,"manufacturer":"0x7D","family":"0x4000","model":"0x0001","revision":[1,0,0,0]})",
+          R"({"device_id":0,"manufacturer":"0x7D","family":"0x0001","model":"0x0001","revision":[1,0,0]})", "null"}) {
         EXPECT_EQ(SDeviceIdentity::fromJson(nlohmann::ordered_json::parse(bad)), std::nullopt) << bad;
     }
 }

@@ -23,8 +23,9 @@ namespace fs = std::filesystem;
 // A scratch folder, removed with everything in it.
 class CScratch {
 public:
-    CScratch() : m_path(fs::temp_directory_path() / ("mirelo-record-" + std::to_string(::getpid()) + "-" +
-                                                     std::to_string(s_next++)))
+    CScratch()
+        : m_path(fs::temp_directory_path() /
+                 ("mirelo-record-" + std::to_string(::getpid()) + "-" + std::to_string(s_next++)))
     {
         fs::create_directories(m_path);
     }
@@ -223,7 +224,8 @@ TEST(UpdateRecord, RunsAtOnceNeverMixTheirLines)
     for (int run = 0; run < kRuns; ++run) {
         runs.emplace_back([&file, run] {
             SUpdateRecord record = sampleRecord(SUpdateRecord::EResult::kCompleted);
-            record.words = std::string(static_cast<std::size_t>(3000 + run * 500), static_cast<char>('a' + run)); // well past a pipe's atomic size
+            record.words = std::string(static_cast<std::size_t>(3000 + run * 500),
+                                       static_cast<char>('a' + run)); // well past a pipe's atomic size
             for (int i = 0; i < kRecordsEach; ++i) {
                 std::string problem;
                 EXPECT_TRUE(CUpdateRecordLog::append(file, record, problem)) << problem;

@@ -227,8 +227,10 @@ TEST_F(CManagerTest, HealthCheckClosesADirectionWhoseEndpointNameIsGone)
         {"source removed", [](Backend& b, MIDIEndpointRef in, MIDIEndpointRef) { EXPECT_TRUE(b.removeEndpoint(in)); },
          false, true},
         {"another destination carries the same name",
-         [](Backend& b, MIDIEndpointRef, MIDIEndpointRef) { b.addDestination({"Other", "Out", "Out"}); }, true,
-         true},
+         [](Backend& b, MIDIEndpointRef, MIDIEndpointRef) {
+             b.addDestination({"Other", "Out", "Out"});
+         },
+         true, true},
         // The open endpoint's own name can no longer be read, so there is nothing to match.
         {"open destination gone, a new one carries its name",
          [](Backend& b, MIDIEndpointRef, MIDIEndpointRef out) {

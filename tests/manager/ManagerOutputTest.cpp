@@ -37,8 +37,8 @@ struct ChunkCase {
 TEST_F(CSendTest, ALongMessageGoesAsOneListOf256ByteChunksWithOneTimestamp)
 {
     const std::vector<ChunkCase> cases = {
-        {0, 0, 0},         {1, 1, 1},           {256, 1, 256},       {257, 2, 1},
-        {1000, 4, 232},    {65535, 256, 255},   {65536, 256, 256},   {70001, 274, 113},
+        {0, 0, 0},      {1, 1, 1},         {256, 1, 256},     {257, 2, 1},
+        {1000, 4, 232}, {65535, 256, 255}, {65536, 256, 256}, {70001, 274, 113},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);

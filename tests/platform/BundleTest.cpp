@@ -40,8 +40,8 @@ TEST_F(BundleTest, FindsPlainFilesOnly)
 {
     const Bundle bundle(m_dir);
     EXPECT_EQ(bundle.pathForResource("mirelo updater.dat"), m_dir / "mirelo updater.dat");
-    for (const char* refused : {"missing.dat", "folder.dat", "", ".", "..", "../bundle/mirelo updater.dat",
-                                "/etc/passwd"}) {
+    for (const char* refused :
+         {"missing.dat", "folder.dat", "", ".", "..", "../bundle/mirelo updater.dat", "/etc/passwd"}) {
         EXPECT_EQ(bundle.pathForResource(refused), std::nullopt) << refused;
     }
 }
@@ -78,7 +78,8 @@ TEST_F(BundleTest, PreferredLanguagesAnswerFirstEntryByEntry)
     };
     for (const SCase& c : cases) {
         mirelo::platform::setPreferredLanguages(c.languages);
-        EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), c.hello) << testing::PrintToString(c.languages);
+        EXPECT_EQ(bundle.localizedString("hello", std::nullopt, "Strings"), c.hello)
+            << testing::PrintToString(c.languages);
         // What the language's table lacks still comes from the English one.
         EXPECT_EQ(bundle.localizedString("same", std::nullopt, "Strings"), "same");
         EXPECT_EQ(bundle.localizedString("absent", "fallback", "Strings"), "fallback");
@@ -149,8 +150,8 @@ TEST(ShippedTables, DescribeEveryStatusTheProgramProduces)
 {
     const Bundle bundle{fs::path(MIRELO_SOURCE_RESOURCES_DIR)};
     for (const char* table : {"AudioErrors", "OSErrors", "AudioErrors_de", "OSErrors_de"}) {
-        const auto parsed = mirelo::platform::StringTable::load(fs::path(MIRELO_SOURCE_RESOURCES_DIR)
-                                                               / (std::string(table) + ".json"));
+        const auto parsed =
+            mirelo::platform::StringTable::load(fs::path(MIRELO_SOURCE_RESOURCES_DIR) / (std::string(table) + ".json"));
         EXPECT_NE(parsed.size(), 0u) << table;
         EXPECT_TRUE(parsed.problems().empty()) << table << ": " << parsed.problems().front().message;
     }

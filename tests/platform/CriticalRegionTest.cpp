@@ -13,13 +13,15 @@ protected:
 
     OSStatus tryFromAnotherThread()
     {
-        return std::async(std::launch::async, [this] {
-                   const OSStatus status = MPEnterCriticalRegion(m_region, kDurationImmediate);
-                   if (status == noErr) {
-                       EXPECT_EQ(MPExitCriticalRegion(m_region), noErr);
-                   }
-                   return status;
-               }).get();
+        return std::async(std::launch::async,
+                          [this] {
+                              const OSStatus status = MPEnterCriticalRegion(m_region, kDurationImmediate);
+                              if (status == noErr) {
+                                  EXPECT_EQ(MPExitCriticalRegion(m_region), noErr);
+                              }
+                              return status;
+                          })
+            .get();
     }
 
     MPCriticalRegionID m_region = nullptr;
@@ -40,8 +42,7 @@ TEST_F(CriticalRegion, ExitWithoutHoldingIsRefused)
 {
     EXPECT_EQ(MPExitCriticalRegion(m_region), kParamErr);
     ASSERT_EQ(MPEnterCriticalRegion(m_region, kDurationForever), noErr);
-    const OSStatus fromOther =
-        std::async(std::launch::async, [this] { return MPExitCriticalRegion(m_region); }).get();
+    const OSStatus fromOther = std::async(std::launch::async, [this] { return MPExitCriticalRegion(m_region); }).get();
     EXPECT_EQ(fromOther, kParamErr);
     EXPECT_EQ(MPExitCriticalRegion(m_region), noErr);
 }

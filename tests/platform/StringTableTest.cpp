@@ -54,8 +54,7 @@ TEST_P(StringTableMalformed, IsRefusedWholeOnItsLine)
 // Each bad member follows a good one on line 2, so the line is the bad one's.
 INSTANTIATE_TEST_SUITE_P(
     Cases, StringTableMalformed,
-    testing::Values(SMalformedCase{"Empty", ""s, 1},
-                    SMalformedCase{"NotAnObject", "[\"a\", \"b\"]"s, 1},
+    testing::Values(SMalformedCase{"Empty", ""s, 1}, SMalformedCase{"NotAnObject", "[\"a\", \"b\"]"s, 1},
                     SMalformedCase{"TextAfterTheObject", "{}\n{}"s, 2},
                     SMalformedCase{"MissingComma", "{\n\"a\": \"x\"\n\"b\": \"y\"}"s, 3},
                     SMalformedCase{"TrailingComma", "{\n\"a\": \"x\",\n}"s, 3},

@@ -14,9 +14,9 @@
 
 namespace {
 
+using mirelo::midi::ControlledVirtualBackend;
 using mirelo::midi::PacketListStorage;
 using mirelo::midi::SendFailure;
-using mirelo::midi::ControlledVirtualBackend;
 using mirelo::midi::VirtualEndpointProperties;
 using Announce = ControlledVirtualBackend::Announce;
 
@@ -196,9 +196,9 @@ TEST_F(VirtualBackendTest, NotificationsArriveThroughTheMainLoopOnly)
     EXPECT_TRUE(log.ids.empty());
 
     m_loop.runUntilIdle();
-    EXPECT_EQ(log.ids, (std::vector<MIDINotificationMessageID>{kMIDIMsgObjectAdded, kMIDIMsgSetupChanged,
-                                                               kMIDIMsgObjectRemoved, kMIDIMsgSetupChanged,
-                                                               kMIDIMsgSetupChanged}));
+    EXPECT_EQ(log.ids,
+              (std::vector<MIDINotificationMessageID>{kMIDIMsgObjectAdded, kMIDIMsgSetupChanged, kMIDIMsgObjectRemoved,
+                                                      kMIDIMsgSetupChanged, kMIDIMsgSetupChanged}));
     for (auto thread : log.threads) {
         EXPECT_EQ(thread, std::this_thread::get_id());
     }

@@ -11,7 +11,7 @@
 #include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 #include <gtest/gtest.h>
 
@@ -137,7 +137,8 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
             main.waitForRescans(3);
         }
     });
-    const MIDIEndpointRef source = backend.addSource({"Stress", "Stress In", "Stress In"}, ControlledVirtualBackend::Announce::No);
+    const MIDIEndpointRef source =
+        backend.addSource({"Stress", "Stress In", "Stress In"}, ControlledVirtualBackend::Announce::No);
 
     CZAVController::initialize();
     CZAVController* controller = CZAVController::instance();
@@ -157,7 +158,8 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
     std::atomic<bool> runDone{false};
     std::atomic<bool> runResult{false};
     std::thread worker([&] {
-        runResult = controller->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()), nullptr, nullptr);
+        runResult =
+            controller->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()), nullptr, nullptr);
         runDone = true;
     });
     std::vector<std::thread> helpers;
@@ -186,7 +188,8 @@ TEST(CoreStressTest, ARunSendsExactlyItsScheduleWhileSetupEventsAndInputRace)
             // Mostly quiet removals followed by a setup change, now and then a
             // loud one as an unplug gives.
             const bool loud = i % 8 == 0;
-            backend.removeEndpoint(hot, loud ? ControlledVirtualBackend::Announce::Yes : ControlledVirtualBackend::Announce::No);
+            backend.removeEndpoint(hot, loud ? ControlledVirtualBackend::Announce::Yes
+                                             : ControlledVirtualBackend::Announce::No);
             if (!loud) {
                 backend.notifyClients(kMIDIMsgSetupChanged);
             }

@@ -86,7 +86,7 @@ TEST(MemoryFlatTest, ResidentMemoryStaysFlatWhileTwentyThousandMessagesGoOut)
     probe.clock = &env.clock();
     probe.samples.reserve(32);
     ASSERT_TRUE(CZAVController::instance()->updateFirmware(image.data(), static_cast<std::uint32_t>(image.size()),
-                                                          SProgressProbe::onProgress, &probe));
+                                                           SProgressProbe::onProgress, &probe));
 
     ASSERT_GE(probe.samples.size(), 5u);
     const long baseline = probe.samples.front().second;

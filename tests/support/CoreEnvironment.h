@@ -17,8 +17,7 @@ namespace mirelo::test {
 
 class CCoreEnvironment {
 public:
-    explicit CCoreEnvironment(
-        std::uint64_t startNanoseconds = platform::SimulatedClock::kDefaultStartNanoseconds)
+    explicit CCoreEnvironment(std::uint64_t startNanoseconds = platform::SimulatedClock::kDefaultStartNanoseconds)
         : m_clock(startNanoseconds)
     {
         platform::setClock(&m_clock);

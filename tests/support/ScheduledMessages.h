@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 namespace mirelo::test {
 

@@ -12,8 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class CSmfImageBuilder {
 public:
-    explicit CSmfImageBuilder(std::uint16_t division, std::uint16_t format = 1)
-        : m_division(division), m_format(format)
+    explicit CSmfImageBuilder(std::uint16_t division, std::uint16_t format = 1) : m_division(division), m_format(format)
     {
     }
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
-#include "update/MessageStream.h"
+#include "schedule/FirmwareSchedule.h"
+#include "schedule/MessageStream.h"
 #include "tests/support/MalformedTrackBodies.h"
 #include "tests/support/ScheduledMessages.h"
 #include "tests/support/SmfImageBuilder.h"
@@ -28,8 +28,7 @@ Bytes msg(std::uint32_t seed)
 std::vector<std::uint64_t> sendTimesOf(const Bytes& image)
 {
     CFirmwareSchedule schedule;
-    EXPECT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
-              CFirmwareSchedule::EResult::kOk);
+    EXPECT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> times;
     for (const auto& message : schedule) {
         times.push_back(message.sendTime);
@@ -48,7 +47,13 @@ std::vector<SFormulaCase> formulaCases()
     return {
         {"OneTempoAfterTheStart", CSmfImageBuilder(480).track().tempo(480, 250000).sysEx(960, msg(1)).build(), {750}},
         {"DefaultTempoBeforeTheFirstSetTempoNoneAtItsOwnTick",
-         CSmfImageBuilder(480).track().sysEx(240, msg(1)).tempo(480, 250000).sysEx(480, msg(2)).sysEx(960, msg(3)).build(),
+         CSmfImageBuilder(480)
+             .track()
+             .sysEx(240, msg(1))
+             .tempo(480, 250000)
+             .sysEx(480, msg(2))
+             .sysEx(960, msg(3))
+             .build(),
          {250, 500, 750}},
         {"DefaultTempoWithoutAnySetTempo",
          CSmfImageBuilder(480).track().sysEx(0, msg(1)).sysEx(960, msg(2)).sysEx(1920, msg(3)).build(),
@@ -78,7 +83,8 @@ std::vector<SFormulaCase> formulaCases()
          CSmfImageBuilder(0xE303).track().sysEx(1, msg(1)).sysEx(90, msg(2)).track().sysEx(2997, msg(3)).build(),
          {11, 1001, 33333}},
         {"Smpte24And30FramesPerSecond",
-         CSmfImageBuilder(0xE801).track().sysEx(3, msg(1)).sysEx(24, msg(2)).build(), {125, 1000}},
+         CSmfImageBuilder(0xE801).track().sysEx(3, msg(1)).sysEx(24, msg(2)).build(),
+         {125, 1000}},
         {"TempoOutsideTrackZeroIgnored",
          CSmfImageBuilder(480)
              .track()
@@ -103,7 +109,13 @@ std::vector<SFormulaCase> formulaCases()
         // Dividing before multiplying leaves each of these a hair below an
         // exact half, so it rounds down; multiplying first would round up.
         {"OrderOfOperations120BpmDivision96",
-         CSmfImageBuilder(96).track().tempo(0, 500000).sysEx(780, msg(1)).sysEx(1548, msg(2)).sysEx(1572, msg(3)).build(),
+         CSmfImageBuilder(96)
+             .track()
+             .tempo(0, 500000)
+             .sysEx(780, msg(1))
+             .sysEx(1548, msg(2))
+             .sysEx(1572, msg(3))
+             .build(),
          {4062, 8062, 8187}},
         {"OrderOfOperations140BpmDivision480",
          CSmfImageBuilder(480).track().tempo(0, 428571).sysEx(70, msg(1)).sysEx(126, msg(2)).build(),
@@ -132,7 +144,7 @@ TEST(Schedule, MapReadFromLastEntryBack)
     const CFirmwareSchedule::TempoMap map{{0, 100}, {1, 100}, {1000, 60}};
     EXPECT_EQ(CFirmwareSchedule::sendTime({}, 480.0, 100000), 0u);
     EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 0), 0u);
-    EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 1), 1u);   // 0.6 rounds up
+    EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 1), 1u);      // 0.6 rounds up
     EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 1000), 600u); // round(599.4) + round(0.6)
     EXPECT_EQ(CFirmwareSchedule::sendTime(map, 1000.0, 1500), 1100u);
 }
@@ -210,17 +222,10 @@ TEST(Schedule, MessageStreamReadsBackWhatWasAppended)
 TEST(Schedule, CopiesMessagesAndTotals)
 {
     const Bytes big = CSmfImageBuilder::message(700, 9);
-    const Bytes image = CSmfImageBuilder(96)
-                            .track()
-                            .tempo(0, 1000000)
-                            .sysEx(96, msg(1))
-                            .track()
-                            .noteOn(0, 64)
-                            .sysEx(192, big)
-                            .build();
+    const Bytes image =
+        CSmfImageBuilder(96).track().tempo(0, 1000000).sysEx(96, msg(1)).track().noteOn(0, 64).sysEx(192, big).build();
     CFirmwareSchedule schedule;
-    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
-              CFirmwareSchedule::EResult::kOk);
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     const auto messages = scheduledMessages(schedule);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].bytes, msg(1));
@@ -265,7 +270,9 @@ std::vector<SRefusalCase> refusalCases()
     }
     const Bytes wrapped = overflow.rawBytes({0x10, 0xC0, 0x02}).build();
     return {
-        {"NotAMidiFile", {'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, EProblem::kHeader,
+        {"NotAMidiFile",
+         {'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0},
+         EProblem::kHeader,
          "at byte 0: no \"MThd\" header: not a Standard MIDI File"},
         {"Empty", {}, EProblem::kHeader, "the file holds 0 bytes, too few for a Standard MIDI File header"},
         {"ChunkLengthPastTheEnd",
@@ -275,7 +282,8 @@ std::vector<SRefusalCase> refusalCases()
              return b;
          }(),
          EProblem::kChunk, "track 0 at byte 18: chunk length 14 runs past the end of the file (8 bytes left)"},
-        {"NoTrackAnnounced", CSmfImageBuilder(480).build(), EProblem::kNoTrack, "at byte 10: the header announces no track"},
+        {"NoTrackAnnounced", CSmfImageBuilder(480).build(), EProblem::kNoTrack,
+         "at byte 10: the header announces no track"},
         {"FewerTrackChunksThanAnnounced", withTrackCount(CSmfImageBuilder(480).track().sysEx(0, msg(1)).build(), 2),
          EProblem::kMissingTrack, "track 1 at byte 36: the header announces 2 track chunks, the file holds 1"},
         {"MoreTrackChunksThanAnnounced",
@@ -295,12 +303,14 @@ std::vector<SRefusalCase> refusalCases()
         // 90 40 lost its velocity: the SysEx lead byte is taken in its place.
         {"ChannelMessageLostAByte",
          CSmfImageBuilder(480).track().raw(0, {0x90, 0x40}).rawBytes({0xF0, 0x01, 0xF7}).build(),
-         EProblem::kChannelData, "track 0, event 0 at byte 25: channel message 0x90 holds 0xF0 where a data byte belongs"},
+         EProblem::kChannelData,
+         "track 0, event 0 at byte 25: channel message 0x90 holds 0xF0 where a data byte belongs"},
         {"EventsAfterEndOfTrack",
          CSmfImageBuilder(480).track().sysEx(0, msg(1)).meta(5, 0x2F, {}).sysEx(10, msg(2)).build(),
-         EProblem::kAfterEndOfTrack, "track 0, event 2 at byte 36: 14 bytes of events follow End of Track inside its chunk"},
-        {"LoneF0BeforeAMessage",
-         CSmfImageBuilder(480).track().sysExEvent(0, 0xF0, {}).sysEx(10, msg(2)).build(), EProblem::kSysExStream,
+         EProblem::kAfterEndOfTrack,
+         "track 0, event 2 at byte 36: 14 bytes of events follow End of Track inside its chunk"},
+        {"LoneF0BeforeAMessage", CSmfImageBuilder(480).track().sysExEvent(0, 0xF0, {}).sysEx(10, msg(2)).build(),
+         EProblem::kSysExStream,
          "track 0, event 1 at byte 26: a SysEx message starts before the one open since track 0, event 0 ended with 0xF7"},
         {"LoneF0AtTheEnd", CSmfImageBuilder(480).track().sysEx(0, msg(1)).sysExEvent(10, 0xF0, {}).build(),
          EProblem::kSysExStream, "track 0, event 1 at byte 33: SysEx message never ends with 0xF7"},
@@ -310,7 +320,8 @@ std::vector<SRefusalCase> refusalCases()
          CSmfImageBuilder(480).track().tempo(0, 500000).sysEx(0, {0xF0, 0x7D, 0x01, 0x90, 0x02, 0xF7}).build(),
          EProblem::kSysExStream, "track 0, event 1 at byte 34: SysEx holds status byte 0x90"},
         {"ContinuationOutsideAMessage", CSmfImageBuilder(480).track().sysExEvent(0, 0xF7, {0x01, 0xF7}).build(),
-         EProblem::kSysExStream, "track 0, event 0 at byte 25: SysEx byte 0x01 outside a message (a message starts with 0xF0)"},
+         EProblem::kSysExStream,
+         "track 0, event 0 at byte 25: SysEx byte 0x01 outside a message (a message starts with 0xF0)"},
         {"TickPastTheLast", wrapped, EProblem::kTickOverflow, "...: absolute tick 4,294,967,296 passes 4,294,967,295"},
         {"SmpteRateNotAFrameRate", CSmfImageBuilder(0xE528).track().sysEx(0, msg(1)).build(), EProblem::kDivision,
          "at byte 12: division 0xE528: -27 is not an SMPTE frame rate (-24, -25, -29, -30)"},
@@ -325,8 +336,10 @@ std::vector<SRefusalCase> refusalCases()
         // The reader counts "MTrk" wherever it stands and refuses a length it cannot hold.
         {"TrackTagInsideSysExData",
          CSmfImageBuilder(480).track().sysEx(0, {0xF0, 'M', 'T', 'r', 'k', 0x7F, 0x7F, 0x7F, 0x7F, 0xF7}).build(),
-         EProblem::kReaderRefused, "at byte 25: the bytes \"MTrk\" announce a length past the end of the file, which the reader refuses"},
-        {"LonePadding", appended(CSmfImageBuilder(480).track().build(), lone), EProblem::kNoSysEx, "...nothing to send"},
+         EProblem::kReaderRefused,
+         "at byte 25: the bytes \"MTrk\" announce a length past the end of the file, which the reader refuses"},
+        {"LonePadding", appended(CSmfImageBuilder(480).track().build(), lone), EProblem::kNoSysEx,
+         "...nothing to send"},
         // An event that carries no byte would go out as a message of none.
         {"OnlyAnEmptySysExEvent", CSmfImageBuilder(480).track().sysExEvent(0, 0xF7, {}).build(), EProblem::kEmptySysEx,
          "track 0, event 0 at byte 23: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
@@ -340,7 +353,8 @@ std::vector<SRefusalCase> refusalCases()
              .sysExEvent(5, 0xF7, {})
              .sysExEvent(10, 0xF7, {0x01, 0xF7})
              .build(),
-         EProblem::kEmptySysEx, "track 0, event 1 at byte 27: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
+         EProblem::kEmptySysEx,
+         "track 0, event 1 at byte 27: empty SysEx event (0xF7 with length 0): it holds no byte to send"},
     };
 }
 
@@ -410,8 +424,14 @@ TEST(Schedule, WholeMessagesSplitOverEventsAndPaddingAreAccepted)
 
 TEST(Schedule, MessagesLeaveInFileOrderSoAnEarlierDueOneWaits)
 {
-    const Bytes image =
-        CSmfImageBuilder(500).track().tempo(0, 500000).sysEx(900, msg(1)).track().sysEx(300, msg(2)).sysEx(1000, msg(3)).build();
+    const Bytes image = CSmfImageBuilder(500)
+                            .track()
+                            .tempo(0, 500000)
+                            .sysEx(900, msg(1))
+                            .track()
+                            .sysEx(300, msg(2))
+                            .sysEx(1000, msg(3))
+                            .build();
     CFirmwareSchedule schedule;
     ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
     std::vector<std::uint64_t> leave;

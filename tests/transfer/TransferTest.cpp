@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 #include "platform/base/Interrupt.h"
 #include "QORMIDIManager_Mac.h"
 #include "tests/support/CoreEnvironment.h"
@@ -116,8 +116,7 @@ TEST_F(TransferTest, SendsEveryMessageUnchangedInFileOrderNoneEarlyNoneHeldBack)
                             .sysEx(2400, CSmfImageBuilder::message(5, 5))
                             .build();
     CFirmwareSchedule schedule;
-    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())),
-              CFirmwareSchedule::EResult::kOk);
+    ASSERT_EQ(schedule.build(image.data(), static_cast<std::uint32_t>(image.size())), CFirmwareSchedule::EResult::kOk);
 
     ASSERT_TRUE(run(image));
 
@@ -188,14 +187,15 @@ TEST_P(StallTest, TheFilesSpacingIsKeptAfterTheSenderWasHeldUp)
 
 INSTANTIATE_TEST_SUITE_P(
     Transfer, StallTest,
-    testing::Values(SStallCase{"OnTime", {}, {10'000, 20'000, 30'000, 60'000, 60'000}, 0},
-                    SStallCase{"HeldUpBeforeTheFirst", {{1, 15 * kNsPerMs}}, {25'000, 35'000, 45'000, 75'000, 75'000}, 15},
-                    SStallCase{"HeldUpBeforeTheThird", {{3, 15 * kNsPerMs}}, {10'000, 20'000, 45'000, 75'000, 75'000}, 15},
-                    SStallCase{"TwiceAddsUp", {{1, 15 * kNsPerMs}, {3, 5 * kNsPerMs}},
-                               {25'000, 35'000, 50'000, 80'000, 80'000}, 20},
-                    SStallCase{"JustOverAMillisecond", {{1, 1'500'000}}, {11'500, 21'500, 31'500, 61'500, 61'500}, 1},
-                    // A wake-up's usual lateness moves nothing.
-                    SStallCase{"AMillisecondMovesNothing", {{1, kNsPerMs}}, {11'000, 20'000, 30'000, 60'000, 60'000}, 0}),
+    testing::Values(
+        SStallCase{"OnTime", {}, {10'000, 20'000, 30'000, 60'000, 60'000}, 0},
+        SStallCase{"HeldUpBeforeTheFirst", {{1, 15 * kNsPerMs}}, {25'000, 35'000, 45'000, 75'000, 75'000}, 15},
+        SStallCase{"HeldUpBeforeTheThird", {{3, 15 * kNsPerMs}}, {10'000, 20'000, 45'000, 75'000, 75'000}, 15},
+        SStallCase{
+            "TwiceAddsUp", {{1, 15 * kNsPerMs}, {3, 5 * kNsPerMs}}, {25'000, 35'000, 50'000, 80'000, 80'000}, 20},
+        SStallCase{"JustOverAMillisecond", {{1, 1'500'000}}, {11'500, 21'500, 31'500, 61'500, 61'500}, 1},
+        // A wake-up's usual lateness moves nothing.
+        SStallCase{"AMillisecondMovesNothing", {{1, kNsPerMs}}, {11'000, 20'000, 30'000, 60'000, 60'000}, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // Division 1 at the slowest tempo: the second message is due in 2,723 years,
@@ -262,8 +262,7 @@ TEST_P(EarlyWakeTest, NoMessageLeavesBeforeItIsDue)
 }
 
 INSTANTIATE_TEST_SUITE_P(Transfer, EarlyWakeTest,
-                         testing::Values(SEarlyWakeCase{"SpuriousWakeUps", 5, 0},
-                                         SEarlyWakeCase{"HalfTheSpan", 6, 50},
+                         testing::Values(SEarlyWakeCase{"SpuriousWakeUps", 5, 0}, SEarlyWakeCase{"HalfTheSpan", 6, 50},
                                          SEarlyWakeCase{"JustShort", 9, 99}),
                          [](const auto& row) { return std::string(row.param.name); });
 
@@ -325,8 +324,7 @@ TEST_P(ProgressTest, ReportsEachNewWholePercentAfterItsSend)
     ASSERT_TRUE(run(sameTickMessages(GetParam().messages)));
     EXPECT_EQ(sent().size(), GetParam().messages);
     EXPECT_EQ(m_progress, GetParam().reported);
-    EXPECT_TRUE(std::adjacent_find(m_progress.begin(), m_progress.end(), std::greater_equal<>()) ==
-                m_progress.end());
+    EXPECT_TRUE(std::adjacent_find(m_progress.begin(), m_progress.end(), std::greater_equal<>()) == m_progress.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(Transfer, ProgressTest,

@@ -18,11 +18,20 @@ using mirelo::test::progressOf;
 
 TEST(RunReport, FormatsDurationsForShortAndVeryLongSpans)
 {
-    const std::vector<std::pair<std::uint64_t, const char*>> cases = {
-        {0, "0.0 s"},         {99, "0.0 s"},           {1250, "1.2 s"},          {59999, "59.9 s"},
-        {60000, "1:00"},      {245000, "4:05"},        {3599999, "59:59"},       {3723000, "1:02:03"},
-        {172799000, "47:59:59"}, {172800000, "2 days"}, {85'899'345'900, "994 days"},
-        {315'359'999'999, "3649 days"}, {85'899'345'900'000, "2721 years"}, {~std::uint64_t{0}, "584542046 years"}};
+    const std::vector<std::pair<std::uint64_t, const char*>> cases = {{0, "0.0 s"},
+                                                                      {99, "0.0 s"},
+                                                                      {1250, "1.2 s"},
+                                                                      {59999, "59.9 s"},
+                                                                      {60000, "1:00"},
+                                                                      {245000, "4:05"},
+                                                                      {3599999, "59:59"},
+                                                                      {3723000, "1:02:03"},
+                                                                      {172799000, "47:59:59"},
+                                                                      {172800000, "2 days"},
+                                                                      {85'899'345'900, "994 days"},
+                                                                      {315'359'999'999, "3649 days"},
+                                                                      {85'899'345'900'000, "2721 years"},
+                                                                      {~std::uint64_t{0}, "584542046 years"}};
     for (const auto& [ms, text] : cases) {
         EXPECT_EQ(CSentence::durationText(ms), text) << ms;
     }
@@ -96,9 +105,13 @@ TEST(RunReport, PercentageCountsMessagesThatWentAndIsWholeOnlyAtTheEnd)
         bool whole;
         int percent;
     };
-    for (const SCase& c : std::vector<SCase>{
-             {0, 0, false, 0}, {1, 2, false, 50}, {2, 2, false, 99}, {2, 2, true, 100}, {399, 400, false, 99},
-             {1, 3, false, 33}, {5, 3, false, 99}}) {
+    for (const SCase& c : std::vector<SCase>{{0, 0, false, 0},
+                                             {1, 2, false, 50},
+                                             {2, 2, false, 99},
+                                             {2, 2, true, 100},
+                                             {399, 400, false, 99},
+                                             {1, 3, false, 33},
+                                             {5, 3, false, 99}}) {
         EXPECT_EQ(CRunReport::percentShown(progressOf(c.reached, c.total, 0), c.whole), c.percent)
             << c.reached << " of " << c.total;
     }

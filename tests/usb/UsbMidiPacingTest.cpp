@@ -92,9 +92,8 @@ TEST_F(UsbMidiPacing, EveryByteOfA40000ByteMessageReachesTheDeviceEnd)
     ASSERT_EQ(received.size(), message.size());
     EXPECT_TRUE(received == message) << "bytes changed or reordered on the way";
     // The pacer lets half the port's buffer stand; the rest goes at the wire rate.
-    const double wireSeconds =
-        static_cast<double>(message.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) /
-        static_cast<double>(mirelo::midi::alsa::WirePacer::kBytesPerSecond);
+    const double wireSeconds = static_cast<double>(message.size() - mirelo::midi::alsa::WirePacer::kOutstandingLimit) /
+                               static_cast<double>(mirelo::midi::alsa::WirePacer::kBytesPerSecond);
     EXPECT_GE(sendSeconds, wireSeconds * 0.95);
     std::printf("USB: %zu bytes of one SysEx message reached the device end whole; the send took %.2f s (wire "
                 "model %.2f s), the last byte arrived after %.2f s\n",

@@ -8,8 +8,10 @@ constexpr std::uint64_t kNsPerSecond = 1'000'000'000;
 
 CDeviceBufferModel::CDeviceBufferModel(std::size_t capacityBytes, std::uint64_t bytesPerSecond,
                                        std::uint64_t blockProcessingNs)
-    : m_capacity(capacityBytes), m_bytesPerSecond(std::max<std::uint64_t>(bytesPerSecond, 1)),
-      m_blockProcessingNs(blockProcessingNs), m_minimumSpare(capacityBytes)
+    : m_capacity(capacityBytes),
+      m_bytesPerSecond(std::max<std::uint64_t>(bytesPerSecond, 1)),
+      m_blockProcessingNs(blockProcessingNs),
+      m_minimumSpare(capacityBytes)
 {
 }
 

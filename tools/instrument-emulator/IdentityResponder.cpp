@@ -43,8 +43,8 @@ std::vector<std::uint8_t> CIdentityResponder::reply() const
 {
     std::vector<std::uint8_t> r;
     r.reserve(17);
-    for (const std::uint8_t b : {kSysExStart, std::uint8_t{0x7E}, m_identity.deviceId, std::uint8_t{0x06},
-                                 std::uint8_t{0x02}}) {
+    for (const std::uint8_t b :
+         {kSysExStart, std::uint8_t{0x7E}, m_identity.deviceId, std::uint8_t{0x06}, std::uint8_t{0x02}}) {
         r.push_back(b);
     }
     for (const std::uint8_t b : m_identity.manufacturer) {

@@ -218,8 +218,8 @@ int run(int argc, char** argv)
         return 2;
     }
     std::printf("listening on %s: a %zu-byte buffer emptied at %llu bytes/s, %.1f ms per block%s; firmware %s\n",
-                device.c_str(), settings.bufferBytes, static_cast<unsigned long long>(settings.bytesPerSecond),
-                blockMs, input.kernelTimestamps() ? "" : " (no kernel timestamps: arrival is read time)",
+                device.c_str(), settings.bufferBytes, static_cast<unsigned long long>(settings.bytesPerSecond), blockMs,
+                input.kernelTimestamps() ? "" : " (no kernel timestamps: arrival is read time)",
                 versionText(identity.revision).c_str());
     std::fflush(stdout);
 

@@ -15,8 +15,8 @@ namespace {
 // A plain file name: no folders, nothing that climbs out of the bundle.
 bool isPlainName(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos
-        && name.find('\0') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
 }
 
 bool isFolder(const fs::path& path)

@@ -62,7 +62,8 @@ OSStatus InstallEventLoopTimer(EventLoopRef loop, EventTimerInterval fireDelay, 
     }
     auto* target = loop ? reinterpret_cast<mirelo::platform::EventLoop*>(loop) : &mirelo::platform::mainLoop();
     auto* timer = new OpaqueEventLoopTimer{target, 0};
-    timer->id = target->addTimer(toSpan(fireDelay), toSpan(interval), [timer, proc, userData] { proc(timer, userData); });
+    timer->id =
+        target->addTimer(toSpan(fireDelay), toSpan(interval), [timer, proc, userData] { proc(timer, userData); });
     if (outTimer != nullptr) {
         *outTimer = timer;
     }

@@ -32,8 +32,8 @@ FileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t inL
     if (S_ISREG(info.st_mode)) {
         if (static_cast<std::uint64_t>(info.st_size) > inLimit) {
             return {FileReadOutcome::kTooLarge, "the file holds " + std::to_string(info.st_size) +
-                                              " bytes, more than the " + sizeText(inLimit) +
-                                              " the updater reads"};
+                                                    " bytes, more than the " + sizeText(inLimit) +
+                                                    " the updater reads"};
         }
         // The size is only a hint: a growing file reports another one.
         outBytes.reserve(static_cast<std::size_t>(info.st_size));
@@ -61,8 +61,7 @@ FileRead readInto(int fd, std::vector<std::uint8_t>& outBytes, std::uint64_t inL
 
 } // namespace
 
-FileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes,
-                        std::uint64_t inLimit)
+FileRead readWholeFile(const std::filesystem::path& inPath, std::vector<std::uint8_t>& outBytes, std::uint64_t inLimit)
 {
     outBytes.clear();
     const FileDescriptor fd(::open(inPath.c_str(), O_RDONLY | O_CLOEXEC));

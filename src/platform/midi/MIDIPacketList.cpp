@@ -22,8 +22,8 @@ MIDIPacket* MIDIPacketListInit(MIDIPacketList* pktlist)
     return &pktlist->packet[0];
 }
 
-MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket,
-                              MIDITimeStamp time, ByteCount nData, const Byte* data)
+MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket, MIDITimeStamp time,
+                              ByteCount nData, const Byte* data)
 {
     if (pktlist == nullptr || curPacket == nullptr || nData > kMaxPacketLength || (nData > 0 && data == nullptr)) {
         return nullptr;

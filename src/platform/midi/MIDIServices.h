@@ -84,8 +84,8 @@ MIDIPacket* MIDIPacketListInit(MIDIPacketList* pktlist);
 // Appends nData bytes as a new packet after curPacket (every add starts a new
 // packet). Returns the new packet, or null when the list of listSize bytes has
 // no room for it or nData exceeds 65535.
-MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket,
-                              MIDITimeStamp time, ByteCount nData, const Byte* data);
+MIDIPacket* MIDIPacketListAdd(MIDIPacketList* pktlist, ByteCount listSize, MIDIPacket* curPacket, MIDITimeStamp time,
+                              ByteCount nData, const Byte* data);
 
 // Our own helpers for packed lists: every walk over a list and every list
 // built from bytes goes through these, so the offset arithmetic lives here only.

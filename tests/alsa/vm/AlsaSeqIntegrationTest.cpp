@@ -170,8 +170,8 @@ TEST_F(AlsaSeqIntegration, ListsTheVirtualPortsByName)
         names.push_back(displayName(MIDIGetDestination(i)).value_or("?"));
         std::printf("destination %lu: %s\n", i, names.back().c_str());
     }
-    for (const char* expected : {"Midi Through Port-0", "Virtual Raw MIDI 0-0:VirMIDI 0-0",
-                                 "Virtual Raw MIDI 0-3:VirMIDI 0-3"}) {
+    for (const char* expected :
+         {"Midi Through Port-0", "Virtual Raw MIDI 0-0:VirMIDI 0-0", "Virtual Raw MIDI 0-3:VirMIDI 0-3"}) {
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
     }
     EXPECT_TRUE(sourceIndex("Virtual Raw MIDI 0-1:VirMIDI 0-1").has_value());
@@ -252,8 +252,16 @@ TEST_F(AlsaSeqIntegration, UpdateReachesASoftwareClientWholeInOrderAndOnTime)
     ASSERT_TRUE(index.has_value());
     ASSERT_EQ(manager().openMidiOut(*index), noErr);
 
-    const std::vector<Scheduled> messages = schedule(
-        {{0, 6}, {0, 256}, {48, 257}, {96, 1024}, {192, 3000}, {240, 20000}, {480, 300}, {480, 8}, {720, 4096}, {960, 100}});
+    const std::vector<Scheduled> messages = schedule({{0, 6},
+                                                      {0, 256},
+                                                      {48, 257},
+                                                      {96, 1024},
+                                                      {192, 3000},
+                                                      {240, 20000},
+                                                      {480, 300},
+                                                      {480, 8},
+                                                      {720, 4096},
+                                                      {960, 100}});
     std::vector<int> progress;
     const std::uint64_t start = runUpdate(updateFile(messages), &progress);
 
@@ -322,7 +330,8 @@ TEST_F(AlsaSeqIntegration, UpdateToAVirmidiPortLosesNothingAndKeepsToTheWireRate
     EXPECT_LE(tookSeconds, wireSeconds + 10);
     std::printf("virmidi: %zu bytes in %zu messages arrived unchanged in %.2f s (wire model %.2f s, transfer "
                 "returned after %.2f s)\n",
-                received.size(), messages.size(), tookSeconds, wireSeconds, static_cast<double>(returned - start) / 1e9);
+                received.size(), messages.size(), tookSeconds, wireSeconds,
+                static_cast<double>(returned - start) / 1e9);
     manager().closeMidiOut();
 }
 
@@ -345,8 +354,10 @@ TEST_F(AlsaSeqIntegration, InputFromAVirmidiPortArrivesAsCompleteSysEx)
 
     snd_rawmidi_t* out = nullptr;
     ASSERT_GE(snd_rawmidi_open(nullptr, &out, "hw:0,1", 0), 0);
-    const std::vector<Bytes> sent = {CSmfImageBuilder::message(6, 7), {0x90, 0x3C, 0x64},
-                                     CSmfImageBuilder::message(5000, 8), CSmfImageBuilder::message(300, 9)};
+    const std::vector<Bytes> sent = {CSmfImageBuilder::message(6, 7),
+                                     {0x90, 0x3C, 0x64},
+                                     CSmfImageBuilder::message(5000, 8),
+                                     CSmfImageBuilder::message(300, 9)};
     for (const Bytes& m : sent) {
         ASSERT_EQ(snd_rawmidi_write(out, m.data(), m.size()), static_cast<ssize_t>(m.size()));
     }
@@ -393,15 +404,14 @@ TEST_F(AlsaSeqIntegration, PortsComingAndGoingAreAnnouncedOnTheMainLoop)
 
         log.ids.clear();
         ASSERT_EQ(device.removePort(extra), 0);
-        EXPECT_TRUE(s_loop->runUntil(
-            [&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
+        EXPECT_TRUE(
+            s_loop->runUntil([&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
         std::string name;
         EXPECT_EQ(MIDIObjectGetStringProperty(extraRef, kMIDIPropertyName, &name), kMIDIObjectNotFound);
         EXPECT_FALSE(destinationIndex("mirelo hotplug:second").has_value());
         log.ids.clear();
     }
-    EXPECT_TRUE(
-        s_loop->runUntil([&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
+    EXPECT_TRUE(s_loop->runUntil([&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
     EXPECT_FALSE(log.offMainThread);
     EXPECT_EQ(MIDIClientDispose(document), noErr);
     manager().closeMidiOut();
@@ -421,8 +431,7 @@ TEST_F(AlsaSeqIntegration, AnUnpluggedDeviceGivesAnErrorNeverASilentSuccess)
     const Bytes message = CSmfImageBuilder::message(600, 3);
 
     ASSERT_EQ(std::system("rmmod snd_virmidi"), 0);
-    EXPECT_TRUE(
-        s_loop->runUntil([&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
+    EXPECT_TRUE(s_loop->runUntil([&] { return log.has(kMIDIMsgObjectRemoved) && log.has(kMIDIMsgSetupChanged); }, 5s));
     EXPECT_FALSE(destinationIndex(name).has_value());
     const OSStatus gone = manager().sendLongMessage(message.data(), static_cast<int>(message.size()));
     EXPECT_NE(gone, noErr);

@@ -22,7 +22,7 @@ public:
     struct Event {
         int type;
         std::vector<std::uint8_t> bytes; // SysEx data; empty for other events
-        std::uint64_t arrivedNs;          // platform clock
+        std::uint64_t arrivedNs;         // platform clock
     };
 
     SeqRecorder(const std::string& clientName, const std::string& portName);

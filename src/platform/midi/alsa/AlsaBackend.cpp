@@ -78,13 +78,11 @@ std::vector<PortRecord> snapshotPorts(snd_seq_t* seq)
         snd_seq_port_info_set_client(portInfo, client);
         snd_seq_port_info_set_port(portInfo, -1);
         while (snd_seq_query_next_port(seq, portInfo) >= 0) {
-            records.push_back(PortRecord{client, snd_seq_port_info_get_port(portInfo),
-                                         snd_seq_port_info_get_capability(portInfo),
-                                         snd_seq_client_info_get_name(clientInfo),
-                                         snd_seq_port_info_get_name(portInfo),
-                                         snd_seq_client_info_get_type(clientInfo) == SND_SEQ_KERNEL_CLIENT,
-                                         snd_seq_client_info_get_card(clientInfo),
-                                         snd_seq_port_info_get_type(portInfo)});
+            records.push_back(
+                PortRecord{client, snd_seq_port_info_get_port(portInfo), snd_seq_port_info_get_capability(portInfo),
+                           snd_seq_client_info_get_name(clientInfo), snd_seq_port_info_get_name(portInfo),
+                           snd_seq_client_info_get_type(clientInfo) == SND_SEQ_KERNEL_CLIENT,
+                           snd_seq_client_info_get_card(clientInfo), snd_seq_port_info_get_type(portInfo)});
         }
     }
     return records;
@@ -176,12 +174,11 @@ public:
         return noErr; // the sequencer client closes when its last send has finished
     }
 
-    OSStatus inputPortCreate(MIDIClientRef clientRef, const std::string& portName, MIDIReadProc readProc,
-                             void* refCon, MIDIPortRef* outPort) override
+    OSStatus inputPortCreate(MIDIClientRef clientRef, const std::string& portName, MIDIReadProc readProc, void* refCon,
+                             MIDIPortRef* outPort) override
     {
-        return createPort(clientRef, outPort, true, [&](AlsaClient& client) {
-            return client.createInputPort(portName, readProc, refCon);
-        });
+        return createPort(clientRef, outPort, true,
+                          [&](AlsaClient& client) { return client.createInputPort(portName, readProc, refCon); });
     }
 
     OSStatus outputPortCreate(MIDIClientRef clientRef, const std::string& portName, MIDIPortRef* outPort) override
@@ -204,8 +201,8 @@ public:
         const int result = port.client->connectSource(port.port, addressOf(ref.client, ref.port), connRefCon);
         if (result < 0) {
             std::fprintf(stderr, "ALSA: cannot connect to MIDI source %s (%d:%d): %s\n",
-                         PortMapping::displayName(record.clientName, record.portName).c_str(), ref.client,
-                         ref.port, snd_strerror(result));
+                         PortMapping::displayName(record.clientName, record.portName).c_str(), ref.client, ref.port,
+                         snd_strerror(result));
             return statusFor(result, kMIDINoConnection);
         }
         return noErr;
@@ -524,8 +521,7 @@ private:
         if (reported.exchange(true)) {
             return;
         }
-        std::fprintf(stderr, "ALSA: cannot open the MIDI sequencer (/dev/snd/seq): %s\n",
-                     snd_strerror(error));
+        std::fprintf(stderr, "ALSA: cannot open the MIDI sequencer (/dev/snd/seq): %s\n", snd_strerror(error));
     }
 
     std::mutex m_mutex;

@@ -1,6 +1,5 @@
 #include "platform/midi/alsa/AlsaClient.h"
 
-
 #include "platform/base/Clock.h"
 #include "platform/base/EventLoop.h"
 
@@ -59,7 +58,9 @@ std::unique_ptr<AlsaClient> AlsaClient::open(const std::string& name, MIDINotify
 
 AlsaClient::AlsaClient(snd_seq_t* seq, int clientId, std::shared_ptr<OwnClientSet> ownClients,
                        MIDINotifyProc notifyProc, void* notifyRefCon)
-    : m_seq(seq), m_clientId(clientId), m_ownClients(std::move(ownClients)),
+    : m_seq(seq),
+      m_clientId(clientId),
+      m_ownClients(std::move(ownClients)),
       m_notify(std::shared_ptr<NotifyTarget>(new NotifyTarget{notifyProc, notifyRefCon, {true}}))
 {
 }
@@ -75,9 +76,8 @@ bool AlsaClient::start(int* outError)
     snd_seq_set_client_pool_input(m_seq, kInputPoolCells);
     snd_seq_set_input_buffer_size(m_seq, kInputBufferBytes);
 
-    m_announcePort = snd_seq_create_simple_port(m_seq, "setup changes",
-                                                SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
-                                                SND_SEQ_PORT_TYPE_APPLICATION);
+    m_announcePort = snd_seq_create_simple_port(
+        m_seq, "setup changes", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT, SND_SEQ_PORT_TYPE_APPLICATION);
     if (m_announcePort < 0) {
         *outError = m_announcePort;
         return false;
@@ -128,9 +128,9 @@ void AlsaClient::close()
 
 int AlsaClient::createInputPort(const std::string& name, MIDIReadProc readProc, void* refCon)
 {
-    const int port = snd_seq_create_simple_port(m_seq, name.c_str(),
-                                                SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    const int port =
+        snd_seq_create_simple_port(m_seq, name.c_str(), SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (port >= 0) {
         std::lock_guard lock(m_inputMutex);
         m_inputPorts[port] = InputPort{readProc, refCon, {}};
@@ -231,7 +231,8 @@ void AlsaClient::receiveLoop()
         for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
             if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) {
                 // Polling again would return at once, forever.
-                std::fprintf(stderr, "ALSA: the MIDI sequencer connection failed; no more MIDI input or setup changes\n");
+                std::fprintf(stderr,
+                             "ALSA: the MIDI sequencer connection failed; no more MIDI input or setup changes\n");
                 return;
             }
         }

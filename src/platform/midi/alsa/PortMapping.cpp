@@ -35,8 +35,7 @@ std::vector<PortRecord> PortMapping::listEndpoints(std::vector<PortRecord> ports
                                                    const std::set<int>& ownClients)
 {
     std::erase_if(ports, [&](const PortRecord& p) {
-        return p.client == SND_SEQ_CLIENT_SYSTEM || ownClients.count(p.client) != 0 ||
-               !matchesKind(p.capability, kind);
+        return p.client == SND_SEQ_CLIENT_SYSTEM || ownClients.count(p.client) != 0 || !matchesKind(p.capability, kind);
     });
     std::stable_sort(ports.begin(), ports.end(), [](const PortRecord& a, const PortRecord& b) {
         const bool aHardware = isHardware(a.type);

@@ -19,7 +19,7 @@ struct PortRecord {
     std::string clientName;
     std::string portName;
     bool kernelClient = false;
-    int card = -1; // the sound card behind a kernel client, -1 when none
+    int card = -1;     // the sound card behind a kernel client, -1 when none
     unsigned type = 0; // SND_SEQ_PORT_TYPE_* bits
 };
 

@@ -65,7 +65,8 @@ std::optional<std::string> notAFile(const std::filesystem::path& path)
     if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return path.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file a capture can be written to";
+    return path.string() + " is " + mirelo::platform::fileKindOf(info.st_mode) +
+           ", not a file a capture can be written to";
 }
 
 } // namespace
@@ -75,8 +76,7 @@ CaptureDestination::CaptureDestination(std::filesystem::path syxPath)
 {
     m_backend.addDeliveringDestination(
         {"mirelo-updater-cli", kName, kName},
-        [this](MIDIEndpointRef, const MIDIPacketList& list) { return receive(list); },
-        VirtualBackend::Announce::No);
+        [this](MIDIEndpointRef, const MIDIPacketList& list) { return receive(list); }, VirtualBackend::Announce::No);
 }
 
 CaptureDestination::~CaptureDestination()
@@ -141,7 +141,8 @@ CaptureDestination::OpenResult CaptureDestination::open(std::string& outError)
         }
         struct stat info {};
         if (::fstat(*fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            outError = path->string() + " is " + mirelo::platform::fileKindOf(info.st_mode) + ", not a file a capture can be written to";
+            outError = path->string() + " is " + mirelo::platform::fileKindOf(info.st_mode) +
+                       ", not a file a capture can be written to";
             return fail(OpenResult::kFailed);
         }
         static_cast<void>(::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK));

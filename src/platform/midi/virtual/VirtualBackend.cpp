@@ -36,8 +36,7 @@ struct Endpoint {
 // Keeps a list hardware first, each group in the order its endpoints came.
 void hardwareFirst(std::vector<Endpoint>& endpoints)
 {
-    std::stable_partition(endpoints.begin(), endpoints.end(),
-                          [](const Endpoint& e) { return e.properties.hardware; });
+    std::stable_partition(endpoints.begin(), endpoints.end(), [](const Endpoint& e) { return e.properties.hardware; });
 }
 
 } // namespace

@@ -16,8 +16,8 @@
 #include <span>
 #include <vector>
 
-#include "update/MessageStream.h"
-#include "update/UpdateFileVerifier.h"
+#include "schedule/MessageStream.h"
+#include "schedule/UpdateFileVerifier.h"
 
 class CFirmwareSchedule {
 public:

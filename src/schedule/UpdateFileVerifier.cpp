@@ -1,4 +1,4 @@
-#include "update/UpdateFileVerifier.h"
+#include "schedule/UpdateFileVerifier.h"
 
 #include <cstdio>
 #include <cstring>
@@ -181,8 +181,7 @@ private:
             const std::size_t leadOffset = eventStart + fetchVariableVal(body + consumed, left, delta);
             // An 0xF0 event keeps its lead byte in front of the data that
             // follows its length field.
-            const bool keptLead =
-                event->getType() == CMidiEvent::kEventTypeSysEx && m_data[leadOffset] == kSysExStart;
+            const bool keptLead = event->getType() == CMidiEvent::kEventTypeSysEx && m_data[leadOffset] == kSysExStart;
             const std::size_t dataStart = eventStart + taken - (dataSize(*event) - (keptLead ? 1 : 0));
             switch (event->getType()) {
             case CMidiEvent::kEventTypeShort: {
@@ -252,8 +251,7 @@ private:
         }
     }
 
-    std::optional<SUpdateFileRefusal> checkTempo(const CMidiMetaEvent& meta, std::uint32_t time,
-                                                 std::size_t eventStart)
+    std::optional<SUpdateFileRefusal> checkTempo(const CMidiMetaEvent& meta, std::uint32_t time, std::size_t eventStart)
     {
         // Only track 0 carries the tempo map, and SMPTE time ignores it.
         if (m_track != 0 || m_smpte || meta.getTypeByte() != kMetaTempo) {
@@ -315,7 +313,8 @@ private:
         const std::uint32_t deltaSize = fetchVariableVal(p, left, delta);
         if (deltaSize == 0) {
             return here(EProblem::kEvent, start,
-                        left >= 4 ? "delta time longer than four bytes" : "delta time cut short by the end of the track");
+                        left >= 4 ? "delta time longer than four bytes"
+                                  : "delta time cut short by the end of the track");
         }
         if (deltaSize == left) {
             return here(EProblem::kEvent, start, "the track ends after a delta time, with no event");

@@ -1,4 +1,4 @@
-#include "update/MessageStream.h"
+#include "schedule/MessageStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,13 +24,12 @@ std::uint8_t* putNumber(std::uint8_t* out, std::uint64_t value)
 
 } // namespace
 
-void CMessageStream::append(std::uint64_t tickStep, std::uint64_t millisecondStep,
-                            std::span<const std::uint8_t> bytes)
+void CMessageStream::append(std::uint64_t tickStep, std::uint64_t millisecondStep, std::span<const std::uint8_t> bytes)
 {
     const std::size_t most = 3 * kLongestNumber + bytes.size();
     if (m_blocks.empty() || m_blocks.back().size - m_blocks.back().used < most) {
-        const std::size_t grown = m_blocks.empty() ? kFirstBlockBytes
-                                                   : std::min(m_blocks.back().size * 2, kLargestBlockBytes);
+        const std::size_t grown =
+            m_blocks.empty() ? kFirstBlockBytes : std::min(m_blocks.back().size * 2, kLargestBlockBytes);
         SBlock block;
         block.size = std::max(grown, most);
         // Left uninitialised: the pages are touched only as records fill them.

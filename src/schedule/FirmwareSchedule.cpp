@@ -1,4 +1,4 @@
-#include "update/FirmwareSchedule.h"
+#include "schedule/FirmwareSchedule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,8 +78,7 @@ private:
         }
         m_tempoSeen = true;
         const STempoEntry& last = map.back();
-        const std::uint64_t start =
-            m_stretchStart.back() + stretchMilliseconds(last.bpm, m_division, tick - last.tick);
+        const std::uint64_t start = m_stretchStart.back() + stretchMilliseconds(last.bpm, m_division, tick - last.tick);
         m_stretchStart.push_back(start);
         map.push_back(STempoEntry{tick, bpm});
     }
@@ -90,8 +89,8 @@ private:
     {
         const TempoMap& map = m_schedule.m_tempoMap;
         // Ticks within a track never decrease, so neither does the entry in force.
-        const auto after = std::partition_point(map.begin() + static_cast<std::ptrdiff_t>(m_entriesBefore),
-                                                map.end(), [tick](const STempoEntry& e) { return e.tick < tick; });
+        const auto after = std::partition_point(map.begin() + static_cast<std::ptrdiff_t>(m_entriesBefore), map.end(),
+                                                [tick](const STempoEntry& e) { return e.tick < tick; });
         m_entriesBefore = static_cast<std::size_t>(after - map.begin());
         if (m_entriesBefore == 0) {
             return 0;

@@ -106,3 +106,8 @@ bool CDocumentAlerts::closeDuringRun(const std::optional<std::string>& destinati
     return ask({tr("Stop sending the update?"), CSentenceText::sentenceOf(CRunReport::closeQuestion(destination)),
                 tr("&Keep Sending"), tr("&Close Anyway")});
 }
+
+bool CDocumentAlerts::confirmSend(const QString& destination, bool afterWholeRun, bool toSoftwarePort)
+{
+    return (!afterWholeRun || sendAgain(destination)) && (!toSoftwarePort || sendToSoftwarePort(destination));
+}

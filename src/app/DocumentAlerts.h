@@ -41,6 +41,9 @@ public:
     static bool sendAgain(const QString& destination);
     // destination is a port that is not an instrument connected by USB.
     static bool sendToSoftwarePort(const QString& destination);
+    // Before a run the user starts: asks sendAgain() after a whole run and
+    // sendToSoftwarePort() before sending to one; true when both go ahead.
+    static bool confirmSend(const QString& destination, bool afterWholeRun, bool toSoftwarePort);
     // A run is going: "Close Anyway" is the answer that goes ahead.
     static bool closeDuringRun(const std::optional<std::string>& destination);
 };

@@ -1,11 +1,14 @@
 #include "app/InstrumentLine.h"
 
+#include "app/OutputList.h"
 #include "app/SentenceText.h"
+#include "app/UpdateMemory.h"
 
 #include "QORMIDIManager_Mac.h"
 #include "platform/base/EventLoop.h"
 #include "update/IdentityCheck.h"
 #include "update/RunReport.h"
+#include "update/UpdateRun.h"
 
 #include <QLabel>
 
@@ -115,5 +118,33 @@ void CInstrumentLine::showAnswer(const SIdentityAnswer& answer)
     if (m_label) {
         m_label->setText(CSentenceText::textOf(CRunReport::instrumentAnswer(answer)));
         m_label->show();
+    }
+}
+
+void CInstrumentLine::follow(const COutputList& outputs, bool running)
+{
+    const std::optional<SIdentitySetup> instrument = setupFor(outputs);
+    if (running || !instrument) {
+        clear();
+        return;
+    }
+    ask(instrument->destination, instrument->displayName);
+}
+
+std::optional<SIdentitySetup> CInstrumentLine::setupFor(const COutputList& outputs)
+{
+    const std::optional<std::uint64_t> position = outputs.selectedPosition();
+    if (!CUpdateMemory::asksInstrument() || outputs.captureIsTheDestination() || !position) {
+        return std::nullopt;
+    }
+    return SIdentitySetup{static_cast<std::size_t>(*position), outputs.rememberedDeviceName()->toStdString(), {}};
+}
+
+void CInstrumentLine::afterRun(const SRunEnd& end, const COutputList& outputs)
+{
+    if (end.identity && end.identity->after && end.identity->after->identity) {
+        showAnswer(*end.identity->after);
+    } else {
+        follow(outputs, false);
     }
 }

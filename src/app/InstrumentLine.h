@@ -20,8 +20,11 @@
 #include <string>
 #include <thread>
 
+class COutputList;
 class QLabel;
 struct SIdentityAnswer;
+struct SIdentitySetup;
+struct SRunEnd;
 
 class CInstrumentLine {
     Q_DECLARE_TR_FUNCTIONS(CInstrumentLine)
@@ -41,6 +44,15 @@ public:
     void clear();
     // An answer heard elsewhere (after an update run).
     void showAnswer(const SIdentityAnswer& answer);
+    // What the instrument said after a run is what it runs now; when it said
+    // nothing, it is asked again.
+    void afterRun(const SRunEnd& end, const COutputList& outputs);
+    // Asks about the output selected in outputs, or hides the line when
+    // there is nobody to ask or a run goes (the run asks for itself).
+    void follow(const COutputList& outputs, bool running);
+    // Who to ask about the selected output: nobody for the capture file,
+    // which is no instrument, nor while the user has switched asking off.
+    static std::optional<SIdentitySetup> setupFor(const COutputList& outputs);
     // An inquiry is on its way or waiting to go.
     bool busy() const { return m_busy || m_pending.has_value(); }
 

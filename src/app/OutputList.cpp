@@ -157,6 +157,15 @@ bool COutputList::selectedIsHardware() const
            hardware != 0;
 }
 
+std::optional<std::uint64_t> COutputList::selectedPosition() const
+{
+    const std::int64_t k = m_form != nullptr ? m_form->m_popOutput->currentIndex() : -1;
+    if (k < 0 || static_cast<std::uint64_t>(k) >= m_count || !rememberedDeviceName()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(k);
+}
+
 void COutputList::preferDevice(const QString& name)
 {
     if (m_kind == EKind::kNone) {

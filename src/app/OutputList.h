@@ -59,6 +59,10 @@ public:
     std::optional<QString> rememberedDeviceName() const;
     // The selected entry is a hardware port (an instrument on a cable).
     bool selectedIsHardware() const;
+    // The position of the selected entry among the destinations of the last
+    // scan; none when nothing, or the "No Device" entry, is selected.
+    std::optional<std::uint64_t> selectedPosition() const;
+    bool captureIsTheDestination() const { return m_capture; }
 
 private:
     // The remembered output: none yet, the "No Device" entry (chosen or

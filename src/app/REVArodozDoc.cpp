@@ -436,17 +436,11 @@ void REVArodozDoc::showRunningState()
 
 bool REVArodozDoc::confirmSend()
 {
-    const QString destination = m_outputs.rememberedDeviceName().value_or(tr(COutputList::kNoDevice));
-    if (m_lastRunWhole && !CDocumentAlerts::sendAgain(destination)) {
-        return false;
-    }
     // The capture file is the destination asked for; any other port that is
     // not hardware may be a loop-back that takes the update and gives nothing.
-    if (m_capture.destination() == nullptr && !m_outputs.selectedIsHardware() &&
-        !CDocumentAlerts::sendToSoftwarePort(destination)) {
-        return false;
-    }
-    return true;
+    return CDocumentAlerts::confirmSend(m_outputs.rememberedDeviceName().value_or(tr(COutputList::kNoDevice)),
+                                        m_lastRunWhole,
+                                        m_capture.destination() == nullptr && !m_outputs.selectedIsHardware());
 }
 
 void REVArodozDoc::endOfRun(const SRunEnd& end)
@@ -476,11 +470,8 @@ void REVArodozDoc::endOfRun(const SRunEnd& end)
     if (!m_closed) {
         m_run.showEnd(end, m_form.get(), *this);
     }
-    // What it said after the run is what it runs now; else ask again.
-    if (m_instrument && end.identity && end.identity->after && end.identity->after->identity) {
-        m_instrument->showAnswer(*end.identity->after);
-    } else if (!m_closed) {
-        showInstrument();
+    if (m_instrument && !m_closed) {
+        m_instrument->afterRun(end, m_outputs);
     }
 }
 
@@ -533,28 +524,11 @@ void REVArodozDoc::setupOutputDeviceMenu()
     showInstrument();
 }
 
-std::optional<SIdentitySetup> REVArodozDoc::instrumentToAsk(const std::optional<QString>& destination) const
-{
-    // The capture file is no instrument, and no request goes out while the user says not to.
-    const int k = m_form ? m_form->m_popOutput->currentIndex() : -1;
-    if (!CUpdateMemory::asksInstrument() || m_capture.destination() != nullptr || !destination || k < 0 ||
-        static_cast<std::uint64_t>(k) >= m_outputs.count()) {
-        return std::nullopt;
-    }
-    return SIdentitySetup{static_cast<std::size_t>(k), destination->toStdString(), {}};
-}
-
 void REVArodozDoc::showInstrument()
 {
-    if (!m_instrument) {
-        return;
+    if (m_instrument) {
+        m_instrument->follow(m_outputs, m_isRunning);
     }
-    const std::optional<SIdentitySetup> instrument = instrumentToAsk(m_outputs.rememberedDeviceName());
-    if (m_isRunning || !instrument) {
-        m_instrument->clear();
-        return;
-    }
-    m_instrument->ask(instrument->destination, instrument->displayName);
 }
 
 void REVArodozDoc::smfOutputDevice(QObject* sender)
@@ -579,8 +553,8 @@ void REVArodozDoc::smfPlay(QObject* sender)
             const std::optional<QString> destination = m_outputs.rememberedDeviceName();
             const bool started = m_run.start(
                 m_filePath, destination, m_form ? m_form->m_progress : nullptr, &REVArodozDoc::updateProgress,
-                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination(), instrumentToAsk(destination),
-                m_form ? m_form->m_txtRunProgress : nullptr);
+                [this](const SRunEnd& end) { endOfRun(end); }, m_capture.destination(),
+                CInstrumentLine::setupFor(m_outputs), m_form ? m_form->m_txtRunProgress : nullptr);
             if (started) {
                 m_isRunning = true;
                 m_date = m_dateSource();

@@ -180,8 +180,6 @@ private:
     // Asks the selected instrument who it is, where it can be asked and the
     // user lets it be; else hides the line.
     void showInstrument();
-    // The instrument to ask around a run to destination, none when it is not asked.
-    std::optional<SIdentitySetup> instrumentToAsk(const std::optional<QString>& destination) const;
 
     std::optional<QString> m_filePath;
     std::optional<QFileInfo> m_fileAttr;
